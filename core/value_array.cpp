@@ -1,0 +1,73 @@
+#include "core/value_array.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "platform/memory.h"
+
+namespace koru {
+
+namespace {
+
+// The elements start at a 16-byte boundary after the header.
+constexpr uint32_t kHeaderBytes = (sizeof(ValueArray) + 15) & ~uint32_t{15};
+
+}  // namespace
+
+ValueArray* NewValueArray(int16_t format, uint16_t cols, uint32_t rows) {
+    const uint64_t count = uint64_t{cols} * rows;
+    const uint64_t elementSize = ElementSize(format);
+    if (count > std::numeric_limits<uint32_t>::max()) return nullptr;
+    const uint64_t bytes = count * elementSize + kHeaderBytes;
+    if (bytes > std::numeric_limits<size_t>::max() / 2) return nullptr;
+
+    auto* block = static_cast<uint8_t*>(platform::AllocateBlock(static_cast<size_t>(bytes)));
+    if (block == nullptr) return nullptr;
+    auto* array = new (block) ValueArray;
+    array->format = static_cast<int8_t>(format);
+    array->cols = cols;
+    array->rows = rows;
+    array->count = static_cast<uint32_t>(count);
+    array->data = block + kHeaderBytes;
+    array->end = array->data + count * elementSize;
+    return array;
+}
+
+void FreeValueArray(ValueArray* array) {
+    if (array != nullptr) platform::FreeBlock(array);
+}
+
+double GetElement(uint32_t i, const ValueArray& array) {
+    double value = 0.0;
+    ReadElement(array.data + uint64_t{i} * ElementSize(array.format), array.format, value, 1);
+    return value;
+}
+
+void PutElement(uint32_t i, ValueArray& array, double value) {
+    WriteElement(array.data + uint64_t{i} * ElementSize(array.format), array.format, value, 1);
+}
+
+void FillValues(ValueArray& array, double value) {
+    uint8_t* p = array.data;
+    for (uint32_t i = 0; i < array.count; ++i) p = WriteElement(p, array.format, value, 1);
+}
+
+void CopyValues(const void* source, int16_t sourceFormat, void* dest, int16_t destFormat, uint32_t n) {
+    if (n == 0) return;
+    if (sourceFormat == destFormat) {
+        std::memmove(dest, source, size_t{n} * 4);  // a slab copied onto itself is harmless
+        return;
+    }
+    if (destFormat == kFloat32) {
+        const auto* from = static_cast<const int32_t*>(source);
+        auto* to = static_cast<float*>(dest);
+        for (uint32_t i = 0; i < n; ++i) to[i] = static_cast<float>(FromFixed(from[i]));
+        return;
+    }
+    const auto* from = static_cast<const float*>(source);
+    auto* to = static_cast<int32_t*>(dest);
+    for (uint32_t i = 0; i < n; ++i) to[i] = ToFixed(from[i]);
+}
+
+}  // namespace koru

@@ -1,0 +1,24 @@
+// Windows global memory: a moveable block, locked once and kept locked (so at
+// one address) until it is released.
+#include <windows.h>
+
+#include "platform/memory.h"
+
+namespace koru::platform {
+
+void* AllocateBlock(size_t bytes) {
+    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    if (handle == nullptr) return nullptr;
+    void* address = GlobalLock(handle);
+    if (address == nullptr) GlobalFree(handle);
+    return address;
+}
+
+void FreeBlock(void* block) {
+    HGLOBAL handle = GlobalHandle(block);
+    if (handle == nullptr) return;
+    GlobalUnlock(handle);
+    GlobalFree(handle);
+}
+
+}  // namespace koru::platform
