@@ -58,7 +58,11 @@ int16_t CreateNet(int16_t net, uint16_t type) {
     entry.paradigm = kNetTypes[type].paradigm;
     entry.variant = kNetTypes[type].variant;
     entry.netType = type;
-    entry.format = state.mathMode;
+    // Probabilistic and general regression nets compute in floating point
+    // only, so their arrays are float32 whatever the math mode: an 8.24 array
+    // would be misread. Every other net takes the current math mode.
+    const bool floatOnly = entry.paradigm == KORU32_PARADIGM_PNN || entry.paradigm == KORU32_PARADIGM_GRNN;
+    entry.format = floatOnly ? kFloat32 : state.mathMode;
     return KORU32_OK;
 }
 
