@@ -62,7 +62,7 @@ int16_t CreateNet(int16_t net, uint16_t type) {
     // only, so their arrays are float32 whatever the math mode: an 8.24 array
     // would be misread. Every other net takes the current math mode.
     const bool floatOnly = entry.paradigm == KORU32_PARADIGM_PNN || entry.paradigm == KORU32_PARADIGM_GRNN;
-    entry.format = floatOnly ? kFloat32 : state.mathMode;
+    entry.format = floatOnly ? uint16_t{kFloat32} : state.mathMode;
     return KORU32_OK;
 }
 
