@@ -6,20 +6,27 @@ using namespace koru;
 
 namespace {
 
-// Looks up a slab and a store record, the slab first: the codes of both
-// lookups, then 37 for a record number beyond the store.
-int16_t FindSlabAndRecord(const int16_t* storeNet, const int16_t* store, const uint32_t* record,
-                          const int16_t* slabNet, const int16_t* slab, SlabLookup& slabFound,
-                          StoreLookup& storeFound) {
+enum class Direction { kSlabToStore, kStoreToSlab };
+
+// Moves the first min(width, neurons) values between a slab and a store
+// record, of any two nets and formats. The slab is looked up first, then the
+// store, then the record number is checked (37).
+int16_t CopyBetweenSlabAndStore(const int16_t* storeNet, const int16_t* store, const uint32_t* record,
+                                const int16_t* slabNet, const int16_t* slab, Direction direction) {
+    SlabLookup slabFound;
+    StoreLookup storeFound;
     if (int16_t code = FindSlab(*slabNet, *slab, slabFound)) return code;
     if (int16_t code = FindStore(*storeNet, *store, storeFound)) return code;
-    if (*record >= storeFound.store->records) return KORU32_ERR_BAD_RECORD;
+    const StoreRecord& s = *storeFound.store;
+    if (*record >= s.records) return KORU32_ERR_BAD_RECORD;
+    ValueArray& values = *slabFound.slab->values;
+    const uint32_t n = s.width < values.count ? s.width : values.count;
+    if (direction == Direction::kSlabToStore) {
+        CopyValues(values.data, values.format, s.Record(*record), s.data->format, n);
+    } else {
+        CopyValues(s.Record(*record), s.data->format, values.data, values.format, n);
+    }
     return KORU32_OK;
-}
-
-uint32_t ValuesToMove(const StoreRecord& store, const SlabRecord& slab) {
-    const uint32_t neurons = slab.NeuronCount();
-    return store.width < neurons ? store.width : neurons;
 }
 
 }  // namespace
@@ -70,28 +77,12 @@ int16_t KORU32_CALL PutStore(const int16_t* net, const int16_t* store, const uin
 
 int16_t KORU32_CALL CopyToStore(const int16_t* storeNet, const int16_t* store, const uint32_t* record,
                                 const int16_t* slabNet, const int16_t* slab) {
-    SlabLookup slabFound;
-    StoreLookup storeFound;
-    if (int16_t code = FindSlabAndRecord(storeNet, store, record, slabNet, slab, slabFound, storeFound)) {
-        return code;
-    }
-    const StoreRecord& s = *storeFound.store;
-    const ValueArray& values = *slabFound.slab->values;
-    CopyValues(values.data, values.format, s.Record(*record), s.data->format, ValuesToMove(s, *slabFound.slab));
-    return KORU32_OK;
+    return CopyBetweenSlabAndStore(storeNet, store, record, slabNet, slab, Direction::kSlabToStore);
 }
 
 int16_t KORU32_CALL CopyFromStore(const int16_t* storeNet, const int16_t* store, const uint32_t* record,
                                   const int16_t* slabNet, const int16_t* slab) {
-    SlabLookup slabFound;
-    StoreLookup storeFound;
-    if (int16_t code = FindSlabAndRecord(storeNet, store, record, slabNet, slab, slabFound, storeFound)) {
-        return code;
-    }
-    const StoreRecord& s = *storeFound.store;
-    ValueArray& values = *slabFound.slab->values;
-    CopyValues(s.Record(*record), s.data->format, values.data, values.format, ValuesToMove(s, *slabFound.slab));
-    return KORU32_OK;
+    return CopyBetweenSlabAndStore(storeNet, store, record, slabNet, slab, Direction::kStoreToSlab);
 }
 
 }  // extern "C"
