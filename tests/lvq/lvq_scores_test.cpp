@@ -177,16 +177,3 @@ TEST(LvqWinner, OneUnitAlwaysWins) {
         EXPECT_EQ(lvq.Scores(), (std::vector<float>{1.0f}));
     }
 }
-
-TEST(LvqScores, ExactFixedScoresOfSimpleValues) {
-    // Positive quarters and halves are exact in 8.24 (a negative value would
-    // move toward zero on the way in), so the squared distances are too.
-    TestNet lvq(KORU32_NET_LVQ_DISTANCE, KORU32_MATH_FIXED, 3, 3);
-    ASSERT_TRUE(lvq.ok());
-    lvq.PutUnits({{0.5f, 0.25f, 1.5f}, {2.0f, 3.0f, 0.0f}, {0.0f, 0.0f, 0.0f}});
-    lvq.PutInput({1.0f, 0.75f, 0.5f});
-    ASSERT_EQ(lvq.Propagate(), KORU32_OK);
-    // 0.25 + 0.25 + 1; 1 + 5.0625 + 0.25; 1 + 0.5625 + 0.25.
-    EXPECT_EQ(lvq.Scores(), (std::vector<float>{1.5f, 6.3125f, 1.8125f}));
-    EXPECT_EQ(lvq.Evaluate(), 1);
-}
