@@ -53,10 +53,11 @@ void TrainLinks(SlabRecord& input, int16_t radius, int16_t width, Element* (Valu
         ValueArray& pattern = *input.values;
         const uint32_t units = std::min<uint32_t>(weights.cols, link.dest->values->count);
         const uint32_t sources = std::min<uint32_t>(weights.rows, pattern.count);
-        // Each link lays its own units out from the caller's width, so a
-        // width that does not tile one link's units does not reshape the
-        // grid of the next.
         const Neighbourhood area = FindNeighbourhood(units, width, link.dest->winner, radius);
+        // A width replaced by a link's unit count stays replaced for the
+        // links that follow in the same call, as callers of this engine have
+        // always seen it.
+        if (area.columns != 0) width = static_cast<int16_t>(area.columns);
         if (area.empty) continue;
         MoveUnits((pattern.*elements)(), (weights.*elements)(), sources, weights.cols, area, step);
     }

