@@ -29,7 +29,7 @@ constexpr double kMinSubnormal = std::numeric_limits<double>::denorm_min();
 #ifdef NDEBUG
 constexpr int kSweep = 1000000;
 #else
-constexpr int kSweep = 50000;
+constexpr int kSweep = 200000;
 #endif
 
 std::uint64_t BitsOf(double x) {
