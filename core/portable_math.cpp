@@ -284,7 +284,7 @@ inline void ReduceAccurately(double a, double& r, double& t, std::int32_t& quadr
     const RoundedInteger n = RoundToInteger(a * kTwoOverPi);
     // a - n P1 is exact (n P1 has at most 53 bits and lies within a factor of
     // two of a when n > 0); the next two parts are subtracted exactly with
-    // their rounding errors kept, the last part's product rounds at 2^-130.
+    // their rounding errors kept, the last part's product rounds below 2^-136.
     const double first = a - n.value * kPiOverTwo1;
     double second, secondError, third, thirdError;
     TwoSum(first, -(n.value * kPiOverTwo2), second, secondError);
@@ -301,8 +301,8 @@ inline double RoundNonNegative(double v) {
 
 // For a >= kAccurateReductionLimit: the fractional part of a * 2/pi, taken
 // after the product has rounded, so r is only loosely related to the exact
-// reduced argument (a double of this size has an ulp of at least 2^-32 of a
-// turn, and the product's rounding error grows with a). It always lies in
+// reduced argument (the product's rounding error grows with a, and from
+// 2^53 on the product is an integer and r is 0). It always lies in
 // [-pi/4, pi/4], so the result stays in [-1, 1], and needs no loop.
 inline void ReduceCoarsely(double a, double& r, double& t, std::int32_t& quadrant) {
     const double turns = a * kTwoOverPi;
