@@ -327,7 +327,8 @@ KORU32_API int16_t KORU32_CALL BpTrain(const int16_t* net, const int16_t* slab, 
 KORU32_API int16_t KORU32_CALL PnnPropagate(const int16_t* net, const int16_t* slab,
                                             const float* smoothing);
 /* Presents a class vector on the output slab and takes a new pattern unit
- * (pattern 0) or re-presents unit `pattern`. 0, 3, 5, 7, 9, 16, 18, 31. */
+ * (pattern 0) or re-presents unit `pattern`. 0, 3, 5, 7, 9, 16, 17 (pattern 0
+ * on an output slab without incoming links: no capacity), 18, 31. */
 KORU32_API int16_t KORU32_CALL PnnEvaluate(const int16_t* net, const int16_t* slab, const float* targets,
                                            const int16_t* pattern);
 /* Stores the input slab's pattern (on the input slab) or the class vector (on
@@ -343,7 +344,8 @@ KORU32_API int16_t KORU32_CALL PnnTrain(const int16_t* net, const int16_t* slab,
 KORU32_API int16_t KORU32_CALL GrnnPropagate(const int16_t* net, const int16_t* slab,
                                              const float* smoothing);
 /* Presents a target vector on the output slab and takes a new pattern unit
- * (pattern 0) or re-presents unit `pattern`. 0, 3, 5, 7, 9, 16, 18, 31. */
+ * (pattern 0) or re-presents unit `pattern`. 0, 3, 5, 7, 9, 16, 17 (pattern 0
+ * on an output slab without incoming links: no capacity), 18, 31. */
 KORU32_API int16_t KORU32_CALL GrnnEvaluate(const int16_t* net, const int16_t* slab,
                                             const float* targets, const int16_t* pattern);
 /* Stores the input pattern or the target vector in a pattern unit.
