@@ -16,7 +16,8 @@
 //   KillNet afterwards merely gets 5;
 // - once the net is complete, a short read of the caller's bytes or a failed
 //   close gives 41 and leaves the restored net in the slot for the caller
-//   to use or kill.
+//   to use or kill (the caller's buffer then holds the bytes that were
+//   there, never more than `length`).
 // The math mode follows the file's format in every case once the header has
 // been accepted.
 #include "core/engine.h"
@@ -60,6 +61,20 @@ bool HeaderIsSound(const uint8_t* header) {
     return true;
 }
 
+// Whether a link's weight count is the one its two slabs, as the header
+// gives them, make: the bias row in backpropagation, one row per source
+// neuron, one column per destination neuron. Judged before MakeLink so that
+// a header contradicting itself costs no allocation; slab numbers that are
+// out of range or name no slab are left for MakeLink to report.
+bool WeightCountFits(const uint8_t* header, uint16_t paradigm, int16_t source, int16_t dest, uint32_t weights) {
+    if (source < 0 || source >= kSlabsPerNet || dest < 0 || dest >= kSlabsPerNet) return true;
+    const int16_t sourceNeurons = I16At(header, nf::Entry16(nf::kNeuronCounts, source));
+    const int16_t destNeurons = I16At(header, nf::Entry16(nf::kNeuronCounts, dest));
+    if (sourceNeurons <= 0 || destNeurons <= 0) return true;
+    const uint32_t rows = static_cast<uint32_t>(sourceNeurons) + (paradigm == KORU32_PARADIGM_BACKPROP ? 1 : 0);
+    return weights == rows * static_cast<uint32_t>(destNeurons);
+}
+
 int16_t RebuildNet(int16_t net, const uint8_t* header) {
     const uint16_t type = U16At(header, nf::kNetType);
     if (int16_t code = MakeNet(&net, &type)) return code;
@@ -86,13 +101,13 @@ int16_t RebuildNet(int16_t net, const uint8_t* header) {
         const float range = 0.0f;
         const auto source = static_cast<int16_t>(U16At(header, nf::Entry16(nf::kSources, l)));
         const auto dest = static_cast<int16_t>(U16At(header, nf::Entry16(nf::kDests, l)));
+        const uint32_t weights = GetU32(header + nf::Entry32(nf::kWeightCounts, l));
+        if (!WeightCountFits(header, entry.paradigm, source, dest, weights)) return KORU32_ERR_RESTORE_FILE;
         if (int16_t code = MakeLink(&net, &link, &range, &source, &dest)) return code;
         LinkRecord& record = entry.block->links[l];
         // The data section is read into the arrays just made; a count that
         // differs from theirs would put data where it does not belong.
-        if (record.weights->count != GetU32(header + nf::Entry32(nf::kWeightCounts, l))) {
-            return KORU32_ERR_RESTORE_FILE;
-        }
+        if (record.weights->count != weights) return KORU32_ERR_RESTORE_FILE;
         // The link keeps the status it was saved with, so that a link that
         // was ignored, or propagated without training, stays so.
         record.status = static_cast<uint8_t>(I16At(header, nf::Entry16(nf::kStatuses, l)));
