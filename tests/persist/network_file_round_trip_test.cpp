@@ -95,7 +95,7 @@ TEST_F(RestoreFormat, FileSizeFollowsTheTypesArrays) {
         BuildNet(net, type);
         ASSERT_EQ(Save(net, Path("n.bin")), 0);
         uint32_t elements = 0;
-        for (const LinkSpec& l : kLinks) elements += WeightCount(type, l) * (SavesChanges(type) ? 2 : 1);
+        for (const LinkPlan& l : kLinks) elements += WeightCount(type, l) * (SavesChanges(type) ? 2 : 1);
         if (IsPnn(type)) elements += 2;
         if (IsGrnn(type)) elements += 4 + 2;
         EXPECT_EQ(ReadWholeFile(Path("n.bin")).size(), 530u + 4 * elements) << type;

@@ -11,15 +11,15 @@
 
 namespace koru_test {
 
-struct SlabSpec {
+struct SlabPlan {
     int16_t slab, neurons, kind, transfer;
 };
-struct LinkSpec {
+struct LinkPlan {
     int16_t link, source, dest;
 };
 
-inline constexpr SlabSpec kSlabs[] = {{0, 3, 0, 3}, {1, 4, 1, 2}, {2, 2, 2, 6}, {5, 2, 1, 7}};
-inline constexpr LinkSpec kLinks[] = {{0, 0, 1}, {1, 1, 2}, {3, 0, 5}, {4, 5, 2}};
+inline constexpr SlabPlan kSlabs[] = {{0, 3, 0, 3}, {1, 4, 1, 2}, {2, 2, 2, 6}, {5, 2, 1, 7}};
+inline constexpr LinkPlan kLinks[] = {{0, 0, 1}, {1, 1, 2}, {3, 0, 5}, {4, 5, 2}};
 
 inline bool IsBackprop(uint16_t type) { return type == 1 || type == 2 || type == 3 || type == 11; }
 inline bool IsPnn(uint16_t type) { return type == 6 || type == 7 || type == 10; }
@@ -27,17 +27,17 @@ inline bool IsGrnn(uint16_t type) { return type == 8 || type == 9; }
 inline bool KeepsChanges(uint16_t type) { return type == 2 || type == 3 || type == 11; }
 inline bool SavesChanges(uint16_t type) { return type == 2 || type == 3; }
 // Slabs whose counts a net of this type keeps.
-inline bool Counted(uint16_t type, const SlabSpec& s) {
+inline bool Counted(uint16_t type, const SlabPlan& s) {
     return (IsPnn(type) && s.kind == 2) || (IsGrnn(type) && s.kind == 1);
 }
 
 inline int16_t NeuronsOf(int16_t slab) {
-    for (const SlabSpec& s : kSlabs) {
+    for (const SlabPlan& s : kSlabs) {
         if (s.slab == slab) return s.neurons;
     }
     return 0;
 }
-inline uint32_t WeightCount(uint16_t type, const LinkSpec& l) {
+inline uint32_t WeightCount(uint16_t type, const LinkPlan& l) {
     return static_cast<uint32_t>((NeuronsOf(l.source) + (IsBackprop(type) ? 1 : 0)) * NeuronsOf(l.dest));
 }
 
@@ -47,14 +47,14 @@ struct NetSnapshot {
 
 inline void BuildNet(int16_t net, uint16_t type) {
     ASSERT_EQ(MakeNet(&net, &type), 0);
-    for (const SlabSpec& s : kSlabs) {
+    for (const SlabPlan& s : kSlabs) {
         ASSERT_EQ(MakeSlab(&net, &s.slab, &s.neurons, &s.kind), 0);
         if (IsBackprop(type)) {
             ASSERT_EQ(Transfer(&net, &s.slab, &s.transfer), 0);
         }
     }
     int index = 0;
-    for (const LinkSpec& l : kLinks) {
+    for (const LinkPlan& l : kLinks) {
         const float range = 0.5f;
         ASSERT_EQ(MakeLink(&net, &l.link, &range, &l.source, &l.dest), 0);
         std::vector<float> w(WeightCount(type, l)), c(WeightCount(type, l));
@@ -68,7 +68,7 @@ inline void BuildNet(int16_t net, uint16_t type) {
         }
         ++index;
     }
-    for (const SlabSpec& s : kSlabs) {
+    for (const SlabPlan& s : kSlabs) {
         if (!Counted(type, s)) continue;
         std::vector<float> counts(1 + static_cast<size_t>(s.neurons));
         counts[0] = 5.0f;  // pattern units in use
@@ -79,7 +79,7 @@ inline void BuildNet(int16_t net, uint16_t type) {
 
 inline NetSnapshot TakeSnapshot(int16_t net, uint16_t type) {
     NetSnapshot snap;
-    for (const LinkSpec& l : kLinks) {
+    for (const LinkPlan& l : kLinks) {
         std::vector<float> w(WeightCount(type, l)), c(WeightCount(type, l));
         EXPECT_EQ(GetLink(&net, &l.link, w.data()), 0);
         snap.weights.push_back(w);
@@ -88,7 +88,7 @@ inline NetSnapshot TakeSnapshot(int16_t net, uint16_t type) {
             snap.changes.push_back(c);
         }
     }
-    for (const SlabSpec& s : kSlabs) {
+    for (const SlabPlan& s : kSlabs) {
         if (!Counted(type, s)) continue;
         std::vector<float> counts(1 + static_cast<size_t>(s.neurons));
         EXPECT_EQ(GetCounts(&net, &s.slab, counts.data()), 0);
