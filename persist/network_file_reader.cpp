@@ -1,0 +1,180 @@
+// RestoreNet: the header is checked, the net is rebuilt through the public
+// construction exports (SetMath, MakeNet, MakeSlab, Transfer, MakeLink) and
+// the arrays those calls made are then overwritten with the file's data.
+//
+// What a failed restore leaves behind:
+// - a file that cannot be opened, a header that is short, whose table sizes
+//   are not 32 and 32, that gives a slab a negative neuron count (a count
+//   above 32767) or a link a status outside 0..2: 41, before MakeNet; the
+//   slot stays free;
+// - anything that goes wrong while the net is being rebuilt or its arrays
+//   read (a construction call's code, a paradigm other than the net type's,
+//   a weight count other than that of the rebuilt link, a data section that
+//   ends early): the code, and the half-built net is killed again, so the
+//   slot is free as before the call. A net with random weights where the
+//   file's should be is of no use to anyone, and a caller who does call
+//   KillNet afterwards merely gets 5;
+// - once the net is complete, a short read of the caller's bytes or a failed
+//   close gives 41 and leaves the restored net in the slot for the caller
+//   to use or kill (the caller's buffer then holds the bytes that were
+//   there, never more than `length`).
+// The math mode follows the file's format in every case once the header has
+// been accepted.
+#include "core/engine.h"
+#include "persist/array_io.h"
+#include "persist/little_endian.h"
+#include "persist/network_file.h"
+#include "persist/network_file_layout.h"
+
+namespace koru {
+
+namespace nf = network_file;
+
+namespace {
+
+uint16_t U16At(const uint8_t* header, uint32_t offset) { return GetU16(header + offset); }
+int16_t I16At(const uint8_t* header, uint32_t offset) { return GetI16(header + offset); }
+
+// A link the file holds data for. Every link in use has at least one
+// weight, so its weight count is never 0; a link of status 0 in use is told
+// from a link not in use by that count alone. Reading it back (rather than
+// skipping links of status 0 as their status suggests) keeps every later
+// link's arrays where they belong.
+bool LinkInFile(const uint8_t* header, int l) {
+    return I16At(header, nf::Entry16(nf::kStatuses, l)) > 0 ||
+           GetU32(header + nf::Entry32(nf::kWeightCounts, l)) != 0;
+}
+
+bool HeaderIsSound(const uint8_t* header) {
+    if (U16At(header, nf::kSlabTableSize) != kSlabsPerNet || U16At(header, nf::kLinkTableSize) != kLinksPerNet) {
+        return false;
+    }
+    // Neuron counts are signed 16-bit numbers: a count above 32767 reads as
+    // negative and was never written by a save.
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        if (I16At(header, nf::Entry16(nf::kNeuronCounts, s)) < 0) return false;
+    }
+    for (int l = 0; l < kLinksPerNet; ++l) {
+        const int16_t status = I16At(header, nf::Entry16(nf::kStatuses, l));
+        if (status < KORU32_LINK_IGNORED || status > KORU32_LINK_TRAINED) return false;
+    }
+    return true;
+}
+
+// Whether a link's weight count is the one its two slabs, as the header
+// gives them, make: the bias row in backpropagation, one row per source
+// neuron, one column per destination neuron. Judged before MakeLink so that
+// a header contradicting itself costs no allocation; slab numbers that are
+// out of range or name no slab are left for MakeLink to report.
+bool WeightCountFits(const uint8_t* header, uint16_t paradigm, int16_t source, int16_t dest, uint32_t weights) {
+    if (source < 0 || source >= kSlabsPerNet || dest < 0 || dest >= kSlabsPerNet) return true;
+    const int16_t sourceNeurons = I16At(header, nf::Entry16(nf::kNeuronCounts, source));
+    const int16_t destNeurons = I16At(header, nf::Entry16(nf::kNeuronCounts, dest));
+    if (sourceNeurons <= 0 || destNeurons <= 0) return true;
+    const uint32_t rows = static_cast<uint32_t>(sourceNeurons) + (paradigm == KORU32_PARADIGM_BACKPROP ? 1 : 0);
+    return weights == rows * static_cast<uint32_t>(destNeurons);
+}
+
+int16_t RebuildNet(int16_t net, const uint8_t* header) {
+    const uint16_t type = U16At(header, nf::kNetType);
+    if (int16_t code = MakeNet(&net, &type)) return code;
+    NetEntry& entry = netTable[net];
+    // The paradigm decides which slabs carry count arrays; one that is not
+    // the net type's own could send them into slabs that keep no counts.
+    if (entry.paradigm != U16At(header, nf::kParadigm)) return KORU32_ERR_RESTORE_FILE;
+
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        const int16_t neurons = I16At(header, nf::Entry16(nf::kNeuronCounts, s));
+        if (neurons == 0) continue;  // not in use
+        const auto slab = static_cast<int16_t>(s);
+        const int16_t kind = I16At(header, nf::Entry16(nf::kKinds, s));
+        if (int16_t code = MakeSlab(&net, &slab, &neurons, &kind)) return code;
+        if (entry.paradigm == KORU32_PARADIGM_BACKPROP) {
+            const int16_t transfer = I16At(header, nf::Entry16(nf::kTransfers, s));
+            if (int16_t code = Transfer(&net, &slab, &transfer)) return code;
+        }
+    }
+
+    for (int l = 0; l < kLinksPerNet; ++l) {
+        if (!LinkInFile(header, l)) continue;
+        const auto link = static_cast<int16_t>(l);
+        const float range = 0.0f;
+        const auto source = static_cast<int16_t>(U16At(header, nf::Entry16(nf::kSources, l)));
+        const auto dest = static_cast<int16_t>(U16At(header, nf::Entry16(nf::kDests, l)));
+        const uint32_t weights = GetU32(header + nf::Entry32(nf::kWeightCounts, l));
+        if (!WeightCountFits(header, entry.paradigm, source, dest, weights)) return KORU32_ERR_RESTORE_FILE;
+        if (int16_t code = MakeLink(&net, &link, &range, &source, &dest)) return code;
+        LinkRecord& record = entry.block->links[l];
+        // The data section is read into the arrays just made; a count that
+        // differs from theirs would put data where it does not belong.
+        if (record.weights->count != weights) return KORU32_ERR_RESTORE_FILE;
+        // The link keeps the status it was saved with, so that a link that
+        // was ignored, or propagated without training, stays so.
+        record.status = static_cast<uint8_t>(I16At(header, nf::Entry16(nf::kStatuses, l)));
+    }
+    entry.patternCount = I16At(header, nf::kPatternCount);
+    return KORU32_OK;
+}
+
+// The count arrays, then the link arrays, exactly as many elements as each
+// rebuilt array holds.
+int16_t ReadDataSection(int16_t net, OpenFile& file, int16_t fileFormat) {
+    const NetEntry& entry = netTable[net];
+    NetBlock& block = *entry.block;
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        if (block.slabUsed[s] == 0) continue;
+        SlabRecord& slab = block.slabs[s];
+        if (!nf::CarriesCounts(entry.paradigm, slab.kind) || slab.deltas == nullptr) continue;
+        if (!ReadArrayElements(file, *slab.deltas, fileFormat)) return KORU32_ERR_RESTORE_FILE;
+    }
+    const bool withChanges = nf::SavesChanges(entry.netType);
+    for (int l = 0; l < kLinksPerNet; ++l) {
+        if (block.linkUsed[l] == 0) continue;
+        LinkRecord& link = block.links[l];
+        if (!ReadArrayElements(file, *link.weights, fileFormat)) return KORU32_ERR_RESTORE_FILE;
+        if (withChanges && link.changes != nullptr && !ReadArrayElements(file, *link.changes, fileFormat)) {
+            return KORU32_ERR_RESTORE_FILE;
+        }
+    }
+    return KORU32_OK;
+}
+
+}  // namespace
+
+int16_t RestoreNetwork(int16_t net, const char* name, int32_t length, void* bytes) {
+    if (!IsValidNetNumber(net)) return KORU32_ERR_BAD_NET_NUMBER;
+    if (netTable[net].paradigm != 0) return KORU32_ERR_NET_IN_USE;
+
+    OpenFile file(platform::OpenFileForReading(name));
+    if (!file.IsOpen()) return KORU32_ERR_RESTORE_FILE;
+    uint8_t header[nf::kHeaderBytes];
+    if (!file.ReadAll(header, sizeof header) || !HeaderIsSound(header)) return KORU32_ERR_RESTORE_FILE;
+
+    // Format 0 is 8.24; any other value is taken as float32. The elements of
+    // the file are in that format. Backpropagation and LVQ nets are rebuilt
+    // in it and their elements copied as they are, bit for bit; PNN and GRNN
+    // nets are always float32, so an 8.24 file of theirs (written where no
+    // floating-point unit was found) has each element converted on the way.
+    const bool fixedFile = U16At(header, nf::kFormat) == kFixed824;
+    const int16_t fileFormat = fixedFile ? kFixed824 : kFloat32;
+    const uint16_t mode = fixedFile ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
+    SetMath(&mode);
+
+    int16_t code = RebuildNet(net, header);
+    if (code == KORU32_OK) code = ReadDataSection(net, file, fileFormat);
+    // The lookups inside MakeLink load the net's own format, which for a PNN
+    // or GRNN net differs from an 8.24 file's; the mode is left as the file
+    // set it all the same.
+    state.mathMode = static_cast<uint16_t>(fileFormat);
+    if (code != KORU32_OK) {
+        if (netTable[net].paradigm != 0) KillNet(&net);
+        return code;
+    }
+
+    if (bytes != nullptr && length > 0 && !file.ReadAll(bytes, static_cast<uint32_t>(length))) {
+        return KORU32_ERR_RESTORE_FILE;
+    }
+    return file.Close() ? KORU32_OK : KORU32_ERR_RESTORE_FILE;
+}
+
+}  // namespace koru
