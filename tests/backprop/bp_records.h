@@ -31,6 +31,12 @@ inline std::vector<int32_t> FixedOf(const koru::ValueArray* array) {
     return std::vector<int32_t>(reinterpret_cast<const int32_t*>(array->data),
                                 reinterpret_cast<const int32_t*>(array->data) + array->count);
 }
+// The array's elements as T (float or int32_t).
+template <typename T>
+inline std::vector<T> FloatsOrFixed(const koru::ValueArray* array) {
+    return std::vector<T>(reinterpret_cast<const T*>(array->data), reinterpret_cast<const T*>(array->data) + array->count);
+}
+
 template <typename T>
 inline void Fill(koru::ValueArray* array, const std::vector<T>& values) {
     std::memcpy(array->data, values.data(), values.size() * 4);
