@@ -11,6 +11,7 @@
 
 #include "backprop/transfer_fixed.h"
 #include "backprop/transfer_float.h"
+#include "bp_records.h"
 #include "core/fixed_point.h"
 #include "core/portable_math.h"
 #include "koru32.h"
@@ -21,16 +22,10 @@ using namespace koru::bp;
 
 // ---- Independent references -------------------------------------------
 
-// The 8.24 product from its definition: floor of the exact product / 2^24,
-// low 32 bits, computed by division rather than by a shift.
-int32_t RefMul(int32_t a, int32_t b) {
-    const int64_t p = int64_t{a} * b;
-    int64_t q = p / 16777216;
-    if (p % 16777216 != 0 && p < 0) --q;
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(q)));
-}
-int32_t Add(int32_t a, int32_t b) { return static_cast<int32_t>(uint32_t(a) + uint32_t(b)); }
-int32_t Sub(int32_t a, int32_t b) { return static_cast<int32_t>(uint32_t(a) - uint32_t(b)); }
+// The 8.24 product from its definition and 32-bit wrapping sums.
+using bptest::RefMul;
+int32_t Add(int32_t a, int32_t b) { return bptest::RefAdd(a, b); }
+int32_t Sub(int32_t a, int32_t b) { return bptest::RefSub(a, b); }
 constexpr int32_t kOne = 16777216;
 
 // The derivative tables of the fixed-point path, transcribed as written.
