@@ -32,6 +32,8 @@ void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape)
     const float* row = link.weights->Floats();
     const float* source = link.source->values->Floats();
     const uint32_t n = shape.destinations;
+    // The sum of two singles rounds the same in single precision as through
+    // double, so the bias needs no widening.
     for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + row[j];
     for (uint32_t k = 0; k < shape.sources; ++k) {
         row += shape.stride;
