@@ -3,12 +3,13 @@
 #         [-DEXPECT=regex] [-DEXPECT_FILE=path] [-DNATIVE_PROGRAM=path]
 #         -P RunTestProgram.cmake
 # A program passes only when it exits with 0 AND shows that it really ran.
-# A GoogleTest program (no EXPECT, no EXPECT_FILE) shows it by its XML
-# report, which must count at least one test, no failure and no error. Any
-# other program shows it by its output: it must match the regular expression
-# EXPECT, or equal the text of EXPECT_FILE (its lines starting with # left
-# out), and equal the output of NATIVE_PROGRAM, the same program built for
-# the host, run with the same arguments. (A 64-bit Wine that cannot start a
+# A GoogleTest program (none of EXPECT, EXPECT_FILE, NATIVE_PROGRAM) shows it
+# by its XML report, which must count at least one test, no failure and no
+# error. Any other program shows it by its output, which must not be empty:
+# it must match the regular expression EXPECT; each of its "<name> <value>"
+# lines must equal the line of the same name in EXPECT_FILE (lines starting
+# with # are comments); and it must equal the output of NATIVE_PROGRAM, the
+# same program built for the host, run with the same arguments. (A 64-bit Wine that cannot start a
 # 32-bit program exits with 0 and prints nothing; so does a missing runtime.)
 foreach(option IN ITEMS EMULATOR ARGUMENTS EXPECT EXPECT_FILE NATIVE_PROGRAM REPORT)
   if(NOT DEFINED ${option})
@@ -70,11 +71,28 @@ if(NOT EXPECT STREQUAL "" AND NOT output MATCHES "${EXPECT}")
   message(FATAL_ERROR "${PROGRAM} did not show that it ran (no line matching \"${EXPECT}\")")
 endif()
 if(NOT EXPECT_FILE STREQUAL "")
+  # Line by line: "<name> <value>" must equal the file's line of the same
+  # name. The file may hold lines for names this build does not print.
   file(STRINGS ${EXPECT_FILE} expected_lines REGEX "^[^#]")
-  list(JOIN expected_lines "\n" expected)
-  string(STRIP "${output}" actual)
-  if(NOT actual STREQUAL expected)
-    message(FATAL_ERROR "${PROGRAM}: the output differs from ${EXPECT_FILE}, which holds\n${expected}")
+  string(REGEX REPLACE "\n+$" "" actual "${output}")
+  string(REPLACE "\n" ";" actual_lines "${actual}")
+  set(mismatches "")
+  foreach(line IN LISTS actual_lines)
+    string(REGEX REPLACE " .*$" "" name "${line}")
+    set(found "")
+    foreach(expected IN LISTS expected_lines)
+      if(expected MATCHES "^${name} ")
+        set(found "${expected}")
+      endif()
+    endforeach()
+    if(found STREQUAL "")
+      string(APPEND mismatches "\n  no line for ${name}: add \"${line}\" if this result is meant")
+    elseif(NOT found STREQUAL line)
+      string(APPEND mismatches "\n  printed \"${line}\", checked in \"${found}\"")
+    endif()
+  endforeach()
+  if(NOT mismatches STREQUAL "")
+    message(FATAL_ERROR "${PROGRAM}: the output differs from ${EXPECT_FILE}:${mismatches}")
   endif()
 endif()
 if(NOT NATIVE_PROGRAM STREQUAL "")

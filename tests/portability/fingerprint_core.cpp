@@ -1,74 +1,25 @@
-// Prints one line per section, "<section> <digest>", where the digest covers
-// every bit of the results the section computes. The engine must compute
-// them identically on every build (x86-64 Linux, i686 Windows under Wine):
-// the test compares this output with the digests checked in beside it, and
-// the Windows build also compares it with the Linux build's output directly.
-//
-// A section covers one family of computations; each paradigm adds its own
-// (a small net trained with a fixed seed in every variant). A section must
-// not depend on anything but its own calls: every net it makes, it kills.
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
+// The engine core's sections: conversions at the edges and over many
+// values, every 16-bit integer, random weights for several seeds and ranges,
+// store records; in 32-bit float and 8.24 fixed-point nets.
 #include <limits>
-#include <vector>
 
-#include "koru32.h"
+#include "fingerprint.h"
+
+namespace fingerprint {
 
 namespace {
 
-// 64-bit FNV-1a over the bytes of every value and result code, in the order
-// they are added. Values are added as their bit patterns, so -0.0 and 0.0 or
-// two NaNs of different payloads differ.
-class Digest {
-public:
-    void AddBytes(const void* data, size_t size) {
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        for (size_t i = 0; i < size; ++i) {
-            hash_ ^= bytes[i];
-            hash_ *= 0x100000001B3ull;
-        }
-    }
-    void Add(float value) {
-        uint32_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        AddLittleEndian(bits, 4);
-    }
-    void Add(int16_t value) { AddLittleEndian(static_cast<uint16_t>(value), 2); }
-    void Add(const std::vector<float>& values) {
-        for (float value : values) Add(value);
-    }
-    void Add(const std::vector<int16_t>& values) {
-        for (int16_t value : values) Add(value);
-    }
-    uint64_t Value() const { return hash_; }
-
-private:
-    void AddLittleEndian(uint32_t value, int size) {
-        for (int i = 0; i < size; ++i) {
-            const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
-            AddBytes(&byte, 1);
-        }
-    }
-    uint64_t hash_ = 0xCBF29CE484222325ull;
-};
-
-const int16_t kNet = 0;
 const int16_t kInputSlab = 0;
 const int16_t kHiddenSlab = 1;
 
-void UseMath(uint16_t mode) { SetMath(&mode); }
-
-// Makes net kNet of `type` with one slab of `neurons` neurons; returns the
-// first failing code (added to the digest by the caller).
+// Makes net kNet of `type` with one input slab of `neurons` neurons; returns
+// the first failing code (added to the digest by the caller).
 int16_t MakeNetWithSlab(uint16_t type, int16_t neurons) {
     const int16_t kind = KORU32_SLAB_INPUT;
     int16_t code = MakeNet(&kNet, &type);
     if (code == KORU32_OK) code = MakeSlab(&kNet, &kInputSlab, &neurons, &kind);
     return code;
 }
-
-void KillTheNet() { KillNet(&kNet); }
 
 // Values at the edges of the conversions: exact halves of the integer and
 // 8.24 steps, the ends of the 16-bit and 8.24 ranges and beyond (they wrap),
@@ -209,25 +160,17 @@ uint64_t StoreConversions() {
     return digest.Value();
 }
 
-struct Section {
-    const char* name;
-    uint64_t (*compute)();
-};
-
-const Section kSections[] = {
-    {"edge-conversions", EdgeConversions},
-    {"many-conversions", ManyConversions},
-    {"integer-conversions", IntegerConversions},
-    {"random-float-weights", RandomFloatWeights},
-    {"random-fixed-weights", RandomFixedWeights},
-    {"store-conversions", StoreConversions},
-};
-
 }  // namespace
 
-int main() {
-    for (const Section& section : kSections) {
-        std::printf("%s %016llx\n", section.name, static_cast<unsigned long long>(section.compute()));
-    }
-    return 0;
+void AddCoreSections(std::vector<Section>& sections) {
+    sections.insert(sections.end(), {
+        {"edge-conversions", EdgeConversions},
+        {"many-conversions", ManyConversions},
+        {"integer-conversions", IntegerConversions},
+        {"random-float-weights", RandomFloatWeights},
+        {"random-fixed-weights", RandomFixedWeights},
+        {"store-conversions", StoreConversions},
+    });
 }
+
+}  // namespace fingerprint
