@@ -45,6 +45,13 @@ TEST(WindowsMemory, ImpossibleSizeGivesNoBlock) {
     EXPECT_EQ(AllocateBlock(0xFFFFFFF0u), nullptr);
 }
 
+TEST(WindowsMemory, EmptyBlockIsStillABlock) {
+    void* block = AllocateBlock(0);
+    ASSERT_NE(block, nullptr);
+    EXPECT_NE(GlobalHandle(block), nullptr);
+    FreeBlock(block);
+}
+
 TEST(WindowsMemory, FreeingNothingIsHarmless) { FreeBlock(nullptr); }
 
 TEST(WindowsStartUp, RanInAProgramWithoutDllMain) { EXPECT_EQ(koru::state.startedUp, 1); }
