@@ -1,7 +1,10 @@
 /* A C program that calls KORU32.DLL as any Windows C caller does: the
  * public header, the import library, standard calls. It prints how many
  * calls returned what they should and exits with 1 at the first that does
- * not. */
+ * not. It is built both in strict C and with the compiler's extensions, and
+ * includes the runtime's <math.h> first, as callers do, so the header must
+ * agree with the runtime's declarations in both modes. */
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 
