@@ -19,6 +19,7 @@
 #include "backprop/backprop.h"
 #include "backprop/link_shape.h"
 #include "core/fixed_point.h"
+#include "core/vector_clones.h"
 
 namespace koru::bp {
 
@@ -28,20 +29,42 @@ constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
 
 bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
-void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
-    const float* row = link.weights->Floats();
-    const float* source = link.source->values->Floats();
-    const uint32_t n = shape.destinations;
-    // The sum of two singles rounds the same in single precision as through
-    // double, so the bias needs no widening.
-    for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + row[j];
-    for (uint32_t k = 0; k < shape.sources; ++k) {
-        row += shape.stride;
-        const double x = source[k];
+// The source rows of one link added into the destination values: rows
+// 0 .. sources - 1 (source neuron k scaling row k), each across all
+// destination neurons. Four rows go in one pass over the destinations; each
+// neuron still takes its terms in ascending source order, one rounding to
+// single precision after each, so the bits are those of the plain loop.
+KORU_VECTOR_CLONES void AddSourceRowsFloat(float* __restrict values, const float* __restrict source,
+                                           const float* __restrict rows, uint32_t sources, uint32_t n,
+                                           uint32_t stride) {
+    uint32_t k = 0;
+    for (; k + 4 <= sources; k += 4) {
+        const double x0 = source[k], x1 = source[k + 1], x2 = source[k + 2], x3 = source[k + 3];
+        const float* w0 = rows + size_t{k} * stride;
+        const float* w1 = w0 + stride;
+        const float* w2 = w1 + stride;
+        const float* w3 = w2 + stride;
         for (uint32_t j = 0; j < n; ++j) {
-            values[j] = static_cast<float>(values[j] + x * row[j]);
+            float v = values[j];
+            v = static_cast<float>(v + x0 * w0[j]);
+            v = static_cast<float>(v + x1 * w1[j]);
+            v = static_cast<float>(v + x2 * w2[j]);
+            v = static_cast<float>(v + x3 * w3[j]);
+            values[j] = v;
         }
     }
+    for (; k < sources; ++k) {
+        const double x = source[k];
+        const float* w = rows + size_t{k} * stride;
+        for (uint32_t j = 0; j < n; ++j) values[j] = static_cast<float>(values[j] + x * w[j]);
+    }
+}
+
+void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
+    const float* bias = link.weights->Floats();
+    const uint32_t n = shape.destinations;
+    for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + bias[j];
+    AddSourceRowsFloat(values, link.source->values->Floats(), bias + shape.stride, shape.sources, n, shape.stride);
 }
 
 // A link onto its own slab: neuron by neuron, reading each source value at

@@ -1,0 +1,82 @@
+// The float forward pass's vector loop (four source rows a pass, clones for
+// wider vector units) against the defined order, written out plainly: slabs
+// of the odd sizes 1, 3, 17, 33 and 257 (shorter and longer than every vector
+// width and block), three links into one slab with statuses 0, 1 and 2, and
+// values of every magnitude so that nearly every addition rounds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "bp_net.h"
+#include "bp_records.h"
+
+namespace {
+
+using namespace bptest;
+
+constexpr int16_t kNet = 21;
+
+float RandomValue(std::mt19937& random) {
+    std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
+    const float value = std::ldexp(mantissa(random), static_cast<int>(random() % 17) - 8);
+    return random() % 2 ? -value : value;
+}
+
+TEST(ForwardPassReference, OddSizesSeveralLinksEveryStatusGiveTheBitsOfTheDefinedOrder) {
+    const int sizes[] = {1, 3, 17, 33, 257};
+    std::mt19937 random(1206);
+    int cases = 0;
+    for (int destSize : sizes) {
+        for (int sourceSize : sizes) {
+            Net net(kNet, KORU32_NET_BP_PLAIN, KORU32_MATH_FLOAT);
+            // Slabs 0..2 feed slab 3 through links 0..2 of sizes
+            // sourceSize and two other odd sizes.
+            const int sourceSizes[3] = {sourceSize, sizes[(cases + 1) % 5], sizes[(cases + 3) % 5]};
+            for (int s = 0; s < 3; ++s) ASSERT_EQ(Slab(net, s, sourceSizes[s], KORU32_SLAB_INPUT), 0);
+            ASSERT_EQ(Slab(net, 3, destSize, KORU32_SLAB_OUTPUT), 0);
+            SlabOf(net, 3).transfer = -1;  // the sums themselves
+            int statuses[3];
+            for (int l = 0; l < 3; ++l) {
+                ASSERT_EQ(Link(net, l, l, 3), 0);
+                statuses[l] = (cases + l) % 3;
+                ASSERT_EQ(Status(net, l, statuses[l]), 0);
+            }
+            std::vector<std::vector<float>> sources(3), weights(3);
+            for (int s = 0; s < 3; ++s) {
+                for (int i = 0; i < sourceSizes[s]; ++i) sources[s].push_back(RandomValue(random));
+                Fill(SlabOf(net, s).values, sources[s]);
+                const size_t count = size_t(sourceSizes[s] + 1) * destSize;
+                for (size_t i = 0; i < count; ++i) weights[s].push_back(RandomValue(random));
+                Fill(LinkOf(net, s).weights, weights[s]);
+            }
+
+            // Neuron by neuron: bias, then every source term in order, link
+            // after link, each addition rounded to single precision.
+            std::vector<float> expected(destSize, 0.0f);
+            for (int l = 0; l < 3; ++l) {
+                if (statuses[l] == 0) continue;
+                for (int j = 0; j < destSize; ++j) {
+                    float v = static_cast<float>(static_cast<double>(expected[j]) + weights[l][j]);
+                    for (int k = 0; k < sourceSizes[l]; ++k) {
+                        const double term = static_cast<double>(sources[l][k]) *
+                                            static_cast<double>(weights[l][size_t(k + 1) * destSize + j]);
+                        v = static_cast<float>(static_cast<double>(v) + term);
+                    }
+                    expected[j] = v;
+                }
+            }
+            ASSERT_EQ(Propagate(net, 3), 0);
+            std::vector<uint32_t> expectedBits(destSize);
+            std::memcpy(expectedBits.data(), expected.data(), expectedBits.size() * 4);
+            ASSERT_EQ(Words(SlabOf(net, 3).values), expectedBits)
+                << destSize << " neurons fed by " << sourceSizes[0] << ", " << sourceSizes[1] << ", "
+                << sourceSizes[2];
+            ++cases;
+        }
+    }
+    EXPECT_EQ(cases, 25);
+}
+
+}  // namespace
