@@ -92,10 +92,6 @@ int RunDemo(const std::string& dataDir, std::ostream& out) {
     double total = 0.0;
     Progress quiet(Progress::Mode::Quiet, out);
     for (const DemoRun& run : DemoRuns(dataDir)) {
-        if (!KORU_CLI_HAVE_BACKPROP && run.options.paradigm == "bp") {
-            out << run.label << ": skipped, this koru was built without backpropagation\n";
-            continue;
-        }
         TrainedModel model = TrainModel(run.options, quiet);
         const Evaluation& result = *model.validation;
         char measure[40];

@@ -158,13 +158,17 @@ CsvTable ParseCsv(const std::string& text, const std::string& fileName) {
     int finish = (parsed == text.size()) ? csv_fini(&parser, OnField, OnRecordEnd, &state) : -1;
     int status = csv_error(&parser);
     csv_free(&parser);
-    if (parsed != text.size() || finish != 0) {
-        // libcsv stops at the byte that breaks the quoting rules; its line
-        // is the number of line feeds before it, plus one.
-        size_t at = std::min(parsed, text.size());
-        long line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + at, '\n'));
-        throw CliError(fileName + ":" + std::to_string(line) + ": malformed CSV (" +
-                       csv_strerror(status) + ": a stray or unclosed double quote)");
+    if (parsed != text.size()) {
+        // libcsv stops at the byte that breaks the quoting rules; its line is
+        // the number of line feeds before it, plus one.
+        long line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(parsed), '\n'));
+        throw CliError(fileName + ":" + std::to_string(line) + ": malformed CSV: a stray double quote (" +
+                       csv_strerror(status) + ")");
+    }
+    if (finish != 0) {
+        // The file ended inside a quoted field: name the line it started on.
+        throw CliError(fileName + ":" + std::to_string(state.line) +
+                       ": malformed CSV: a double quote that is never closed");
     }
     if (!state.error.empty()) {
         throw CliError(state.error);

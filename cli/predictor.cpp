@@ -2,7 +2,6 @@
 #include "predictor.h"
 
 #include "bp_trainer.h"
-#include "cli_error.h"
 #include "grnn_trainer.h"
 #include "lvq_trainer.h"
 #include "pnn_trainer.h"
@@ -35,9 +34,6 @@ Prediction Predictor::PredictScaled(const std::vector<float>& scaled) const {
     const size_t classes = metadata_.classes.size();
     switch (metadata_.paradigm) {
         case Paradigm::Backprop: {
-#if !KORU_CLI_HAVE_BACKPROP
-            throw CliError("this koru was built without backpropagation: the library lacks its exports");
-#else
             std::vector<float> outputs = BackpropOutputs(net_, metadata_, scaled);
             if (classify) {
                 prediction.classIndex = static_cast<int>(ArgMax(outputs));
@@ -46,7 +42,6 @@ Prediction Predictor::PredictScaled(const std::vector<float>& scaled) const {
                 prediction.value = outputs[0] * metadata_.targetScale + metadata_.targetOffset;
             }
             break;
-#endif
         }
         case Paradigm::Pnn: {
             prediction.scores = PnnScores(net_, classes, scaled, sigma_, prediction.undefined);

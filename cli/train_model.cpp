@@ -176,13 +176,7 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
     model.slot = std::make_unique<NetSlot>();
     auto start = std::chrono::steady_clock::now();
     switch (paradigm) {
-        case Paradigm::Backprop:
-#if KORU_CLI_HAVE_BACKPROP
-            TrainBackprop(*model.slot, options.bp, job, metadata);
-            break;
-#else
-            throw CliError("this koru was built without backpropagation: the library lacks its exports");
-#endif
+        case Paradigm::Backprop: TrainBackprop(*model.slot, options.bp, job, metadata); break;
         case Paradigm::Pnn: TrainPnn(*model.slot, options.kernel, job, metadata); break;
         case Paradigm::Grnn: TrainGrnn(*model.slot, options.kernel, job, metadata); break;
         case Paradigm::Lvq: TrainLvq(*model.slot, options.lvq, job, metadata); break;
