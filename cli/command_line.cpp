@@ -161,7 +161,8 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         "demo", "Train every paradigm on the bundled data sets and print a table of the results.");
     demoCommand->add_option("--data", dataDir, "folder holding iris.csv and diabetes.csv")->capture_default_str();
 
-    if (argc > 1 && argv[1][0] != '-' && app.get_subcommand_ptr(argv[1]) == nullptr) {
+    const std::set<std::string> commands{"train", "eval", "predict", "info", "demo"};
+    if (argc > 1 && argv[1][0] != '-' && commands.count(argv[1]) == 0) {
         err << "koru: error: unknown command '" << argv[1]
             << "' (use train, eval, predict, info or demo; see 'koru --help')\n";
         return 2;
