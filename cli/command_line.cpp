@@ -108,7 +108,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     auto* weightRangeOption = trainCommand->add_option("--weight-range", weightRange,
                                                        "initial weights drawn in +-range (0.5)")
                                   ->group(bpGroup);
-    auto* formatOption = trainCommand->add_option("--format", format, "numbers of the net: float (32-bit) or fixed (8.24)")
+    auto* formatOption = trainCommand->add_option("--format", format, "numbers of a bp or lvq net: float (32-bit) or fixed (8.24)")
                              ->check(CLI::IsMember({"float", "fixed"}))
                              ->capture_default_str()
                              ->group(bpGroup);

@@ -43,7 +43,7 @@ void CheckMetadataFitsNet(const ModelMetadata& metadata, const NetworkFileLayout
         return CliError(fileName + ": the metadata does not fit the net (" + what + ")");
     };
     if (layout.paradigm != ParadigmCode(metadata.paradigm)) {
-        throw mismatch(std::string("a ") + ParadigmName(metadata.paradigm) + " model holding a net of paradigm " +
+        throw mismatch(std::string("metadata for ") + ParadigmName(metadata.paradigm) + ", a net of paradigm " +
                        std::to_string(layout.paradigm));
     }
     auto slabSize = [&](int slab) -> int {

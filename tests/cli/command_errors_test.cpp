@@ -176,6 +176,53 @@ TEST(CommandLine, ANetworkFileWithoutMetadata) {
     EXPECT_EQ(free, 0);
 }
 
+// A trained model, for the tests that use one.
+std::string TrainedPnn() {
+    std::string model = ScratchPath("pnn.net");
+    CommandResult result = RunKoru({"train", DataFile("iris.csv"), "-o", model, "-q", "--paradigm", "pnn"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    return model;
+}
+
+TEST(CommandLine, DataThatDoesNotFitTheModel) {
+    std::string model = TrainedPnn();
+    std::string data = ScratchPath("flowers.csv");
+    WriteText(data,
+              "sepal_length,sepal_width,petal_length,petal_width,species\n"
+              "5.1,3.5,1.4,0.2,setosa\n"
+              "5.0,3.4,1.5,0.2,daisy\n");
+    ExpectRefusal(RunKoru({"eval", model, data}), 1, data + ":3:5: class 'daisy' is not one the model knows");
+    WriteText(data, "sepal_length,sepal_width,petal_length\n5.1,3.5,1.4\n");
+    ExpectRefusal(RunKoru({"predict", model, data}), 1,
+                  data + ": unknown column 'petal_width' (the columns are: sepal_length, sepal_width, petal_length)");
+    // Predicting needs no target column, and the columns may come in any order.
+    WriteText(data, "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,5.1\n2.3,5.4,3.1,6.9\n");
+    CommandResult predicted = RunKoru({"predict", model, data});
+    EXPECT_EQ(predicted.status, 0) << predicted.err;
+    EXPECT_EQ(predicted.out.substr(0, predicted.out.find('\n')),
+              "line,species,score:setosa,score:versicolor,score:virginica");
+    EXPECT_EQ(predicted.out.find("\n2,setosa,"), predicted.out.find('\n'));
+    EXPECT_NE(predicted.out.find("\n3,virginica,"), std::string::npos);
+    // eval needs the target.
+    ExpectRefusal(RunKoru({"eval", model, data}), 1,
+                  data + ": unknown column 'species' (the columns are: petal_width, petal_length, sepal_width, "
+                         "sepal_length)");
+}
+
+TEST(CommandLine, MetadataThatContradictsTheNetIsRefused) {
+    std::string model = TrainedPnn();
+    std::string bytes = ReadText(model);
+    size_t at = bytes.find("paradigm=pnn\n");
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 13, "paradigm=lvq\n");
+    WriteText(model, bytes);
+    ExpectRefusal(RunKoru({"eval", model, DataFile("iris.csv")}), 1,
+                  model + ": the metadata does not fit the net (metadata for lvq, a net of paradigm 8)");
+    bytes.replace(at, 13, "paradigm=xyz\n");
+    WriteText(model, bytes);
+    ExpectRefusal(RunKoru({"info", model}), 1, model + ": damaged model metadata: unknown paradigm 'xyz'");
+}
+
 TEST(Program, ExitStatusAndOneLineErrors) {
     CommandResult help = RunKoruProgram("--help");
     EXPECT_EQ(help.status, 0);
