@@ -2,6 +2,7 @@
 #ifndef KORU_CLI_BP_OPTIONS_H
 #define KORU_CLI_BP_OPTIONS_H
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ struct BpOptions {
     std::string transfer = "logistic";
     std::string outputTransfer;  // empty: logistic for classifiers, linear for regressors
     std::string rule = "momentum";
-    double rate = 0.2;
+    double rate = NAN;           // NaN: 0.2 to classify, 0.05 to regress
     double momentum = 0.5;
     int epochs = 300;
     double targetError = 0.0;    // stop once the training error is at or below it

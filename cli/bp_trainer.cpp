@@ -91,7 +91,10 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
         Check(MakeLink(net, &link, &range, &source, &dest), "MakeLink");
     }
 
-    const float rate = static_cast<float>(options.rate);
+    // A regressor's linear output takes smaller steps than a classifier's
+    // logistic outputs, whose slope damps them.
+    const double chosenRate = std::isnan(options.rate) ? (job.task == Task::Classify ? 0.2 : 0.05) : options.rate;
+    const float rate = static_cast<float>(chosenRate);
     const float momentum = static_cast<float>(options.momentum);
     const int16_t inputSlab = 0;
     const size_t patterns = job.train.Size();
@@ -151,7 +154,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
     metadata.Set("bp.transfer", options.transfer);
     metadata.Set("bp.output_transfer", outputTransfer);
     metadata.Set("bp.rule", options.rule);
-    metadata.Set("bp.rate", options.rate);
+    metadata.Set("bp.rate", chosenRate);
     metadata.Set("bp.momentum", options.momentum);
     metadata.Set("bp.weight_range", options.weightRange);
     metadata.Set("bp.target_error", options.targetError);

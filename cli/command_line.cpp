@@ -95,7 +95,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                      ->check(CLI::IsMember({"plain", "momentum", "batch", "adaptive"}))
                      ->capture_default_str()
                      ->group(bpGroup);
-    auto* rateOption = trainCommand->add_option("--rate", rate, "learning rate (bp: 0.2; lvq: 0.1, falling to --final-rate)")
+    auto* rateOption = trainCommand->add_option("--rate", rate, "learning rate (bp: 0.2 to classify, 0.05 to regress; lvq: 0.1, falling to --final-rate)")
                            ->group(bpGroup);
     auto* momentumOption = trainCommand->add_option("--momentum", momentum, "momentum of the momentum rule (0.5)")
                                ->group(bpGroup);
