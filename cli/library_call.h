@@ -1,0 +1,37 @@
+// library_call.h - turning the library's result codes into errors, and
+// holding a net slot for as long as the front end uses it.
+#ifndef KORU_CLI_LIBRARY_CALL_H
+#define KORU_CLI_LIBRARY_CALL_H
+
+#include <cstdint>
+#include <string>
+
+namespace koru_cli {
+
+// A short description of a result code ("no free net", ...).
+const char* ResultText(int16_t code);
+
+// Throws CliError "CALL failed: code N (text)" unless `code` is 0.
+void Check(int16_t code, const char* call);
+
+// A net slot owned by the front end: the lowest free slot, released with
+// KillNet when the holder goes away (whatever the net then holds).
+class NetSlot {
+public:
+    NetSlot();
+    ~NetSlot();
+    NetSlot(const NetSlot&) = delete;
+    NetSlot& operator=(const NetSlot&) = delete;
+
+    // The slot number, by address as every export takes it.
+    const int16_t* Net() const { return &net_; }
+    // Forgets a net that a failed call never made, so no KillNet is tried.
+    void Release();
+
+private:
+    int16_t net_ = -1;
+};
+
+}  // namespace koru_cli
+
+#endif

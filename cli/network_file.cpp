@@ -1,0 +1,118 @@
+// network_file.cpp - reading a network file's header and finding its end.
+#include "network_file.h"
+
+#include "cli_error.h"
+#include "model_metadata.h"
+
+#include <fstream>
+
+namespace koru_cli {
+
+namespace {
+
+uint16_t U16(const unsigned char* at) {
+    return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
+
+uint32_t U32(const unsigned char* at) {
+    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
+           (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
+}
+
+bool KeepsCounts(uint16_t paradigm, int16_t kind) {
+    // PNN output slabs keep their class counts, GRNN pattern slabs the unit counts.
+    return (paradigm == 9 && kind == 1) || (paradigm == 8 && kind == 2);
+}
+
+}  // namespace
+
+uint64_t DataSectionSize(const NetworkFileLayout& layout) {
+    uint64_t size = 0;
+    for (const FileSlab& slab : layout.slabs) {
+        if (static_cast<int16_t>(slab.neurons) > 0 && KeepsCounts(layout.paradigm, slab.kind)) {
+            size += 4ull * slab.neurons;
+        }
+    }
+    bool withChanges = layout.netType == 2 || layout.netType == 3;
+    for (const FileLink& link : layout.links) {
+        if (link.weights > 0) {
+            size += 4ull * link.weights * (withChanges ? 2 : 1);
+        }
+    }
+    return size;
+}
+
+NetworkFileLayout InspectNetworkFile(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) {
+        throw CliError(fileName + ": cannot open the file");
+    }
+    auto notNetwork = [&](const std::string& why) {
+        return CliError(fileName + ": not a network file (" + why + ")");
+    };
+    file.seekg(0, std::ios::end);
+    std::streamoff size = file.tellg();
+    if (size < 0) {
+        throw CliError(fileName + ": cannot read the file");
+    }
+    NetworkFileLayout layout;
+    layout.fileSize = static_cast<uint64_t>(size);
+    if (layout.fileSize < kHeaderSize) {
+        throw notNetwork("it is shorter than the " + std::to_string(kHeaderSize) + "-byte header");
+    }
+    unsigned char header[kHeaderSize];
+    file.seekg(0);
+    if (!file.read(reinterpret_cast<char*>(header), kHeaderSize)) {
+        throw CliError(fileName + ": cannot read the file");
+    }
+    if (U16(header) != kTableSize || U16(header + 2) != kTableSize) {
+        throw notNetwork("its table sizes are not 32 and 32");
+    }
+    layout.netType = U16(header + 4);
+    layout.paradigm = U16(header + 6);
+    layout.variant = U16(header + 8);
+    layout.format = U16(header + 10);
+    layout.patternCount = U16(header + 528);
+    if (layout.netType < 1 || layout.netType > 11) {
+        throw notNetwork("net type " + std::to_string(layout.netType));
+    }
+    if (layout.paradigm != 1 && layout.paradigm != 6 && layout.paradigm != 8 && layout.paradigm != 9) {
+        throw notNetwork("paradigm " + std::to_string(layout.paradigm));
+    }
+    if (layout.format != 0 && layout.format != 3) {
+        throw notNetwork("number format " + std::to_string(layout.format));
+    }
+    for (int i = 0; i < kTableSize; ++i) {
+        FileSlab& slab = layout.slabs[i];
+        slab.neurons = U16(header + 16 + 2 * i);
+        slab.kind = static_cast<int16_t>(U16(header + 80 + 2 * i));
+        slab.transfer = static_cast<int16_t>(U16(header + 144 + 2 * i));
+        if (static_cast<int16_t>(slab.neurons) > 0 && (slab.kind < 0 || slab.kind > 2)) {
+            throw notNetwork("slab " + std::to_string(i) + " has kind " + std::to_string(slab.kind));
+        }
+        FileLink& link = layout.links[i];
+        link.status = U16(header + 208 + 2 * i);
+        link.source = U16(header + 272 + 2 * i);
+        link.dest = U16(header + 336 + 2 * i);
+        link.weights = U32(header + 400 + 4 * i);
+    }
+    layout.netBytes = kHeaderSize + DataSectionSize(layout);
+    if (layout.fileSize < layout.netBytes) {
+        throw notNetwork("it ends before the " + std::to_string(layout.netBytes) +
+                         " bytes its header calls for");
+    }
+    layout.callerBytes = layout.fileSize - layout.netBytes;
+    if (layout.callerBytes >= kTrailerSize) {
+        unsigned char trailer[kTrailerSize];
+        file.seekg(static_cast<std::streamoff>(layout.fileSize - kTrailerSize));
+        if (file.read(reinterpret_cast<char*>(trailer), kTrailerSize)) {
+            int64_t length = ReadTrailer(trailer);
+            if (length >= 0 && static_cast<uint64_t>(length) + kTrailerSize == layout.callerBytes) {
+                layout.metadataLength = length;
+            }
+        }
+    }
+    return layout;
+}
+
+}  // namespace koru_cli

@@ -1,0 +1,34 @@
+// pending_file.h - writing an output file so that a failure leaves nothing.
+//
+// The output is written under a temporary name beside its final one and
+// renamed into place by Commit(); a PendingFile that goes away uncommitted
+// (an error was thrown) removes the temporary file. A failed run therefore
+// leaves neither a partial file nor a damaged earlier one.
+#ifndef KORU_CLI_PENDING_FILE_H
+#define KORU_CLI_PENDING_FILE_H
+
+#include <string>
+
+namespace koru_cli {
+
+class PendingFile {
+public:
+    explicit PendingFile(std::string target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    const std::string& TempPath() const { return temp_; }
+    const std::string& Target() const { return target_; }
+    // Renames the temporary file to the target; throws CliError on failure.
+    void Commit();
+
+private:
+    std::string target_;
+    std::string temp_;
+    bool committed_ = false;
+};
+
+}  // namespace koru_cli
+
+#endif

@@ -1,0 +1,171 @@
+// pnn_trainer.cpp - building, filling and tuning probabilistic nets.
+#include "pnn_trainer.h"
+
+#include "cli_error.h"
+
+#include <koru32.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace koru_cli {
+
+namespace {
+
+constexpr int16_t kInputSlab = 0;
+constexpr int16_t kPatternSlab = 1;
+constexpr int16_t kOutputSlab = 2;
+
+uint16_t NetTypeOf(const std::string& kernel) {
+    if (kernel == "distance") return KORU32_NET_PNN_DISTANCE;
+    if (kernel == "dot") return KORU32_NET_PNN_DOT;
+    if (kernel == "city-block") return KORU32_NET_PNN_CITY_BLOCK;
+    throw CliError("unknown PNN kernel '" + kernel + "' (use distance, dot or city-block)");
+}
+
+bool Correct(const int16_t* net, size_t classes, const std::vector<float>& input, int expected, float sigma) {
+    bool undefined = false;
+    std::vector<float> scores = PnnScores(net, classes, input, sigma, undefined);
+    return !undefined && static_cast<int>(ArgMax(scores)) == expected;
+}
+
+}  // namespace
+
+size_t ArgMax(const std::vector<float>& values) {
+    size_t best = 0;
+    for (size_t i = 1; i < values.size(); ++i) {
+        if (values[i] > values[best]) {
+            best = i;
+        }
+    }
+    return best;
+}
+
+std::vector<float> PnnScores(const int16_t* net, size_t classes, const std::vector<float>& input,
+                             float sigma, bool& undefined) {
+    Check(PutSlab(net, &kInputSlab, input.data()), "PutSlab");
+    Check(PnnPropagate(net, &kPatternSlab, &sigma), "PnnPropagate");
+    Check(PnnPropagate(net, &kOutputSlab, &sigma), "PnnPropagate");
+    std::vector<float> scores(classes);
+    Check(GetSlab(net, &kOutputSlab, scores.data()), "GetSlab");
+    undefined = true;
+    for (float score : scores) {
+        if (score != 0.0f) {
+            undefined = false;
+        }
+    }
+    return scores;
+}
+
+void TrainPnn(const NetSlot& slot, const KernelOptions& options, const TrainingJob& job,
+              ModelMetadata& metadata) {
+    const int16_t* net = slot.Net();
+    uint16_t type = NetTypeOf(options.kernel);
+    ValidatePickSigma(options.pickSigma, job.validation.Size());
+    if (options.pickSigma == "none" && !(options.sigma > 0.0)) {
+        throw CliError("--sigma must be above 0");
+    }
+    if (job.train.Size() > 32767) {
+        throw CliError("a PNN holds at most 32767 training patterns; this set has " +
+                       std::to_string(job.train.Size()));
+    }
+    // PNN nets compute in 32-bit floats whatever the math mode.
+    uint16_t math = KORU32_MATH_FLOAT;
+    Check(SetMath(&math), "SetMath");
+    Check(MakeNet(net, &type), "MakeNet");
+    int16_t sizes[3] = {static_cast<int16_t>(job.train.inputs[0].size()),
+                        static_cast<int16_t>(job.train.Size()), static_cast<int16_t>(job.classCount)};
+    int16_t kinds[3] = {KORU32_SLAB_INPUT, KORU32_SLAB_HIDDEN, KORU32_SLAB_OUTPUT};
+    for (int16_t slab = 0; slab < 3; ++slab) {
+        Check(MakeSlab(net, &slab, &sizes[slab], &kinds[slab]), "MakeSlab");
+    }
+    float range = 0.0f;
+    for (int16_t link = 0; link < 2; ++link) {
+        int16_t source = link;
+        int16_t dest = static_cast<int16_t>(link + 1);
+        Check(MakeLink(net, &link, &range, &source, &dest), "MakeLink");
+    }
+
+    const int16_t newUnit = 0;
+    for (size_t p = 0; p < job.train.Size(); ++p) {
+        Check(PutSlab(net, &kInputSlab, job.train.inputs[p].data()), "PutSlab");
+        Check(PnnEvaluate(net, &kOutputSlab, job.train.targets[p].data(), &newUnit), "PnnEvaluate");
+        Check(PnnTrain(net, &kInputSlab, &newUnit), "PnnTrain");
+        Check(PnnTrain(net, &kPatternSlab, &newUnit), "PnnTrain");
+    }
+
+    const size_t classes = static_cast<size_t>(job.classCount);
+    double sigma = options.sigma;
+    if (options.pickSigma != "none") {
+        std::vector<double> sigmas = SigmaCandidates();
+        std::vector<size_t> wrong(sigmas.size(), 0);
+        size_t trials = 0;
+        if (options.pickSigma == "loo") {
+            // Leave one out with the engine's own re-presentation: unit u is
+            // re-presented with an all-zero class vector, which takes it out
+            // of its class count, and its stored class row is overwritten with
+            // zeros, so it adds nothing to any score; afterwards it is
+            // re-presented and stored with its true class again.
+            const std::vector<float> zeros(classes, 0.0f);
+            if (job.progress) {
+                job.progress->Note("pnn: leave-one-out search over " + std::to_string(sigmas.size()) +
+                                   " smoothing factors");
+            }
+            for (size_t p = 0; p < job.train.Size(); ++p) {
+                int16_t unit = static_cast<int16_t>(p + 1);
+                Check(PnnEvaluate(net, &kOutputSlab, zeros.data(), &unit), "PnnEvaluate");
+                Check(PnnTrain(net, &kPatternSlab, &unit), "PnnTrain");
+                for (size_t s = 0; s < sigmas.size(); ++s) {
+                    if (!Correct(net, classes, job.train.inputs[p], job.train.classes[p],
+                                 static_cast<float>(sigmas[s]))) {
+                        ++wrong[s];
+                    }
+                }
+                Check(PnnEvaluate(net, &kOutputSlab, job.train.targets[p].data(), &unit), "PnnEvaluate");
+                Check(PnnTrain(net, &kPatternSlab, &unit), "PnnTrain");
+            }
+            trials = job.train.Size();
+        } else {
+            for (size_t p = 0; p < job.validation.Size(); ++p) {
+                for (size_t s = 0; s < sigmas.size(); ++s) {
+                    if (!Correct(net, classes, job.validation.inputs[p], job.validation.classes[p],
+                                 static_cast<float>(sigmas[s]))) {
+                        ++wrong[s];
+                    }
+                }
+            }
+            trials = job.validation.Size();
+        }
+        // The fewest errors win; among equals the largest factor, the
+        // smoothest of the equally good nets.
+        size_t best = 0;
+        for (size_t s = 0; s < sigmas.size(); ++s) {
+            if (wrong[s] <= wrong[best]) {
+                best = s;
+            }
+        }
+        sigma = sigmas[best];
+        if (job.curve) {
+            job.curve->xLabel = "smoothing factor";
+            job.curve->yLabel = options.pickSigma == "loo" ? "leave-one-out error rate" : "validation error rate";
+            job.curve->logX = true;
+            for (size_t s = 0; s < sigmas.size(); ++s) {
+                job.curve->x.push_back(sigmas[s]);
+                job.curve->validation.push_back(static_cast<double>(wrong[s]) / static_cast<double>(trials));
+            }
+        }
+        if (job.progress) {
+            char text[120];
+            std::snprintf(text, sizeof text, "pnn: picked sigma %.4g (%s error rate %.4f)", sigma,
+                          options.pickSigma.c_str(), static_cast<double>(wrong[best]) / static_cast<double>(trials));
+            job.progress->Note(text);
+        }
+    }
+
+    metadata.Set("kernel", options.kernel);
+    metadata.Set("sigma", sigma);
+    metadata.Set("sigma.picked_by", options.pickSigma);
+    metadata.Set("patterns", std::to_string(job.train.Size()));
+}
+
+}  // namespace koru_cli

@@ -1,0 +1,208 @@
+// train_model.cpp - from a CSV file to a trained, measured model.
+#include "train_model.h"
+
+#include "bp_trainer.h"
+#include "cli_error.h"
+#include "csv_table.h"
+#include "grnn_trainer.h"
+#include "labeled_data.h"
+#include "lvq_trainer.h"
+#include "pnn_trainer.h"
+#include "predictor.h"
+#include "scaling.h"
+#include "training_set.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <numeric>
+
+namespace koru_cli {
+
+Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategorical) {
+    Task resolved;
+    if (task == "classify") {
+        resolved = Task::Classify;
+    } else if (task == "regress") {
+        resolved = Task::Regress;
+    } else if (task == "auto") {
+        if (paradigm == Paradigm::Pnn || paradigm == Paradigm::Lvq) {
+            resolved = Task::Classify;
+        } else if (paradigm == Paradigm::Grnn) {
+            resolved = Task::Regress;
+        } else {
+            resolved = looksCategorical ? Task::Classify : Task::Regress;
+        }
+    } else {
+        throw CliError("unknown task '" + task + "' (use auto, classify or regress)");
+    }
+    if (resolved == Task::Regress && (paradigm == Paradigm::Pnn || paradigm == Paradigm::Lvq)) {
+        throw CliError(std::string(ParadigmName(paradigm)) + " nets classify; use bp or grnn to regress");
+    }
+    if (resolved == Task::Classify && paradigm == Paradigm::Grnn) {
+        throw CliError("grnn nets regress; use bp, pnn or lvq to classify");
+    }
+    return resolved;
+}
+
+void SplitRows(size_t rows, double fraction, uint32_t seed, std::vector<size_t>& train,
+               std::vector<size_t>& validation) {
+    std::vector<size_t> order(rows);
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::mt19937 random(seed);
+    ShuffleOrder(order, random);
+    size_t held = static_cast<size_t>(std::lround(static_cast<double>(rows) * fraction));
+    held = std::min(held, rows > 0 ? rows - 1 : 0);  // at least one training row
+    validation.assign(order.begin(), order.begin() + static_cast<long>(held));
+    train.assign(order.begin() + static_cast<long>(held), order.end());
+    // Keep file order within each part, so a run reads like the file.
+    std::sort(validation.begin(), validation.end());
+    std::sort(train.begin(), train.end());
+}
+
+TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
+    Paradigm paradigm = ParseParadigmName(options.paradigm);
+    ScalingMethod scalingMethod = ParseScalingName(options.scaling);
+    if (!(options.validation >= 0.0 && options.validation <= 0.9)) {
+        throw CliError("--validation must lie between 0 and 0.9");
+    }
+    if (paradigm == Paradigm::Backprop) {
+        ValidateBpOptions(options.bp);
+    }
+
+    CsvTable table = ReadCsv(options.dataFile);
+    ColumnChoice columns = ChooseColumns(table, options.inputs, options.target);
+    if (columns.inputs.size() > 32767) {
+        throw CliError(options.dataFile + ": too many input columns");
+    }
+    Task task = ResolveTask(options.task, paradigm,
+                            options.task == "auto" && paradigm == Paradigm::Backprop
+                                ? LooksCategorical(table, columns.target, 10)
+                                : false);
+    std::vector<std::vector<double>> rawInputs = ReadInputs(table, columns.inputs);
+
+    TrainedModel model;
+    ModelMetadata& metadata = model.metadata;
+    metadata.paradigm = paradigm;
+    metadata.task = task;
+    metadata.targetColumn = table.header[static_cast<size_t>(columns.target)];
+    for (int column : columns.inputs) {
+        metadata.inputColumns.push_back(table.header[static_cast<size_t>(column)]);
+    }
+    std::vector<int> classes;
+    std::vector<double> targets;
+    if (task == Task::Classify) {
+        metadata.classes = CollectClasses(table, columns.target);
+        if (metadata.classes.size() < 2) {
+            throw CliError(options.dataFile + ": the target column '" + metadata.targetColumn +
+                           "' holds a single class; a classifier needs at least two");
+        }
+        if (metadata.classes.size() > 32767) {
+            throw CliError(options.dataFile + ": too many classes");
+        }
+        classes = ReadClasses(table, columns.target, metadata.classes);
+    } else {
+        targets = ReadTargets(table, columns.target);
+    }
+
+    std::vector<size_t> trainRows, validationRows;
+    SplitRows(table.rows.size(), options.validation, options.seed, trainRows, validationRows);
+    model.trainRows = trainRows.size();
+    model.validationRows = validationRows.size();
+
+    std::vector<std::vector<double>> trainInputs;
+    for (size_t row : trainRows) {
+        trainInputs.push_back(rawInputs[row]);
+    }
+    metadata.inputScaling = Scaling::Fit(scalingMethod, trainInputs);
+    bool dotKernel = (paradigm == Paradigm::Pnn && options.kernel.kernel == "dot") ||
+                     (paradigm == Paradigm::Lvq && options.lvq.variant == "dot");
+    metadata.unitLength = dotKernel;
+    if (task == Task::Regress) {
+        double low = targets[trainRows[0]], high = low, sum = 0.0;
+        for (size_t row : trainRows) {
+            low = std::min(low, targets[row]);
+            high = std::max(high, targets[row]);
+            sum += targets[row];
+        }
+        metadata.targetOffset = low;
+        metadata.targetScale = high > low ? high - low : 1.0;
+        metadata.Set("fallback", sum / static_cast<double>(trainRows.size()));
+    } else {
+        std::vector<size_t> frequency(metadata.classes.size(), 0);
+        for (size_t row : trainRows) {
+            ++frequency[static_cast<size_t>(classes[row])];
+        }
+        size_t most = static_cast<size_t>(std::max_element(frequency.begin(), frequency.end()) - frequency.begin());
+        metadata.Set("fallback", std::to_string(most));
+    }
+
+    // The patterns as the net sees them: scaled inputs (unit length for dot
+    // kernels), one-hot class vectors or the target scaled to [0, 1].
+    auto makeSet = [&](const std::vector<size_t>& rows) {
+        PatternSet set;
+        for (size_t row : rows) {
+            std::vector<float> input = metadata.inputScaling.ApplyRow(rawInputs[row]);
+            if (metadata.unitLength) {
+                ScaleToUnitLength(input);
+            }
+            set.inputs.push_back(std::move(input));
+            if (task == Task::Classify) {
+                std::vector<float> oneHot(metadata.classes.size(), 0.0f);
+                oneHot[static_cast<size_t>(classes[row])] = 1.0f;
+                set.targets.push_back(std::move(oneHot));
+                set.classes.push_back(classes[row]);
+            } else {
+                set.targets.push_back(
+                    {static_cast<float>((targets[row] - metadata.targetOffset) / metadata.targetScale)});
+            }
+        }
+        return set;
+    };
+    TrainingJob job;
+    job.task = task;
+    job.classCount = static_cast<int>(metadata.classes.size());
+    job.train = makeSet(trainRows);
+    job.validation = makeSet(validationRows);
+    job.seed = options.seed;
+    job.progress = &progress;
+    job.curve = &model.curve;
+
+    metadata.Set("data", options.dataFile);
+    metadata.Set("seed", std::to_string(options.seed));
+    metadata.Set("rows.train", std::to_string(trainRows.size()));
+    metadata.Set("rows.validation", std::to_string(validationRows.size()));
+
+    model.slot = std::make_unique<NetSlot>();
+    auto start = std::chrono::steady_clock::now();
+    switch (paradigm) {
+        case Paradigm::Backprop: TrainBackprop(*model.slot, options.bp, job, metadata); break;
+        case Paradigm::Pnn: TrainPnn(*model.slot, options.kernel, job, metadata); break;
+        case Paradigm::Grnn: TrainGrnn(*model.slot, options.kernel, job, metadata); break;
+        case Paradigm::Lvq: TrainLvq(*model.slot, options.lvq, job, metadata); break;
+    }
+    model.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    // Measure on raw rows through the same predictor `koru eval` uses.
+    Predictor predictor(model.slot->Net(), metadata);
+    auto measure = [&](const std::vector<size_t>& rows) {
+        LabeledData data;
+        data.hasTargets = true;
+        for (size_t row : rows) {
+            data.inputs.push_back(rawInputs[row]);
+            if (task == Task::Classify) {
+                data.classes.push_back(classes[row]);
+            } else {
+                data.targets.push_back(targets[row]);
+            }
+        }
+        return Evaluate(predictor, metadata, data);
+    };
+    model.training = measure(trainRows);
+    if (!validationRows.empty()) {
+        model.validation = measure(validationRows);
+    }
+    return model;
+}
+
+}  // namespace koru_cli

@@ -1,0 +1,63 @@
+// train_model.h - the whole of `koru train` short of saving: read the CSV,
+// pick the columns and the task, split off the validation rows, fit the
+// scaling, train the chosen paradigm and measure the result.
+#ifndef KORU_CLI_TRAIN_MODEL_H
+#define KORU_CLI_TRAIN_MODEL_H
+
+#include "bp_trainer.h"
+#include "evaluation.h"
+#include "kernel_options.h"
+#include "library_call.h"
+#include "lvq_trainer.h"
+#include "model_metadata.h"
+#include "progress.h"
+#include "training_curve.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace koru_cli {
+
+struct TrainOptions {
+    std::string dataFile;
+    std::string paradigm = "bp";
+    std::string target;               // empty: the last column
+    std::vector<std::string> inputs;  // empty: every other column
+    std::string task = "auto";        // auto | classify | regress
+    std::string scaling = "minmax";
+    double validation = 0.2;          // fraction of the rows held out
+    uint32_t seed = 1;
+    BpOptions bp;
+    KernelOptions kernel;
+    LvqOptions lvq;
+};
+
+struct TrainedModel {
+    std::unique_ptr<NetSlot> slot;
+    ModelMetadata metadata;
+    TrainingCurve curve;
+    size_t trainRows = 0;
+    size_t validationRows = 0;
+    Evaluation training;
+    std::optional<Evaluation> validation;
+    double seconds = 0.0;             // training time, without reading the file
+};
+
+TrainedModel TrainModel(const TrainOptions& options, Progress& progress);
+
+// The task `auto` stands for: PNN and LVQ classify, GRNN regresses, and
+// backpropagation classifies a target column that looks categorical (any
+// non-numeric value, or at most 10 distinct values) and regresses otherwise.
+Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategorical);
+
+// Splits row indices 0..rows-1 into training and validation rows: a shuffle
+// with `seed`, then the first round(rows x fraction) rows are held out.
+void SplitRows(size_t rows, double fraction, uint32_t seed, std::vector<size_t>& train,
+               std::vector<size_t>& validation);
+
+}  // namespace koru_cli
+
+#endif
