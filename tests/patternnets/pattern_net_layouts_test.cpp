@@ -14,80 +14,62 @@ using namespace patternnets_test;
 
 class PatternNetLayouts : public PatternNetTest {
 protected:
-    static koru::LinkRecord& Link(int16_t net, int16_t link) {
-        koru::LinkLookup found{};
-        EXPECT_EQ(koru::FindLink(net, link, found), KORU32_OK);
-        return *found.link;
-    }
-    static koru::SlabRecord& Slab(int16_t net, int16_t slab) {
-        koru::SlabLookup found{};
-        EXPECT_EQ(koru::FindSlab(net, slab, found), KORU32_OK);
-        return *found.slab;
-    }
+    static koru::LinkRecord& Link(int16_t net, int16_t link) { return koru::netTable[net].block->links[link]; }
+    static koru::SlabRecord& Slab(int16_t net, int16_t slab) { return koru::netTable[net].block->slabs[slab]; }
 };
 
 TEST_F(PatternNetLayouts, IgnoredLinksAreNeitherPropagatedNorRead) {
     const int16_t pnn = MakeThreeSlabNet(KORU32_NET_PNN_DISTANCE, 1, 2, 2);
-    Store(pnn, PnnEvaluate, PnnTrain, {0}, {1, 0});
+    StoreOne(pnn, {0}, {1, 0});
     Link(pnn, kInputLink).status = KORU32_LINK_IGNORED;
-    Put(pnn, kInput, {0});
     Put(pnn, kPattern, {5, 5});
-    const int16_t pattern = kPattern, output = kOutput, one = 1;
-    const float sigma = 1.0f;
     // No link applied: the values are cleared and no kernel runs (exp(0)
     // would give 1).
-    EXPECT_EQ(PnnPropagate(&pnn, &pattern, &sigma), KORU32_OK);
-    EXPECT_EQ(Get(pnn, kPattern, 2), (std::vector<float>{0, 0}));
-
+    EXPECT_EQ(Activations(pnn, {0}, 1.0f, 2), (std::vector<float>{0, 0}));
     // Re-presenting through an ignored output link reads no stored row, so
     // no class is uncounted.
     Link(pnn, kOutputLink).status = KORU32_LINK_IGNORED;
     Put(pnn, kOutput, {1, 1});
-    const std::vector<float> classB{0, 1};
-    EXPECT_EQ(PnnEvaluate(&pnn, &output, classB.data(), &one), KORU32_OK);
+    EXPECT_EQ(Evaluate(pnn, kOutput, {0, 1}, 1), KORU32_OK);
     EXPECT_EQ(Counts(pnn, kOutput, 2), (std::vector<float>{1, 1, 1}));
 
     // GRNN: an ignored input link leaves the denominator of the last
     // propagation in place.
+    use_ = GrnnExports();
     const int16_t grnn = MakeThreeSlabNet(KORU32_NET_GRNN_DISTANCE, 1, 2, 1);
-    Store(grnn, GrnnEvaluate, GrnnTrain, {0}, {6});
-    EXPECT_EQ(Recall(grnn, GrnnPropagate, {0}, 1.0f, 1), std::vector<float>{6.0f});
+    StoreOne(grnn, {0}, {6});
+    EXPECT_EQ(Outputs(grnn, {0}, 1.0f, 1), std::vector<float>{6.0f});
     Link(grnn, kInputLink).status = KORU32_LINK_IGNORED;
-    EXPECT_EQ(GrnnPropagate(&grnn, &pattern, &sigma), KORU32_OK);
+    EXPECT_EQ(Propagate(grnn, kPattern, 1.0f), KORU32_OK);
     EXPECT_EQ(Slab(grnn, kPattern).errorSum, 1.0);
 }
 
 TEST_F(PatternNetLayouts, OnlyTrainedLinksAreWritten) {
     for (uint16_t type : {uint16_t{KORU32_NET_PNN_DISTANCE}, uint16_t{KORU32_NET_GRNN_DISTANCE}}) {
         const bool pnn = type == KORU32_NET_PNN_DISTANCE;
+        use_ = pnn ? PnnExports() : GrnnExports();
         const int16_t net = MakeThreeSlabNet(type, 1, 2, 1);
         Link(net, kInputLink).status = KORU32_LINK_PROPAGATED;
         Link(net, kOutputLink).status = KORU32_LINK_PROPAGATED;
-        Store(net, pnn ? PnnEvaluate : GrnnEvaluate, pnn ? PnnTrain : GrnnTrain, {4}, {1});
+        StoreOne(net, {4}, {1});
         EXPECT_EQ(Weights(net, kInputLink, 2), (std::vector<float>{0, 0}));
         EXPECT_EQ(Weights(net, kOutputLink, 2), (std::vector<float>{0, 0}));
         if (!pnn) {
             EXPECT_EQ(Counts(net, kPattern, 2), (std::vector<float>{1, 0, 0}));  // no row, no count
         }
         // Propagated links still propagate: the pattern at 0 against input 4.
-        Put(net, kInput, {4});
-        const int16_t pattern = kPattern;
-        const float sigma = 2.0f;
-        EXPECT_EQ((pnn ? PnnPropagate : GrnnPropagate)(&net, &pattern, &sigma), KORU32_OK);
-        EXPECT_EQ(Get(net, kPattern, 2)[0], static_cast<float>(koru::Exp(-16.0 / 8.0)));
+        EXPECT_EQ(Activations(net, {4}, 2.0f, 2)[0], static_cast<float>(koru::Exp(-16.0 / 8.0)));
     }
 }
 
 TEST_F(PatternNetLayouts, NetWhoseArraysAreNotFloat32IsRefused) {
     // MakeNet never makes one; a net in another format would be misread.
+    use_ = GrnnExports();
     const int16_t net = MakeThreeSlabNet(KORU32_NET_GRNN_DISTANCE, 1, 2, 1);
     koru::netTable[net].format = koru::kFixed824;
-    const int16_t pattern = kPattern, output = kOutput, zero = 0;
-    const float sigma = 1.0f;
-    const std::vector<float> y{1};
-    EXPECT_EQ(GrnnPropagate(&net, &pattern, &sigma), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(GrnnEvaluate(&net, &output, y.data(), &zero), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(GrnnTrain(&net, &pattern, &zero), KORU32_ERR_WRONG_PARADIGM);
+    EXPECT_EQ(Propagate(net, kPattern, 1.0f), KORU32_ERR_WRONG_PARADIGM);
+    EXPECT_EQ(Evaluate(net, kOutput, {1}, 0), KORU32_ERR_WRONG_PARADIGM);
+    EXPECT_EQ(Train(net, kPattern, 0), KORU32_ERR_WRONG_PARADIGM);
     koru::netTable[net].format = koru::kFloat32;
     EXPECT_EQ(Counts(net, kPattern, 2)[0], 0.0f);
 }
@@ -98,11 +80,8 @@ TEST_F(PatternNetLayouts, OutputSlabWithoutClassCountsIsRefused) {
     koru::ValueArray* counts = output.deltas;
     output.deltas = nullptr;
     Put(net, kOutput, {3, 4});
-    const int16_t slab = kOutput, zero = 0;
-    const float sigma = 1.0f;
-    const std::vector<float> target{1, 0};
-    EXPECT_EQ(PnnPropagate(&net, &slab, &sigma), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(PnnEvaluate(&net, &slab, target.data(), &zero), KORU32_ERR_WRONG_PARADIGM);
+    EXPECT_EQ(Propagate(net, kOutput, 1.0f), KORU32_ERR_WRONG_PARADIGM);
+    EXPECT_EQ(Evaluate(net, kOutput, {1, 0}, 0), KORU32_ERR_WRONG_PARADIGM);
     EXPECT_EQ(Get(net, kOutput, 2), (std::vector<float>{3, 4}));
     output.deltas = counts;
     EXPECT_EQ(Counts(net, kOutput, 2)[0], 0.0f);  // no unit was taken
@@ -116,23 +95,19 @@ TEST_F(PatternNetLayouts, OutputSlabFedByTwoPatternSlabsOfOtherSizes) {
     MakeSlabOf(net, 3, 5, KORU32_SLAB_HIDDEN);
     MakeLinkOf(net, 2, kInput, 3);
     MakeLinkOf(net, 3, 3, kOutput);
-    Store(net, PnnEvaluate, PnnTrain, {0}, {1});
-    Store(net, PnnEvaluate, PnnTrain, {1}, {1});
-    const int16_t output = kOutput, zero = 0;
-    const std::vector<float> target{1};
-    EXPECT_EQ(PnnEvaluate(&net, &output, target.data(), &zero), KORU32_ERR_BAD_PATTERN);
+    StoreOne(net, {0}, {1});
+    StoreOne(net, {1}, {1});
+    EXPECT_EQ(Evaluate(net, kOutput, {1}, 0), KORU32_ERR_BAD_PATTERN);
     SetCounts(net, kOutput, {4, 2});
     // Both pattern slabs propagated with four units in use (two beyond the
     // first slab); the output adds both links' weighed activations.
     Put(net, kInput, {0});
-    const int16_t first = kPattern, second = 3;
-    const float sigma = 1.0f;
-    ASSERT_EQ(PnnPropagate(&net, &first, &sigma), KORU32_OK);
-    ASSERT_EQ(PnnPropagate(&net, &second, &sigma), KORU32_OK);
+    ASSERT_EQ(Propagate(net, kPattern, 1.0f), KORU32_OK);
+    ASSERT_EQ(Propagate(net, 3, 1.0f), KORU32_OK);
     const float e = static_cast<float>(koru::Exp(-0.5));
     EXPECT_EQ(Get(net, kPattern, 2), (std::vector<float>{1.0f, e}));
     EXPECT_EQ(Get(net, 3, 5), (std::vector<float>{1, e, 1, 1, 0}));  // its stored columns are 0, 1, 0, 0
-    ASSERT_EQ(PnnPropagate(&net, &output, &sigma), KORU32_OK);
+    ASSERT_EQ(Propagate(net, kOutput, 1.0f), KORU32_OK);
     // Link 1 rows hold 1 for both units; link 3 rows are all 0.
     EXPECT_EQ(Get(net, kOutput, 1)[0], static_cast<float>(1.0 + e) / 2.0f);
 }

@@ -41,11 +41,7 @@ protected:
     // `outputs` output neurons; link 0 from input to pattern slab, link 1 from
     // pattern to output slab.
     int16_t MakeThreeSlabNet(uint16_t type, int16_t inputs, int16_t units, int16_t outputs) {
-        uint16_t free = 0;
-        EXPECT_EQ(GetNextNet(&free), KORU32_OK);
-        const auto net = static_cast<int16_t>(free);
-        EXPECT_EQ(MakeNet(&net, &type), KORU32_OK);
-        made_.push_back(net);
+        const int16_t net = MakeEmptyNet(type);
         MakeSlabOf(net, kInput, inputs, KORU32_SLAB_INPUT);
         MakeSlabOf(net, kPattern, units, KORU32_SLAB_HIDDEN);
         MakeSlabOf(net, kOutput, outputs, KORU32_SLAB_OUTPUT);
@@ -99,28 +95,45 @@ protected:
         return weights;
     }
 
+    // The exports of the paradigm under test, for the by-value shorthands below.
+    struct Exports {
+        PropagateExport propagate;
+        EvaluateExport evaluate;
+        TrainExport train;
+    };
+    static Exports PnnExports() { return {PnnPropagate, PnnEvaluate, PnnTrain}; }
+    static Exports GrnnExports() { return {GrnnPropagate, GrnnEvaluate, GrnnTrain}; }
+    Exports use_{PnnPropagate, PnnEvaluate, PnnTrain};
+
+    int16_t Propagate(int16_t net, int16_t slab, float sigma) { return use_.propagate(&net, &slab, &sigma); }
+    int16_t Evaluate(int16_t net, int16_t slab, const std::vector<float>& targets, int16_t pattern) {
+        return use_.evaluate(&net, &slab, targets.data(), &pattern);
+    }
+    int16_t Train(int16_t net, int16_t slab, int16_t pattern) { return use_.train(&net, &slab, &pattern); }
     // The ordinary storing sequence: PutSlab, Evaluate with pattern 0, Train on
     // the input slab, Train on the pattern slab.
-    static void Store(int16_t net, EvaluateExport evaluate, TrainExport train, const std::vector<float>& input,
-                      const std::vector<float>& targets) {
+    void StoreOne(int16_t net, const std::vector<float>& input, const std::vector<float>& targets) {
         Put(net, kInput, input);
-        const int16_t output = kOutput, input_slab = kInput, pattern_slab = kPattern, newUnit = 0;
-        ASSERT_EQ(evaluate(&net, &output, targets.data(), &newUnit), KORU32_OK);
-        ASSERT_EQ(train(&net, &input_slab, &newUnit), KORU32_OK);
-        ASSERT_EQ(train(&net, &pattern_slab, &newUnit), KORU32_OK);
+        ASSERT_EQ(Evaluate(net, kOutput, targets, 0), KORU32_OK);
+        ASSERT_EQ(Train(net, kInput, 0), KORU32_OK);
+        ASSERT_EQ(Train(net, kPattern, 0), KORU32_OK);
     }
-
-    // PutSlab, propagation of the pattern slab and the output slab, GetSlab.
-    static std::vector<float> Recall(int16_t net, PropagateExport propagate, const std::vector<float>& input,
-                                     float sigma, size_t outputs, int16_t* outputCode = nullptr) {
+    std::vector<float> Activations(int16_t net, const std::vector<float>& input, float sigma, size_t units) {
         Put(net, kInput, input);
-        const int16_t pattern = kPattern, output = kOutput;
-        EXPECT_EQ(propagate(&net, &pattern, &sigma), KORU32_OK);
-        const int16_t code = propagate(&net, &output, &sigma);
-        if (outputCode != nullptr) {
-            *outputCode = code;
+        EXPECT_EQ(Propagate(net, kPattern, sigma), KORU32_OK);
+        return Get(net, kPattern, units);
+    }
+    // PutSlab, propagation of the pattern slab and the output slab, GetSlab;
+    // the output slab's code goes to `code` if given, else must be 0.
+    std::vector<float> Outputs(int16_t net, const std::vector<float>& input, float sigma, size_t outputs,
+                               int16_t* code = nullptr) {
+        Put(net, kInput, input);
+        EXPECT_EQ(Propagate(net, kPattern, sigma), KORU32_OK);
+        const int16_t outputCode = Propagate(net, kOutput, sigma);
+        if (code != nullptr) {
+            *code = outputCode;
         } else {
-            EXPECT_EQ(code, KORU32_OK);
+            EXPECT_EQ(outputCode, KORU32_OK);
         }
         return Get(net, kOutput, outputs);
     }
