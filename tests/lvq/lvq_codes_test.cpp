@@ -8,25 +8,10 @@ using namespace lvqtest;
 
 namespace {
 
-// A backpropagation net with an input slab 0 and an output slab 1, for the
-// paradigm checks; killed at the end of the test.
-class BackpropNet {
-public:
-    BackpropNet() {
-        uint16_t free = 0;
-        GetNextNet(&free);
-        net_ = static_cast<int16_t>(free);
-        const uint16_t type = KORU32_NET_BP_PLAIN;
-        MakeNet(&net_, &type);
-        const int16_t neurons = 3, input = 0, output = 1, inputKind = 0, outputKind = 2;
-        MakeSlab(&net_, &input, &neurons, &inputKind);
-        MakeSlab(&net_, &output, &neurons, &outputKind);
-    }
-    ~BackpropNet() { KillNet(&net_); }
-    int16_t net() const { return net_; }
-
-private:
-    int16_t net_ = -1;
+// A backpropagation net with input slab 0 and output slab 1, for the paradigm
+// checks.
+struct BackpropNet : TestNet {
+    BackpropNet() : TestNet(KORU32_NET_BP_PLAIN, KORU32_MATH_FLOAT, 3, 3) {}
 };
 
 int16_t Propagate(int16_t net, int16_t slab) { return LvqPropagate(&net, &slab); }
@@ -73,8 +58,8 @@ TEST(LvqCodes, LookupsComeFirstInTheirOwnOrder) {
 
 TEST(LvqCodes, PropagateTestsTheParadigmBeforeTheIncomingLinks) {
     BackpropNet bp;
-    // Slab 0 of the backpropagation net has no incoming links either: the
-    // paradigm decides.
+    // Slab 0 of the backpropagation net has no incoming links: the paradigm
+    // decides.
     EXPECT_EQ(Propagate(bp.net(), 0), KORU32_ERR_WRONG_PARADIGM);
     EXPECT_EQ(Propagate(bp.net(), 1), KORU32_ERR_WRONG_PARADIGM);
 

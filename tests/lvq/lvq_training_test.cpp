@@ -49,45 +49,7 @@ private:
 
 }  // namespace
 
-TEST(LvqGrid, TwelveUnitsFourWideWinnerFiveRadiusOne) {
-    for (uint16_t math : kBothMaths) {
-        GridNet lvq(math, 12, 5);
-        ASSERT_TRUE(lvq.ok());
-        ASSERT_EQ(lvq.evaluated(), 6);
-        EXPECT_EQ(lvq.TrainAndSeeWhoMoves(1, 4), (std::vector<int>{0, 1, 2, 4, 5, 6, 8, 9, 10})) << "math " << math;
-    }
-}
-
-TEST(LvqGrid, CornersClipTheNeighbourhood) {
-    struct Case {
-        int winner;
-        int16_t radius;
-        std::vector<int> moved;
-    };
-    // 3 rows of 4: 0 1 2 3 / 4 5 6 7 / 8 9 10 11.
-    const Case cases[] = {
-        {0, 1, {0, 1, 4, 5}},
-        {3, 1, {2, 3, 6, 7}},
-        {8, 1, {4, 5, 8, 9}},
-        {11, 1, {6, 7, 10, 11}},
-        {11, 0, {11}},
-        {7, 0, {7}},
-        {11, 2, {1, 2, 3, 5, 6, 7, 9, 10, 11}},
-        {11, 3, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
-        {0, 32767, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
-    };
-    for (uint16_t math : kBothMaths) {
-        for (const Case& c : cases) {
-            GridNet lvq(math, 12, c.winner);
-            ASSERT_TRUE(lvq.ok());
-            ASSERT_EQ(lvq.evaluated(), c.winner + 1);
-            EXPECT_EQ(lvq.TrainAndSeeWhoMoves(c.radius, 4), c.moved)
-                << "math " << math << " winner " << c.winner << " radius " << c.radius;
-        }
-    }
-}
-
-TEST(LvqGrid, WidthsThatDoNotTileTheUnitsGiveOneRow) {
+TEST(LvqGrid, TheWinnersNeighbourhoodMovesClippedAtTheEdges) {
     struct Case {
         int16_t units;
         uint16_t width;
@@ -95,7 +57,19 @@ TEST(LvqGrid, WidthsThatDoNotTileTheUnitsGiveOneRow) {
         int16_t radius;
         std::vector<int> moved;
     };
+    // 12 units 4 wide are 3 rows: 0 1 2 3 / 4 5 6 7 / 8 9 10 11. A width that
+    // does not tile the units gives one row.
     const Case cases[] = {
+        {12, 4, 5, 1, {0, 1, 2, 4, 5, 6, 8, 9, 10}},
+        {12, 4, 0, 1, {0, 1, 4, 5}},
+        {12, 4, 3, 1, {2, 3, 6, 7}},
+        {12, 4, 8, 1, {4, 5, 8, 9}},
+        {12, 4, 11, 1, {6, 7, 10, 11}},
+        {12, 4, 11, 0, {11}},
+        {12, 4, 7, 0, {7}},
+        {12, 4, 11, 2, {1, 2, 3, 5, 6, 7, 9, 10, 11}},
+        {12, 4, 11, 3, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+        {12, 4, 0, 32767, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {10, 4, 1, 2, {0, 1, 2, 3}},       // 4 does not divide 10
         {10, 0, 1, 2, {0, 1, 2, 3}},       // zero
         {10, 65535, 1, 2, {0, 1, 2, 3}},   // -1
@@ -110,8 +84,10 @@ TEST(LvqGrid, WidthsThatDoNotTileTheUnitsGiveOneRow) {
         for (const Case& c : cases) {
             GridNet lvq(math, c.units, c.winner);
             ASSERT_TRUE(lvq.ok());
+            ASSERT_EQ(lvq.evaluated(), c.winner + 1);
             EXPECT_EQ(lvq.TrainAndSeeWhoMoves(c.radius, c.width), c.moved)
-                << "math " << math << " units " << c.units << " width " << c.width;
+                << "math " << math << " units " << c.units << " width " << c.width << " winner " << c.winner
+                << " radius " << c.radius;
         }
     }
 }
