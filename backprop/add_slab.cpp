@@ -6,44 +6,31 @@
 // truncated) and add it with wrap-around at their width, float32 rounds the
 // sum to single, float64 keeps it, and the integer formats convert the sum
 // (+ 0.5, truncated) and keep the low bits of their width.
-#include <cstring>
-
 #include "backprop/backprop.h"
+#include "core/element_bytes.h"
 #include "core/fixed_point.h"
 
 namespace koru::bp {
 
 namespace {
 
-template <typename T>
-T Load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-void Store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
 // Adds `increment` to the destination element at p, which is in `format`.
 void AddToElement(uint8_t* p, int16_t format, double increment) {
     switch (format) {
         case kFixed824:
-            Store(p, WrapAdd(Load<int32_t>(p), static_cast<int32_t>(TruncateToLow32(increment * 16777216.0 + 0.5))));
+            StoreElement(p, WrapAdd(LoadElement<int32_t>(p), static_cast<int32_t>(TruncateToLow32(increment * 16777216.0 + 0.5))));
             break;
         case kFixed412:
-            Store(p, static_cast<uint16_t>(Load<uint16_t>(p) + TruncateToLow32(increment * 4096.0 + 0.5)));
+            StoreElement(p, static_cast<uint16_t>(LoadElement<uint16_t>(p) + TruncateToLow32(increment * 4096.0 + 0.5)));
             break;
         case kFixed35:
-            Store(p, static_cast<uint8_t>(Load<uint8_t>(p) + TruncateToLow32(increment * 32.0 + 0.5)));
+            StoreElement(p, static_cast<uint8_t>(LoadElement<uint8_t>(p) + TruncateToLow32(increment * 32.0 + 0.5)));
             break;
-        case kFloat32: Store(p, static_cast<float>(Load<float>(p) + increment)); break;
-        case kFloat64: Store(p, Load<double>(p) + increment); break;
-        case kInt8: Store(p, static_cast<uint8_t>(TruncateToLow32(Load<int8_t>(p) + increment + 0.5))); break;
-        case kInt16: Store(p, static_cast<uint16_t>(TruncateToLow32(Load<int16_t>(p) + increment + 0.5))); break;
-        case kInt32: Store(p, TruncateToLow32(Load<int32_t>(p) + increment + 0.5)); break;
+        case kFloat32: StoreElement(p, static_cast<float>(LoadElement<float>(p) + increment)); break;
+        case kFloat64: StoreElement(p, LoadElement<double>(p) + increment); break;
+        case kInt8: StoreElement(p, static_cast<uint8_t>(TruncateToLow32(LoadElement<int8_t>(p) + increment + 0.5))); break;
+        case kInt16: StoreElement(p, static_cast<uint16_t>(TruncateToLow32(LoadElement<int16_t>(p) + increment + 0.5))); break;
+        case kInt32: StoreElement(p, TruncateToLow32(LoadElement<int32_t>(p) + increment + 0.5)); break;
         default: break;
     }
 }

@@ -61,30 +61,9 @@ void TrainPnn(const NetSlot& slot, const KernelOptions& options, const TrainingJ
               ModelMetadata& metadata) {
     const int16_t* net = slot.Net();
     uint16_t type = NetTypeOf(options.kernel);
-    ValidatePickSigma(options.pickSigma, job.validation.Size());
-    if (options.pickSigma == "none" && !(options.sigma > 0.0)) {
-        throw CliError("--sigma must be above 0");
-    }
-    if (job.train.Size() > 32767) {
-        throw CliError("a PNN holds at most 32767 training patterns; this set has " +
-                       std::to_string(job.train.Size()));
-    }
-    // PNN nets compute in 32-bit floats whatever the math mode.
-    uint16_t math = KORU32_MATH_FLOAT;
-    Check(SetMath(&math), "SetMath");
-    Check(MakeNet(net, &type), "MakeNet");
-    int16_t sizes[3] = {static_cast<int16_t>(job.train.inputs[0].size()),
-                        static_cast<int16_t>(job.train.Size()), static_cast<int16_t>(job.classCount)};
-    int16_t kinds[3] = {KORU32_SLAB_INPUT, KORU32_SLAB_HIDDEN, KORU32_SLAB_OUTPUT};
-    for (int16_t slab = 0; slab < 3; ++slab) {
-        Check(MakeSlab(net, &slab, &sizes[slab], &kinds[slab]), "MakeSlab");
-    }
-    float range = 0.0f;
-    for (int16_t link = 0; link < 2; ++link) {
-        int16_t source = link;
-        int16_t dest = static_cast<int16_t>(link + 1);
-        Check(MakeLink(net, &link, &range, &source, &dest), "MakeLink");
-    }
+    ValidateKernelJob(options, job.train.Size(), job.validation.Size(), "PNN");
+    MakePatternUnitNet(net, type, job.train.inputs[0].size(), job.train.Size(),
+                       static_cast<size_t>(job.classCount));
 
     const int16_t newUnit = 0;
     for (size_t p = 0; p < job.train.Size(); ++p) {

@@ -1,7 +1,8 @@
 #include "core/numeric_format.h"
 
 #include <cmath>
-#include <cstring>
+
+#include "core/element_bytes.h"
 
 namespace koru {
 
@@ -31,32 +32,16 @@ uint32_t TruncateToLow32(double value) {
     return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(value, 4294967296.0)));
 }
 
-namespace {
-
-template <typename T>
-T Load(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-void Store(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-}  // namespace
-
 const uint8_t* ReadElement(const uint8_t* p, int16_t format, double& out, uint32_t stride) {
     switch (format) {
-        case kFixed824: out = Load<int32_t>(p) * (1.0 / 16777216.0); break;
-        case kFixed412: out = Load<int16_t>(p) * (1.0 / 4096.0); break;
-        case kFixed35: out = Load<int8_t>(p) * (1.0 / 32.0); break;
-        case kFloat32: out = Load<float>(p); break;
-        case kFloat64: out = Load<double>(p); break;
-        case kInt8: out = Load<int8_t>(p); break;
-        case kInt16: out = Load<int16_t>(p); break;
-        case kInt32: out = Load<int32_t>(p); break;
+        case kFixed824: out = LoadElement<int32_t>(p) * (1.0 / 16777216.0); break;
+        case kFixed412: out = LoadElement<int16_t>(p) * (1.0 / 4096.0); break;
+        case kFixed35: out = LoadElement<int8_t>(p) * (1.0 / 32.0); break;
+        case kFloat32: out = LoadElement<float>(p); break;
+        case kFloat64: out = LoadElement<double>(p); break;
+        case kInt8: out = LoadElement<int8_t>(p); break;
+        case kInt16: out = LoadElement<int16_t>(p); break;
+        case kInt32: out = LoadElement<int32_t>(p); break;
         default: return p;
     }
     return p + static_cast<uint64_t>(stride) * ElementSize(format);
@@ -64,14 +49,14 @@ const uint8_t* ReadElement(const uint8_t* p, int16_t format, double& out, uint32
 
 uint8_t* WriteElement(uint8_t* p, int16_t format, double value, uint32_t stride) {
     switch (format) {
-        case kFixed824: Store(p, static_cast<uint32_t>(TruncateToLow32(value * 16777216.0 + 0.5))); break;
-        case kFixed412: Store(p, static_cast<uint16_t>(TruncateToLow32(value * 4096.0 + 0.5))); break;
-        case kFixed35: Store(p, static_cast<uint8_t>(TruncateToLow32(value * 32.0 + 0.5))); break;
-        case kFloat32: Store(p, static_cast<float>(value)); break;
-        case kFloat64: Store(p, value); break;
-        case kInt8: Store(p, static_cast<uint8_t>(TruncateToLow32(value + 0.5))); break;
-        case kInt16: Store(p, static_cast<uint16_t>(TruncateToLow32(value + 0.5))); break;
-        case kInt32: Store(p, static_cast<uint32_t>(TruncateToLow32(value + 0.5))); break;
+        case kFixed824: StoreElement(p, static_cast<uint32_t>(TruncateToLow32(value * 16777216.0 + 0.5))); break;
+        case kFixed412: StoreElement(p, static_cast<uint16_t>(TruncateToLow32(value * 4096.0 + 0.5))); break;
+        case kFixed35: StoreElement(p, static_cast<uint8_t>(TruncateToLow32(value * 32.0 + 0.5))); break;
+        case kFloat32: StoreElement(p, static_cast<float>(value)); break;
+        case kFloat64: StoreElement(p, value); break;
+        case kInt8: StoreElement(p, static_cast<uint8_t>(TruncateToLow32(value + 0.5))); break;
+        case kInt16: StoreElement(p, static_cast<uint16_t>(TruncateToLow32(value + 0.5))); break;
+        case kInt32: StoreElement(p, static_cast<uint32_t>(TruncateToLow32(value + 0.5))); break;
         default: return p;
     }
     return p + static_cast<uint64_t>(stride) * ElementSize(format);
