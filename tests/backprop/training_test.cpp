@@ -229,6 +229,8 @@ protected:
             const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(),
                                       std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
                                       1e-30f, -1e30f};
+            const int32_t fixedSpecials[] = {0, 0, 1, -1, std::numeric_limits<int32_t>::min(),
+                                             std::numeric_limits<int32_t>::max(), 1 << 24};
             const auto randomize = [&](koru::ValueArray* a, bool positive, bool special = false) {
                 if (a == nullptr) return;
                 for (uint32_t i = 0; i < a->count; ++i) {
@@ -239,13 +241,14 @@ protected:
                     } else {
                         const int32_t x = word(random);
                         a->Fixed()[i] = positive ? (x < 0 ? -x : x) / 3 : x;
+                        if (special && random() % 16 == 0) a->Fixed()[i] = fixedSpecials[random() % 7];
                     }
                 }
             };
             for (int s = 0; s < 5; ++s) {
                 randomize(SlabOf(net, s).values, false);
                 randomize(SlabOf(net, s).sums, false);
-                randomize(SlabOf(net, s).deltas, false);
+                randomize(SlabOf(net, s).deltas, false, true);
             }
             for (int l = 0; l < 5; ++l) {
                 koru::LinkRecord& link = LinkOf(net, l);
