@@ -27,7 +27,7 @@ namespace {
 
 constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
 
-bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
+KORU_INLINE_INTO_CLONES bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
 // The source rows of one link added into the destination values: rows
 // 0 .. sources - 1 (source neuron k scaling row k), each across all
@@ -82,27 +82,55 @@ void AddSelfLinkFloat(const LinkRecord& link, float* values, const LinkShape& sh
     }
 }
 
-void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
-    const int32_t* row = link.weights->Fixed();
-    const int32_t* source = link.source->values->Fixed();
-    const uint32_t n = shape.destinations;
-    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], row[j]);
-    if (shape.sources == 0) return;
-    // The bias is added without a test, and so is the first source term:
-    // the test follows each source term and stops the ones after it.
-    row += shape.stride;
+// The source rows of one link added into the destination values in 8.24,
+// each term after the first taken only while the neuron's running value is
+// inside the bound. A neuron outside it has been stopped by an earlier term of
+// this link and never changes again, so the test is a selection made for
+// every neuron side by side (no branch); four rows go in one pass, each
+// neuron still taking its terms in ascending source order, so the bits,
+// wraps included, are those of the plain loop.
+KORU_VECTOR_CLONES void AddSourceRowsFixed(int32_t* __restrict values, const int32_t* __restrict source,
+                                           const int32_t* __restrict rows, uint32_t sources, uint32_t n,
+                                           uint32_t stride) {
+    if (sources == 0) return;
+    // The first source term is added without a test: the test follows each
+    // source term and stops the ones after it.
     const int32_t first = source[0];
-    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], FixedMul(first, row[j]));
-    for (uint32_t k = 1; k < shape.sources; ++k) {
-        row += shape.stride;
-        const int32_t x = source[k];
-        // A neuron outside the bound has been stopped by an earlier term of
-        // this link (a stopped neuron never changes again), and one inside it
-        // has passed every test so far.
+    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], FixedMul(first, rows[j]));
+    // The term, or 0 for a stopped neuron, by a mask: a plain selection
+    // would let the compiler branch past the later terms of a stopped neuron.
+    const auto add = [](int32_t v, int32_t x, int32_t w) {
+        const uint32_t taken = 0u - static_cast<uint32_t>(InsideSkipBound(v));
+        return WrapAdd(v, static_cast<int32_t>(static_cast<uint32_t>(FixedMul(x, w)) & taken));
+    };
+    uint32_t k = 1;
+    for (; k + 4 <= sources; k += 4) {
+        const int32_t x0 = source[k], x1 = source[k + 1], x2 = source[k + 2], x3 = source[k + 3];
+        const int32_t* w0 = rows + size_t{k} * stride;
+        const int32_t* w1 = w0 + stride;
+        const int32_t* w2 = w1 + stride;
+        const int32_t* w3 = w2 + stride;
         for (uint32_t j = 0; j < n; ++j) {
-            if (InsideSkipBound(values[j])) values[j] = WrapAdd(values[j], FixedMul(x, row[j]));
+            int32_t v = values[j];
+            v = add(v, x0, w0[j]);
+            v = add(v, x1, w1[j]);
+            v = add(v, x2, w2[j]);
+            v = add(v, x3, w3[j]);
+            values[j] = v;
         }
     }
+    for (; k < sources; ++k) {
+        const int32_t x = source[k];
+        const int32_t* w = rows + size_t{k} * stride;
+        for (uint32_t j = 0; j < n; ++j) values[j] = add(values[j], x, w[j]);
+    }
+}
+
+void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
+    const int32_t* bias = link.weights->Fixed();
+    const uint32_t n = shape.destinations;
+    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], bias[j]);
+    AddSourceRowsFixed(values, link.source->values->Fixed(), bias + shape.stride, shape.sources, n, shape.stride);
 }
 
 void AddSelfLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
