@@ -173,24 +173,31 @@ void AdaptiveFixed(LinkRecord& link, bool apply) {
 // exactly what its branch gives); the error shares then run eight rows at a
 // time (share_rows.h).
 
+// Single-precision forms of two steps, with the same results: delta x x is
+// the product of two singles, exact in double, so rounding it to single is
+// the single-precision product itself; and the exact product G x P (which
+// neither overflows nor underflows in double) is positive or negative
+// exactly when both factors are nonzero with equal or opposite signs, NaN
+// being neither, which the comparisons of G and P with zero tell directly.
 template <bool Apply>
 KORU_INLINE_INTO_CLONES void AdaptiveRowFloat(float* __restrict w, float* __restrict z, float* __restrict g,
                                               float* __restrict p, float* __restrict t,
-                                              const float* __restrict delta, double x, uint32_t n) {
+                                              const float* __restrict delta, float x, uint32_t n) {
     for (uint32_t j = 0; j < n; ++j) {
-        const float gradient = g[j] + static_cast<float>(delta[j] * x);
+        const float gradient = g[j] + delta[j] * x;
         if constexpr (!Apply) {
             g[j] = gradient;
         } else {
-            const float step = z[j], last = t[j], weight = w[j];
-            const double product = static_cast<double>(gradient) * p[j];
-            const bool grow = product > 0.0, shrink = product < 0.0;  // NaN: neither
+            const float step = z[j], last = t[j], weight = w[j], previous = p[j];
+            const bool gradientUp = gradient > 0.0f, gradientDown = gradient < 0.0f;
+            const bool grow = (gradientUp && previous > 0.0f) || (gradientDown && previous < 0.0f);
+            const bool shrink = (gradientUp && previous < 0.0f) || (gradientDown && previous > 0.0f);
             float grown = static_cast<float>(step * 1.2);
             grown = grown > kMaxStepFloat ? kMaxStepFloat : grown;
             float shrunk = step * 0.5f;
             shrunk = shrunk < kMinStepFloat ? kMinStepFloat : shrunk;
             const float size = grow ? grown : shrink ? shrunk : step;
-            const float taken = gradient > 0.0f ? size : gradient < 0.0f ? -size : 0.0f;
+            const float taken = gradientUp ? size : gradientDown ? -size : 0.0f;
             z[j] = size;
             t[j] = shrink ? last : taken;
             w[j] = shrink ? weight - last : weight + taken;
@@ -240,7 +247,7 @@ template <bool Apply, typename Element>
 KORU_INLINE_INTO_CLONES void AdaptiveRow(const AdaptiveLink<Element>& link, uint32_t r) {
     const size_t k = size_t{r} * link.stride;
     if constexpr (std::is_same_v<Element, float>) {
-        const double x = r == 0 ? 1.0 : link.input[r - 1];
+        const float x = r == 0 ? 1.0f : link.input[r - 1];
         AdaptiveRowFloat<Apply>(link.w + k, link.z + k, link.g + k, link.p + k, link.t + k, link.delta, x, link.n);
     } else {
         const int32_t x = r == 0 ? kFixedOneBits : link.input[r - 1];
