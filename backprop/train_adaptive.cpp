@@ -170,7 +170,7 @@ void AdaptiveFixed(LinkRecord& link, bool apply) {
 // updated across all destination neurons side by side, the three cases of
 // the step written with selections rather than branches (every case's
 // values are computed and the sign of p picks one, so each weight receives
-// exactly what its branch gives); the error shares then run eight rows at a
+// exactly what its branch gives); the error shares then run many rows at a
 // time (share_rows.h).
 
 // Single-precision forms of two steps, with the same results: delta x x is
@@ -258,29 +258,8 @@ KORU_INLINE_INTO_CLONES void AdaptiveRow(const AdaptiveLink<Element>& link, uint
 template <bool Apply, bool Shares, typename Element>
 KORU_INLINE_INTO_CLONES void AdaptiveRows(const AdaptiveLink<Element>& link) {
     AdaptiveRow<Apply>(link, 0);  // the bias row carries no error back
-    uint32_t r = 1;
-    if constexpr (Shares) {
-        for (; r + kSharedRows <= link.sources + 1; r += kSharedRows) {
-            for (uint32_t i = 0; i < kSharedRows; ++i) AdaptiveRow<Apply>(link, r + i);
-            const Element* rows = link.w + size_t{r} * link.stride;
-            if constexpr (std::is_same_v<Element, float>) {
-                AddSharesOfRowsFloat(link.sourceDelta + (r - 1), rows, link.stride, link.delta, link.n);
-            } else {
-                AddSharesOfRowsFixed(link.sourceDelta + (r - 1), rows, link.stride, link.delta, link.n);
-            }
-        }
-    }
-    for (; r <= link.sources; ++r) {
-        AdaptiveRow<Apply>(link, r);
-        if constexpr (Shares) {
-            const Element* row = link.w + size_t{r} * link.stride;
-            if constexpr (std::is_same_v<Element, float>) {
-                AddShareOfRowFloat(link.sourceDelta + (r - 1), row, link.delta, link.n);
-            } else {
-                AddShareOfRowFixed(link.sourceDelta + (r - 1), row, link.delta, link.n);
-            }
-        }
-    }
+    UpdateSourceRows<Shares>(link.sources, link.w, link.stride, link.sourceDelta, link.delta, link.n,
+                             [&](uint32_t r) __attribute__((always_inline)) { AdaptiveRow<Apply>(link, r); });
 }
 
 // One clone set per format, apply flag and share.

@@ -126,7 +126,7 @@ void GradientFixed(LinkRecord& link, const TrainingParameters& parameters) {
 // The loops above, taken apart: each weight's update reads only its own
 // arrays, the destination delta and its row's factor, so a row is updated
 // across all destination neurons side by side; the error shares then run
-// eight rows at a time (share_rows.h). Every weight sees the same operations
+// many rows at a time (share_rows.h). Every weight sees the same operations
 // as above, every share the same additions in the same order.
 
 template <typename Element>
@@ -205,29 +205,8 @@ KORU_INLINE_INTO_CLONES void UpdateRow(const GradientLink<Element>& link, uint32
 template <Rule R, bool Shares, typename Element, typename Momentum>
 KORU_INLINE_INTO_CLONES void GradientRows(const GradientLink<Element>& link, Momentum momentum) {
     UpdateRow<R>(link, 0, momentum);  // the bias row carries no error back
-    uint32_t r = 1;
-    if constexpr (Shares) {
-        for (; r + kSharedRows <= link.sources + 1; r += kSharedRows) {
-            for (uint32_t i = 0; i < kSharedRows; ++i) UpdateRow<R>(link, r + i, momentum);
-            const Element* rows = link.w + size_t{r} * link.stride;
-            if constexpr (std::is_same_v<Element, float>) {
-                AddSharesOfRowsFloat(link.sourceDelta + (r - 1), rows, link.stride, link.delta, link.n);
-            } else {
-                AddSharesOfRowsFixed(link.sourceDelta + (r - 1), rows, link.stride, link.delta, link.n);
-            }
-        }
-    }
-    for (; r <= link.sources; ++r) {
-        UpdateRow<R>(link, r, momentum);
-        if constexpr (Shares) {
-            const Element* row = link.w + size_t{r} * link.stride;
-            if constexpr (std::is_same_v<Element, float>) {
-                AddShareOfRowFloat(link.sourceDelta + (r - 1), row, link.delta, link.n);
-            } else {
-                AddShareOfRowFixed(link.sourceDelta + (r - 1), row, link.delta, link.n);
-            }
-        }
-    }
+    UpdateSourceRows<Shares>(link.sources, link.w, link.stride, link.sourceDelta, link.delta, link.n,
+                             [&](uint32_t r) __attribute__((always_inline)) { UpdateRow<R>(link, r, momentum); });
 }
 
 // One clone set per rule, format and share.

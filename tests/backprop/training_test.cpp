@@ -203,16 +203,16 @@ protected:
     template <typename T>
     void Run() {
         std::mt19937 random(99 + GetParam().type * 2 + GetParam().math);
-        for (int trial = 0; trial < 12; ++trial) {
+        for (int trial = 0; trial < 16; ++trial) {
             Net net(kNet, GetParam().type, GetParam().math);
             const int kinds[] = {KORU32_SLAB_INPUT, KORU32_SLAB_HIDDEN, KORU32_SLAB_OUTPUT, KORU32_SLAB_OUTPUT,
                                  KORU32_SLAB_INPUT};
-            // The odd sizes 1, 3, 17, 33 and 257 in turn (shorter and longer
-            // than every vector and every block of rows the loops take at
-            // once), then random odd sizes.
-            const int16_t oddSizes[] = {1, 3, 17, 33, 257};
+            // The odd sizes 1, 3, 17, 25, 33 and 257 in turn (shorter and
+            // longer than every vector and every block of 16 or 8 rows the
+            // loops take at once), then random odd sizes.
+            const int16_t oddSizes[] = {1, 3, 17, 25, 33, 257};
             for (int s = 0; s < 5; ++s) {
-                const int16_t size = trial < 10 ? oddSizes[(trial + 2 * s) % 5]
+                const int16_t size = trial < 12 ? oddSizes[(trial + 2 * s + s / 3) % 6]
                                                 : static_cast<int16_t>(1 + 2 * (random() % 9));
                 ASSERT_EQ(Slab(net, s, size, kinds[s]), 0);
             }
