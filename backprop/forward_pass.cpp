@@ -13,7 +13,9 @@
 // additions in the same order as when its own column is walked, so the
 // result is bit for bit the same; the one exception is a link from a slab to
 // itself, whose source values change while the link is added, and which is
-// therefore walked neuron by neuron in the defined order.
+// therefore walked neuron by neuron in the defined order. A slab of fewer
+// than eight neurons is walked neuron by neuron as well (the same bits, with
+// less set-up than the vector loops).
 #include <cstring>
 
 #include "backprop/backprop.h"
@@ -60,26 +62,47 @@ KORU_VECTOR_CLONES void AddSourceRowsFloat(float* __restrict values, const float
     }
 }
 
-void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
-    const float* bias = link.weights->Floats();
-    const uint32_t n = shape.destinations;
-    for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + bias[j];
-    AddSourceRowsFloat(values, link.source->values->Floats(), bias + shape.stride, shape.sources, n, shape.stride);
-}
-
-// A link onto its own slab: neuron by neuron, reading each source value at
-// the moment the defined order reaches it.
-void AddSelfLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
-    const float* weights = link.weights->Floats();
-    const float* source = values;
+// Neuron by neuron: the bias, then each source term in order. A neuron's
+// running value is kept in a register, except on a link onto its own slab,
+// whose terms may read the very value being summed.
+template <bool OwnSlab>
+void AddNeuronByNeuronFloat(const float* weights, const float* source, float* values, const LinkShape& shape) {
     for (uint32_t j = 0; j < shape.destinations; ++j) {
         const float* w = weights + j;
-        values[j] = values[j] + *w;
-        for (uint32_t k = 0; k < shape.sources; ++k) {
-            w += shape.stride;
-            values[j] = static_cast<float>(values[j] + static_cast<double>(source[k]) * *w);
+        if constexpr (OwnSlab) {
+            values[j] = values[j] + *w;
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                values[j] = static_cast<float>(values[j] + static_cast<double>(source[k]) * *w);
+            }
+        } else {
+            float v = values[j] + *w;
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                v = static_cast<float>(v + static_cast<double>(source[k]) * *w);
+            }
+            values[j] = v;
         }
     }
+}
+
+// A slab of fewer neurons than a vector holds is walked neuron by neuron:
+// the vector loop would spend more on its set-up than on the terms.
+constexpr uint32_t kFewNeurons = 8;
+
+void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
+    const float* bias = link.weights->Floats();
+    const float* source = link.source->values->Floats();
+    const uint32_t n = shape.destinations;
+    if (n < kFewNeurons) return AddNeuronByNeuronFloat<false>(bias, source, values, shape);
+    for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + bias[j];
+    AddSourceRowsFloat(values, source, bias + shape.stride, shape.sources, n, shape.stride);
+}
+
+// A link onto its own slab: its source values are the values being summed,
+// read at the moment the defined order reaches them.
+void AddSelfLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
+    AddNeuronByNeuronFloat<true>(link.weights->Floats(), values, values, shape);
 }
 
 // The source rows of one link added into the destination values in 8.24,
@@ -126,25 +149,44 @@ KORU_VECTOR_CLONES void AddSourceRowsFixed(int32_t* __restrict values, const int
     }
 }
 
-void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
-    const int32_t* bias = link.weights->Fixed();
-    const uint32_t n = shape.destinations;
-    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], bias[j]);
-    AddSourceRowsFixed(values, link.source->values->Fixed(), bias + shape.stride, shape.sources, n, shape.stride);
-}
-
-void AddSelfLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
-    const int32_t* weights = link.weights->Fixed();
-    const int32_t* source = values;
+// Neuron by neuron, each stopping at its first term outside the bound (the
+// running value in a register except on a link onto its own slab).
+template <bool OwnSlab>
+void AddNeuronByNeuronFixed(const int32_t* weights, const int32_t* source, int32_t* values, const LinkShape& shape) {
     for (uint32_t j = 0; j < shape.destinations; ++j) {
         const int32_t* w = weights + j;
-        values[j] = WrapAdd(values[j], *w);
-        for (uint32_t k = 0; k < shape.sources; ++k) {
-            w += shape.stride;
-            values[j] = WrapAdd(values[j], FixedMul(source[k], *w));
-            if (!InsideSkipBound(values[j])) break;
+        if constexpr (OwnSlab) {
+            values[j] = WrapAdd(values[j], *w);
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                values[j] = WrapAdd(values[j], FixedMul(source[k], *w));
+                if (!InsideSkipBound(values[j])) break;
+            }
+        } else {
+            int32_t v = WrapAdd(values[j], *w);
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                v = WrapAdd(v, FixedMul(source[k], *w));
+                if (!InsideSkipBound(v)) break;
+            }
+            values[j] = v;
         }
     }
+}
+
+void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
+    const int32_t* bias = link.weights->Fixed();
+    const int32_t* source = link.source->values->Fixed();
+    const uint32_t n = shape.destinations;
+    if (n < kFewNeurons) return AddNeuronByNeuronFixed<false>(bias, source, values, shape);
+    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], bias[j]);
+    AddSourceRowsFixed(values, source, bias + shape.stride, shape.sources, n, shape.stride);
+}
+
+// A link onto its own slab: its source values are the values being summed,
+// read at the moment the defined order reaches them.
+void AddSelfLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
+    AddNeuronByNeuronFixed<true>(link.weights->Fixed(), values, values, shape);
 }
 
 template <typename Element, typename AddLink, typename AddSelfLink>
