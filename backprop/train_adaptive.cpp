@@ -298,7 +298,7 @@ AdaptiveLink<Element> AdaptiveLinkOf(LinkRecord& link, bool shares) {
 void TrainLinkAdaptiveFloat(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
     const ErrorShare share = ErrorShareOf(link, noBackprop);
-    if (share != ErrorShare::kInPlace) {
+    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
         const AdaptiveLink<float> rows = AdaptiveLinkOf<float>(link, share == ErrorShare::kRunning);
         if (share == ErrorShare::kRunning) {
             apply ? StepRowsSharingFloat(rows) : AccumulateRowsSharingFloat(rows);
@@ -307,7 +307,8 @@ void TrainLinkAdaptiveFloat(LinkRecord& link, const TrainingParameters& paramete
         }
         return;
     }
-    // A link onto its own slab: the loop in the defined order.
+    // A link onto its own slab, or into a few neurons: the loop in the
+    // defined order.
     WithErrorShare(ErrorShareOf(link, noBackprop),
                    [&](auto share) { AdaptiveFloat<decltype(share)::value>(link, apply); });
 }
@@ -315,7 +316,7 @@ void TrainLinkAdaptiveFloat(LinkRecord& link, const TrainingParameters& paramete
 void TrainLinkAdaptiveFixed(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
     const ErrorShare share = ErrorShareOf(link, noBackprop);
-    if (share != ErrorShare::kInPlace) {
+    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
         const AdaptiveLink<int32_t> rows = AdaptiveLinkOf<int32_t>(link, share == ErrorShare::kRunning);
         if (share == ErrorShare::kRunning) {
             apply ? StepRowsSharingFixed(rows) : AccumulateRowsSharingFixed(rows);

@@ -273,12 +273,13 @@ void GradientRowsFixed(LinkRecord& link, Rule rule, const TrainingParameters& pa
 template <bool Float>
 void TrainGradient(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool noBackprop) {
     const ErrorShare share = ErrorShareOf(link, noBackprop);
-    if (share != ErrorShare::kInPlace) {
+    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
         const bool shares = share == ErrorShare::kRunning;
         Float ? GradientRowsFloat(link, rule, parameters, shares) : GradientRowsFixed(link, rule, parameters, shares);
         return;
     }
-    // A link onto its own slab: the loops in the defined order.
+    // A link onto its own slab, or into a few neurons: the loops in the
+    // defined order.
     WithErrorShare(share, [&](auto share) {
         constexpr ErrorShare S = decltype(share)::value;
         switch (rule) {
