@@ -2,6 +2,7 @@
 #include "backprop/backprop.h"
 #include "backprop/transfer_fixed.h"
 #include "backprop/transfer_float.h"
+#include "backprop/transfer_float_slab.h"
 
 namespace koru::bp {
 
@@ -9,6 +10,16 @@ namespace {
 
 template <int Code>
 void ApplyFloat(float* values, float* sums, uint32_t n) {
+    // The forms built on the exponential go through its vector loop.
+    if constexpr (Code == KORU32_TRANSFER_LOGISTIC) {
+        return LogisticOfSlab(values, n);
+    } else if constexpr (Code == KORU32_TRANSFER_SYMMETRIC_LOGISTIC) {
+        return SymmetricLogisticOfSlab(values, n);
+    } else if constexpr (Code == KORU32_TRANSFER_GAUSSIAN) {
+        return GaussianOfSlab(values, sums, n);
+    } else if constexpr (Code == KORU32_TRANSFER_GAUSSIAN_COMPLEMENT) {
+        return GaussianComplementOfSlab(values, sums, n);
+    }
     float unused = 0.0f;
     for (uint32_t j = 0; j < n; ++j) {
         if constexpr (KeepsSum(Code)) {

@@ -13,7 +13,9 @@
 // additions in the same order as when its own column is walked, so the
 // result is bit for bit the same; the one exception is a link from a slab to
 // itself, whose source values change while the link is added, and which is
-// therefore walked neuron by neuron in the defined order.
+// therefore walked neuron by neuron in the defined order. A slab of fewer
+// than eight neurons is walked neuron by neuron as well (the same bits, with
+// less set-up than the vector loops).
 #include <cstring>
 
 #include "backprop/backprop.h"
@@ -27,7 +29,7 @@ namespace {
 
 constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
 
-bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
+KORU_INLINE_INTO_CLONES bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
 // The source rows of one link added into the destination values: rows
 // 0 .. sources - 1 (source neuron k scaling row k), each across all
@@ -60,63 +62,131 @@ KORU_VECTOR_CLONES void AddSourceRowsFloat(float* __restrict values, const float
     }
 }
 
-void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
-    const float* bias = link.weights->Floats();
-    const uint32_t n = shape.destinations;
-    for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + bias[j];
-    AddSourceRowsFloat(values, link.source->values->Floats(), bias + shape.stride, shape.sources, n, shape.stride);
-}
-
-// A link onto its own slab: neuron by neuron, reading each source value at
-// the moment the defined order reaches it.
-void AddSelfLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
-    const float* weights = link.weights->Floats();
-    const float* source = values;
+// Neuron by neuron: the bias, then each source term in order. A neuron's
+// running value is kept in a register, except on a link onto its own slab,
+// whose terms may read the very value being summed.
+template <bool OwnSlab>
+void AddNeuronByNeuronFloat(const float* weights, const float* source, float* values, const LinkShape& shape) {
     for (uint32_t j = 0; j < shape.destinations; ++j) {
         const float* w = weights + j;
-        values[j] = values[j] + *w;
-        for (uint32_t k = 0; k < shape.sources; ++k) {
-            w += shape.stride;
-            values[j] = static_cast<float>(values[j] + static_cast<double>(source[k]) * *w);
+        if constexpr (OwnSlab) {
+            values[j] = values[j] + *w;
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                values[j] = static_cast<float>(values[j] + static_cast<double>(source[k]) * *w);
+            }
+        } else {
+            float v = values[j] + *w;
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                v = static_cast<float>(v + static_cast<double>(source[k]) * *w);
+            }
+            values[j] = v;
+        }
+    }
+}
+
+// A slab of fewer neurons than a vector holds is walked neuron by neuron:
+// the vector loop would spend more on its set-up than on the terms.
+constexpr uint32_t kFewNeurons = 8;
+
+void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
+    const float* bias = link.weights->Floats();
+    const float* source = link.source->values->Floats();
+    const uint32_t n = shape.destinations;
+    if (n < kFewNeurons) return AddNeuronByNeuronFloat<false>(bias, source, values, shape);
+    for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + bias[j];
+    AddSourceRowsFloat(values, source, bias + shape.stride, shape.sources, n, shape.stride);
+}
+
+// A link onto its own slab: its source values are the values being summed,
+// read at the moment the defined order reaches them.
+void AddSelfLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
+    AddNeuronByNeuronFloat<true>(link.weights->Floats(), values, values, shape);
+}
+
+// The source rows of one link added into the destination values in 8.24,
+// each term after the first taken only while the neuron's running value is
+// inside the bound. A neuron outside it has been stopped by an earlier term of
+// this link and never changes again, so the test is a selection made for
+// every neuron side by side (no branch); four rows go in one pass, each
+// neuron still taking its terms in ascending source order, so the bits,
+// wraps included, are those of the plain loop.
+KORU_VECTOR_CLONES void AddSourceRowsFixed(int32_t* __restrict values, const int32_t* __restrict source,
+                                           const int32_t* __restrict rows, uint32_t sources, uint32_t n,
+                                           uint32_t stride) {
+    if (sources == 0) return;
+    // The first source term is added without a test: the test follows each
+    // source term and stops the ones after it.
+    const int32_t first = source[0];
+    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], FixedMul(first, rows[j]));
+    // The term, or 0 for a stopped neuron, by a mask: a plain selection
+    // would let the compiler branch past the later terms of a stopped neuron.
+    const auto add = [](int32_t v, int32_t x, int32_t w) {
+        const uint32_t taken = 0u - static_cast<uint32_t>(InsideSkipBound(v));
+        return WrapAdd(v, static_cast<int32_t>(static_cast<uint32_t>(FixedMul(x, w)) & taken));
+    };
+    uint32_t k = 1;
+    for (; k + 4 <= sources; k += 4) {
+        const int32_t x0 = source[k], x1 = source[k + 1], x2 = source[k + 2], x3 = source[k + 3];
+        const int32_t* w0 = rows + size_t{k} * stride;
+        const int32_t* w1 = w0 + stride;
+        const int32_t* w2 = w1 + stride;
+        const int32_t* w3 = w2 + stride;
+        for (uint32_t j = 0; j < n; ++j) {
+            int32_t v = values[j];
+            v = add(v, x0, w0[j]);
+            v = add(v, x1, w1[j]);
+            v = add(v, x2, w2[j]);
+            v = add(v, x3, w3[j]);
+            values[j] = v;
+        }
+    }
+    for (; k < sources; ++k) {
+        const int32_t x = source[k];
+        const int32_t* w = rows + size_t{k} * stride;
+        for (uint32_t j = 0; j < n; ++j) values[j] = add(values[j], x, w[j]);
+    }
+}
+
+// Neuron by neuron, each stopping at its first term outside the bound (the
+// running value in a register except on a link onto its own slab).
+template <bool OwnSlab>
+void AddNeuronByNeuronFixed(const int32_t* weights, const int32_t* source, int32_t* values, const LinkShape& shape) {
+    for (uint32_t j = 0; j < shape.destinations; ++j) {
+        const int32_t* w = weights + j;
+        if constexpr (OwnSlab) {
+            values[j] = WrapAdd(values[j], *w);
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                values[j] = WrapAdd(values[j], FixedMul(source[k], *w));
+                if (!InsideSkipBound(values[j])) break;
+            }
+        } else {
+            int32_t v = WrapAdd(values[j], *w);
+            for (uint32_t k = 0; k < shape.sources; ++k) {
+                w += shape.stride;
+                v = WrapAdd(v, FixedMul(source[k], *w));
+                if (!InsideSkipBound(v)) break;
+            }
+            values[j] = v;
         }
     }
 }
 
 void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
-    const int32_t* row = link.weights->Fixed();
+    const int32_t* bias = link.weights->Fixed();
     const int32_t* source = link.source->values->Fixed();
     const uint32_t n = shape.destinations;
-    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], row[j]);
-    if (shape.sources == 0) return;
-    // The bias is added without a test, and so is the first source term:
-    // the test follows each source term and stops the ones after it.
-    row += shape.stride;
-    const int32_t first = source[0];
-    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], FixedMul(first, row[j]));
-    for (uint32_t k = 1; k < shape.sources; ++k) {
-        row += shape.stride;
-        const int32_t x = source[k];
-        // A neuron outside the bound has been stopped by an earlier term of
-        // this link (a stopped neuron never changes again), and one inside it
-        // has passed every test so far.
-        for (uint32_t j = 0; j < n; ++j) {
-            if (InsideSkipBound(values[j])) values[j] = WrapAdd(values[j], FixedMul(x, row[j]));
-        }
-    }
+    if (n < kFewNeurons) return AddNeuronByNeuronFixed<false>(bias, source, values, shape);
+    for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], bias[j]);
+    AddSourceRowsFixed(values, source, bias + shape.stride, shape.sources, n, shape.stride);
 }
 
+// A link onto its own slab: its source values are the values being summed,
+// read at the moment the defined order reaches them.
 void AddSelfLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
-    const int32_t* weights = link.weights->Fixed();
-    const int32_t* source = values;
-    for (uint32_t j = 0; j < shape.destinations; ++j) {
-        const int32_t* w = weights + j;
-        values[j] = WrapAdd(values[j], *w);
-        for (uint32_t k = 0; k < shape.sources; ++k) {
-            w += shape.stride;
-            values[j] = WrapAdd(values[j], FixedMul(source[k], *w));
-            if (!InsideSkipBound(values[j])) break;
-        }
-    }
+    AddNeuronByNeuronFixed<true>(link.weights->Fixed(), values, values, shape);
 }
 
 template <typename Element, typename AddLink, typename AddSelfLink>

@@ -22,4 +22,8 @@ inline LinkShape ShapeOf(const LinkRecord& link) {
     return {sources < rows ? sources : rows, dests < weights.cols ? dests : weights.cols, weights.cols};
 }
 
+// A link into fewer neurons than a vector holds is trained by the plain
+// loops: the vector loops' set-up would outweigh their work.
+inline bool FewDestinations(const LinkShape& shape) { return shape.destinations < 8; }
+
 }  // namespace koru::bp

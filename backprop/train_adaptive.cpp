@@ -23,8 +23,10 @@
 
 #include "backprop/error_share.h"
 #include "backprop/link_shape.h"
+#include "backprop/share_rows.h"
 #include "backprop/train_link.h"
 #include "core/fixed_point.h"
+#include "core/vector_clones.h"
 
 namespace koru::bp {
 
@@ -162,17 +164,167 @@ void AdaptiveFixed(LinkRecord& link, bool apply) {
     }
 }
 
+// ---- The vector forms (links between two different slabs) -----------------
+//
+// The loops above, taken apart as for the gradient rules: a row's weights are
+// updated across all destination neurons side by side, the three cases of
+// the step written with selections rather than branches (every case's
+// values are computed and the sign of p picks one, so each weight receives
+// exactly what its branch gives); the error shares then run many rows at a
+// time (share_rows.h).
+
+// Single-precision forms of two steps, with the same results: delta x x is
+// the product of two singles, exact in double, so rounding it to single is
+// the single-precision product itself; and the exact product G x P (which
+// neither overflows nor underflows in double) is positive or negative
+// exactly when both factors are nonzero with equal or opposite signs, NaN
+// being neither, which the comparisons of G and P with zero tell directly.
+template <bool Apply>
+KORU_INLINE_INTO_CLONES void AdaptiveRowFloat(float* __restrict w, float* __restrict z, float* __restrict g,
+                                              float* __restrict p, float* __restrict t,
+                                              const float* __restrict delta, float x, uint32_t n) {
+    for (uint32_t j = 0; j < n; ++j) {
+        const float gradient = g[j] + delta[j] * x;
+        if constexpr (!Apply) {
+            g[j] = gradient;
+        } else {
+            const float step = z[j], last = t[j], weight = w[j], previous = p[j];
+            const bool gradientUp = gradient > 0.0f, gradientDown = gradient < 0.0f;
+            const bool grow = (gradientUp && previous > 0.0f) || (gradientDown && previous < 0.0f);
+            const bool shrink = (gradientUp && previous < 0.0f) || (gradientDown && previous > 0.0f);
+            float grown = static_cast<float>(step * 1.2);
+            grown = grown > kMaxStepFloat ? kMaxStepFloat : grown;
+            float shrunk = step * 0.5f;
+            shrunk = shrunk < kMinStepFloat ? kMinStepFloat : shrunk;
+            const float size = grow ? grown : shrink ? shrunk : step;
+            const float taken = gradientUp ? size : gradientDown ? -size : 0.0f;
+            z[j] = size;
+            t[j] = shrink ? last : taken;
+            w[j] = shrink ? weight - last : weight + taken;
+            p[j] = shrink ? 0.0f : gradient;
+            g[j] = 0.0f;
+        }
+    }
+}
+
+template <bool Apply>
+KORU_INLINE_INTO_CLONES void AdaptiveRowFixed(int32_t* __restrict w, int32_t* __restrict z, int32_t* __restrict g,
+                                              int32_t* __restrict p, int32_t* __restrict t,
+                                              const int32_t* __restrict delta, int32_t x, uint32_t n) {
+    for (uint32_t j = 0; j < n; ++j) {
+        const int32_t gradient = WrapAdd(g[j], FixedMul(delta[j], x));
+        if constexpr (!Apply) {
+            g[j] = gradient;
+        } else {
+            const int32_t step = z[j], last = t[j], weight = w[j];
+            const int32_t product = FixedMul(gradient, p[j]);
+            const bool grow = product > 0, shrink = product < 0;
+            int32_t grown = FixedMul(step, kGrowthFixed);
+            grown = grown > kMaxStepFixed ? kMaxStepFixed : grown;
+            int32_t shrunk = FixedMul(step, kShrinkFixed);
+            shrunk = shrunk < kMinStepFixed ? kMinStepFixed : shrunk;
+            const int32_t size = grow ? grown : shrink ? shrunk : step;
+            const int32_t taken = gradient > 0 ? size : gradient < 0 ? WrapSub(0, size) : 0;
+            z[j] = size;
+            t[j] = shrink ? last : taken;
+            w[j] = shrink ? WrapSub(weight, last) : WrapAdd(weight, taken);
+            p[j] = shrink ? 0 : gradient;
+            g[j] = 0;
+        }
+    }
+}
+
+template <typename Element>
+struct AdaptiveLink {
+    Element *w, *z, *g, *p, *t;
+    const Element* delta;
+    const Element* input;
+    Element* sourceDelta;  // null when no error goes back
+    uint32_t sources, n, stride;
+};
+
+template <bool Apply, typename Element>
+KORU_INLINE_INTO_CLONES void AdaptiveRow(const AdaptiveLink<Element>& link, uint32_t r) {
+    const size_t k = size_t{r} * link.stride;
+    if constexpr (std::is_same_v<Element, float>) {
+        const float x = r == 0 ? 1.0f : link.input[r - 1];
+        AdaptiveRowFloat<Apply>(link.w + k, link.z + k, link.g + k, link.p + k, link.t + k, link.delta, x, link.n);
+    } else {
+        const int32_t x = r == 0 ? kFixedOneBits : link.input[r - 1];
+        AdaptiveRowFixed<Apply>(link.w + k, link.z + k, link.g + k, link.p + k, link.t + k, link.delta, x, link.n);
+    }
+}
+
+template <bool Apply, bool Shares, typename Element>
+KORU_INLINE_INTO_CLONES void AdaptiveRows(const AdaptiveLink<Element>& link) {
+    AdaptiveRow<Apply>(link, 0);  // the bias row carries no error back
+    UpdateSourceRows<Shares>(link.sources, link.w, link.stride, link.sourceDelta, link.delta, link.n,
+                             [&](uint32_t r) __attribute__((always_inline)) { AdaptiveRow<Apply>(link, r); });
+}
+
+// One clone set per format, apply flag and share.
+#define KORU_ADAPTIVE_ROWS(name, apply, shares, Element) \
+    KORU_VECTOR_CLONES void name(const AdaptiveLink<Element>& link) { AdaptiveRows<apply, shares>(link); }
+KORU_ADAPTIVE_ROWS(AccumulateRowsFloat, false, false, float)
+KORU_ADAPTIVE_ROWS(AccumulateRowsSharingFloat, false, true, float)
+KORU_ADAPTIVE_ROWS(StepRowsFloat, true, false, float)
+KORU_ADAPTIVE_ROWS(StepRowsSharingFloat, true, true, float)
+KORU_ADAPTIVE_ROWS(AccumulateRowsFixed, false, false, int32_t)
+KORU_ADAPTIVE_ROWS(AccumulateRowsSharingFixed, false, true, int32_t)
+KORU_ADAPTIVE_ROWS(StepRowsFixed, true, false, int32_t)
+KORU_ADAPTIVE_ROWS(StepRowsSharingFixed, true, true, int32_t)
+#undef KORU_ADAPTIVE_ROWS
+
+template <typename Element>
+AdaptiveLink<Element> AdaptiveLinkOf(LinkRecord& link, bool shares) {
+    const LinkShape shape = ShapeOf(link);
+    const auto elements = [](ValueArray* array) { return reinterpret_cast<Element*>(array->data); };
+    return {elements(link.weights),
+            elements(link.changes),
+            elements(link.gradients),
+            elements(link.prevGradients),
+            elements(link.lastSteps),
+            elements(link.dest->deltas),
+            elements(link.source->values),
+            shares ? elements(link.source->deltas) : nullptr,
+            shape.sources,
+            shape.destinations,
+            shape.stride};
+}
+
 }  // namespace
 
 // The learning rate and the momentum play no part in this rule.
 void TrainLinkAdaptiveFloat(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
+    const ErrorShare share = ErrorShareOf(link, noBackprop);
+    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
+        const AdaptiveLink<float> rows = AdaptiveLinkOf<float>(link, share == ErrorShare::kRunning);
+        if (share == ErrorShare::kRunning) {
+            apply ? StepRowsSharingFloat(rows) : AccumulateRowsSharingFloat(rows);
+        } else {
+            apply ? StepRowsFloat(rows) : AccumulateRowsFloat(rows);
+        }
+        return;
+    }
+    // A link onto its own slab, or into a few neurons: the loop in the
+    // defined order.
     WithErrorShare(ErrorShareOf(link, noBackprop),
                    [&](auto share) { AdaptiveFloat<decltype(share)::value>(link, apply); });
 }
 
 void TrainLinkAdaptiveFixed(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
+    const ErrorShare share = ErrorShareOf(link, noBackprop);
+    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
+        const AdaptiveLink<int32_t> rows = AdaptiveLinkOf<int32_t>(link, share == ErrorShare::kRunning);
+        if (share == ErrorShare::kRunning) {
+            apply ? StepRowsSharingFixed(rows) : AccumulateRowsSharingFixed(rows);
+        } else {
+            apply ? StepRowsFixed(rows) : AccumulateRowsFixed(rows);
+        }
+        return;
+    }
     WithErrorShare(ErrorShareOf(link, noBackprop),
                    [&](auto share) { AdaptiveFixed<decltype(share)::value>(link, apply); });
 }

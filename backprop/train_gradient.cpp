@@ -17,8 +17,10 @@
 
 #include "backprop/error_share.h"
 #include "backprop/link_shape.h"
+#include "backprop/share_rows.h"
 #include "backprop/train_link.h"
 #include "core/fixed_point.h"
+#include "core/vector_clones.h"
 
 namespace koru::bp {
 
@@ -119,9 +121,166 @@ void GradientFixed(LinkRecord& link, const TrainingParameters& parameters) {
     }
 }
 
+// ---- The vector forms (links between two different slabs) -----------------
+//
+// The loops above, taken apart: each weight's update reads only its own
+// arrays, the destination delta and its row's factor, so a row is updated
+// across all destination neurons side by side; the error shares then run
+// many rows at a time (share_rows.h). Every weight sees the same operations
+// as above, every share the same additions in the same order.
+
+template <typename Element>
+struct GradientLink {
+    Element* w;
+    Element* q;  // changes; null for the plain rule
+    const Element* delta;
+    const Element* input;
+    Element* sourceDelta;  // null when no error goes back
+    uint32_t sources, n, stride;
+    Element rate;
+    bool apply;
+};
+
+// The product of two singles is exact in double, so rounding it to single
+// is the single-precision product itself: delta x factor is one single
+// multiplication here (and input x rate below), which lets a vector hold
+// twice as many weights as in double.
+template <Rule R>
+KORU_INLINE_INTO_CLONES void UpdateRowFloat(float* __restrict w, float* __restrict q, const float* __restrict delta,
+                                            float factor, double momentum, bool apply, uint32_t n) {
+    for (uint32_t j = 0; j < n; ++j) {
+        float g = delta[j] * factor;
+        if constexpr (R == Rule::kMomentum) {
+            g = static_cast<float>(q[j] * momentum + g);
+            q[j] = g;
+            w[j] = w[j] + g;
+        } else if constexpr (R == Rule::kBatch) {
+            q[j] = q[j] + g;
+            if (apply) {
+                w[j] = w[j] + q[j];
+                q[j] = 0.0f;
+            }
+        } else {
+            w[j] = w[j] + g;
+        }
+    }
+}
+
+template <Rule R>
+KORU_INLINE_INTO_CLONES void UpdateRowFixed(int32_t* __restrict w, int32_t* __restrict q,
+                                            const int32_t* __restrict delta, int32_t factor, int32_t momentum,
+                                            bool apply, uint32_t n) {
+    for (uint32_t j = 0; j < n; ++j) {
+        int32_t g = FixedMul(delta[j], factor);
+        if constexpr (R == Rule::kMomentum) {
+            g = WrapAdd(g, FixedMul(momentum, q[j]));
+            q[j] = g;
+            w[j] = WrapAdd(w[j], g);
+        } else if constexpr (R == Rule::kBatch) {
+            q[j] = WrapAdd(q[j], g);
+            if (apply) {
+                w[j] = WrapAdd(w[j], q[j]);
+                q[j] = 0;
+            }
+        } else {
+            w[j] = WrapAdd(w[j], g);
+        }
+    }
+}
+
+// Row r of the weights (and changes) updated with its factor.
+template <Rule R, typename Element, typename Momentum>
+KORU_INLINE_INTO_CLONES void UpdateRow(const GradientLink<Element>& link, uint32_t r, Momentum momentum) {
+    const size_t offset = size_t{r} * link.stride;
+    Element* const q = R == Rule::kPlain ? nullptr : link.q + offset;
+    if constexpr (std::is_same_v<Element, float>) {
+        const float factor = r == 0 ? link.rate : link.input[r - 1] * link.rate;
+        UpdateRowFloat<R>(link.w + offset, q, link.delta, factor, momentum, link.apply, link.n);
+    } else {
+        const int32_t factor = r == 0 ? link.rate : FixedMul(link.input[r - 1], link.rate);
+        UpdateRowFixed<R>(link.w + offset, q, link.delta, factor, momentum, link.apply, link.n);
+    }
+}
+
+template <Rule R, bool Shares, typename Element, typename Momentum>
+KORU_INLINE_INTO_CLONES void GradientRows(const GradientLink<Element>& link, Momentum momentum) {
+    UpdateRow<R>(link, 0, momentum);  // the bias row carries no error back
+    UpdateSourceRows<Shares>(link.sources, link.w, link.stride, link.sourceDelta, link.delta, link.n,
+                             [&](uint32_t r) __attribute__((always_inline)) { UpdateRow<R>(link, r, momentum); });
+}
+
+// One clone set per rule, format and share.
+#define KORU_GRADIENT_ROWS(name, rule, shares, Element, Momentum)                          \
+    KORU_VECTOR_CLONES void name(const GradientLink<Element>& link, Momentum momentum) { \
+        GradientRows<rule, shares>(link, momentum);                                      \
+    }
+KORU_GRADIENT_ROWS(PlainRowsFloat, Rule::kPlain, false, float, double)
+KORU_GRADIENT_ROWS(PlainRowsSharingFloat, Rule::kPlain, true, float, double)
+KORU_GRADIENT_ROWS(MomentumRowsFloat, Rule::kMomentum, false, float, double)
+KORU_GRADIENT_ROWS(MomentumRowsSharingFloat, Rule::kMomentum, true, float, double)
+KORU_GRADIENT_ROWS(BatchRowsFloat, Rule::kBatch, false, float, double)
+KORU_GRADIENT_ROWS(BatchRowsSharingFloat, Rule::kBatch, true, float, double)
+KORU_GRADIENT_ROWS(PlainRowsFixed, Rule::kPlain, false, int32_t, int32_t)
+KORU_GRADIENT_ROWS(PlainRowsSharingFixed, Rule::kPlain, true, int32_t, int32_t)
+KORU_GRADIENT_ROWS(MomentumRowsFixed, Rule::kMomentum, false, int32_t, int32_t)
+KORU_GRADIENT_ROWS(MomentumRowsSharingFixed, Rule::kMomentum, true, int32_t, int32_t)
+KORU_GRADIENT_ROWS(BatchRowsFixed, Rule::kBatch, false, int32_t, int32_t)
+KORU_GRADIENT_ROWS(BatchRowsSharingFixed, Rule::kBatch, true, int32_t, int32_t)
+#undef KORU_GRADIENT_ROWS
+
+template <typename Element>
+GradientLink<Element> GradientLinkOf(LinkRecord& link, Rule rule, Element rate, bool apply, bool shares) {
+    const LinkShape shape = ShapeOf(link);
+    Element* const q = rule == Rule::kPlain ? nullptr : reinterpret_cast<Element*>(link.changes->data);
+    Element* const sourceDelta = shares ? reinterpret_cast<Element*>(link.source->deltas->data) : nullptr;
+    return {reinterpret_cast<Element*>(link.weights->data),
+            q,
+            reinterpret_cast<const Element*>(link.dest->deltas->data),
+            reinterpret_cast<const Element*>(link.source->values->data),
+            sourceDelta,
+            shape.sources,
+            shape.destinations,
+            shape.stride,
+            rate,
+            apply};
+}
+
+void GradientRowsFloat(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool shares) {
+    const GradientLink<float> rows = GradientLinkOf<float>(link, rule, parameters.rate, parameters.apply != 0, shares);
+    const double momentum = parameters.momentum;
+    switch (rule) {
+        case Rule::kMomentum:
+            shares ? MomentumRowsSharingFloat(rows, momentum) : MomentumRowsFloat(rows, momentum);
+            break;
+        case Rule::kBatch: shares ? BatchRowsSharingFloat(rows, momentum) : BatchRowsFloat(rows, momentum); break;
+        default: shares ? PlainRowsSharingFloat(rows, momentum) : PlainRowsFloat(rows, momentum); break;
+    }
+}
+
+void GradientRowsFixed(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool shares) {
+    const GradientLink<int32_t> rows =
+        GradientLinkOf<int32_t>(link, rule, ToFixed(parameters.rate), parameters.apply != 0, shares);
+    const int32_t momentum = ToFixed(parameters.momentum);
+    switch (rule) {
+        case Rule::kMomentum:
+            shares ? MomentumRowsSharingFixed(rows, momentum) : MomentumRowsFixed(rows, momentum);
+            break;
+        case Rule::kBatch: shares ? BatchRowsSharingFixed(rows, momentum) : BatchRowsFixed(rows, momentum); break;
+        default: shares ? PlainRowsSharingFixed(rows, momentum) : PlainRowsFixed(rows, momentum); break;
+    }
+}
+
 template <bool Float>
 void TrainGradient(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool noBackprop) {
-    WithErrorShare(ErrorShareOf(link, noBackprop), [&](auto share) {
+    const ErrorShare share = ErrorShareOf(link, noBackprop);
+    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
+        const bool shares = share == ErrorShare::kRunning;
+        Float ? GradientRowsFloat(link, rule, parameters, shares) : GradientRowsFixed(link, rule, parameters, shares);
+        return;
+    }
+    // A link onto its own slab, or into a few neurons: the loops in the
+    // defined order.
+    WithErrorShare(share, [&](auto share) {
         constexpr ErrorShare S = decltype(share)::value;
         switch (rule) {
             case Rule::kMomentum:

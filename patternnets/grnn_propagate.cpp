@@ -4,6 +4,7 @@
 
 #include "core/portable_math.h"
 #include "patternnets/general_regression_net.h"
+#include "patternnets/pattern_unit_kernels.h"
 #include "patternnets/pattern_unit_sums.h"
 #include "patternnets/pattern_units.h"
 
@@ -28,7 +29,7 @@ void FinishPatternSlab(SlabRecord& slab, const float* counts, uint16_t variant, 
                        float sigmaSquared) {
     float* const values = slab.values->Floats();
     const uint32_t active = std::min({static_cast<uint32_t>(units), slab.values->count, slab.deltas->count});
-    for (uint32_t u = 0; u < active; ++u) values[u] = GrnnKernel(values[u], variant, sigma, sigmaSquared);
+    GrnnKernels(values, active, variant, sigma, sigmaSquared);
     double denominator = 0.0;
     for (uint32_t u = 0; u < active; ++u) {
         denominator = denominator + static_cast<double>(counts[u]) * static_cast<double>(values[u]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/portable_math.h"
+#include "patternnets/pattern_unit_kernels.h"
 #include "patternnets/pattern_unit_sums.h"
 #include "patternnets/pattern_units.h"
 #include "patternnets/probabilistic_net.h"
@@ -77,7 +78,7 @@ int16_t PnnPropagateSlab(NetEntry& net, SlabRecord& slab, float sigma) {
         return KORU32_OK;
     }
     const uint32_t active = std::min(static_cast<uint32_t>(units), neurons);
-    for (uint32_t u = 0; u < active; ++u) values[u] = PnnKernel(values[u], net.variant, sigmaSquared);
+    PnnKernels(values, active, net.variant, sigmaSquared);
     return KORU32_OK;
 }
 

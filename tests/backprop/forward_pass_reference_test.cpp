@@ -1,4 +1,4 @@
-// The float forward pass's vector loop (four source rows a pass, clones for
+// The forward pass's vector loops (four source rows a pass, clones for
 // wider vector units) against the defined order, written out plainly: slabs
 // of the odd sizes 1, 3, 17, 33 and 257 (shorter and longer than every vector
 // width and block), three links into one slab with statuses 0, 1 and 2, and
@@ -77,6 +77,67 @@ TEST(ForwardPassReference, OddSizesSeveralLinksEveryStatusGiveTheBitsOfTheDefine
         }
     }
     EXPECT_EQ(cases, 25);
+}
+
+// The 8.24 vector loop (four rows a pass, the stop test as a mask) against
+// the defined loop: bias, then each source term with the test after it, link
+// after link. Values up to +-40 so that many neurons leave +-50 part way
+// through a link and some sums wrap at 32 bits.
+TEST(ForwardPassReference, FixedOddSizesSeveralLinksEveryStatusStopAndWrapAsDefined) {
+    const int sizes[] = {1, 3, 17, 33, 257};
+    std::mt19937 random(1207);
+    std::uniform_int_distribution<int32_t> word(-(40 << 24), 40 << 24);
+    std::uniform_int_distribution<int32_t> small(-(1 << 22), 1 << 22);
+    int cases = 0, stopped = 0, running = 0;
+    for (int destSize : sizes) {
+        for (int sourceSize : sizes) {
+            Net net(kNet, KORU32_NET_BP_PLAIN, KORU32_MATH_FIXED);
+            const int sourceSizes[3] = {sourceSize, sizes[(cases + 2) % 5], sizes[(cases + 4) % 5]};
+            for (int s = 0; s < 3; ++s) ASSERT_EQ(Slab(net, s, sourceSizes[s], KORU32_SLAB_INPUT), 0);
+            ASSERT_EQ(Slab(net, 3, destSize, KORU32_SLAB_OUTPUT), 0);
+            SlabOf(net, 3).transfer = -1;  // the sums themselves
+            int statuses[3];
+            for (int l = 0; l < 3; ++l) {
+                ASSERT_EQ(Link(net, l, l, 3), 0);
+                statuses[l] = (cases + l + 1) % 3;
+                ASSERT_EQ(Status(net, l, statuses[l]), 0);
+            }
+            // Every other case small values: most neurons then stay inside
+            // the bound to the end, so both outcomes are met.
+            const bool wide = cases % 2 == 0;
+            std::vector<std::vector<int32_t>> sources(3), weights(3);
+            for (int s = 0; s < 3; ++s) {
+                for (int i = 0; i < sourceSizes[s]; ++i) sources[s].push_back(wide ? word(random) : small(random));
+                Fill(SlabOf(net, s).values, sources[s]);
+                const size_t count = size_t(sourceSizes[s] + 1) * destSize;
+                for (size_t i = 0; i < count; ++i) weights[s].push_back(wide ? word(random) : small(random) * 8);
+                Fill(LinkOf(net, s).weights, weights[s]);
+            }
+
+            std::vector<int32_t> expected(destSize, 0);
+            for (int l = 0; l < 3; ++l) {
+                if (statuses[l] == 0) continue;
+                for (int j = 0; j < destSize; ++j) {
+                    int32_t v = RefAdd(expected[j], weights[l][j]);
+                    for (int k = 0; k < sourceSizes[l]; ++k) {
+                        v = RefAdd(v, RefMul(sources[l][k], weights[l][size_t(k + 1) * destSize + j]));
+                        if (v > 838860800 || v < -838860800) break;
+                    }
+                    expected[j] = v;
+                }
+            }
+            for (int32_t v : expected) (v > 838860800 || v < -838860800 ? stopped : running) += 1;
+            ASSERT_EQ(Propagate(net, 3), 0);
+            ASSERT_EQ(FixedOf(SlabOf(net, 3).values), expected)
+                << destSize << " neurons fed by " << sourceSizes[0] << ", " << sourceSizes[1] << ", "
+                << sourceSizes[2];
+            ++cases;
+        }
+    }
+    EXPECT_EQ(cases, 25);
+    // Both outcomes were met in numbers.
+    EXPECT_GT(stopped, 100);
+    EXPECT_GT(running, 100);
 }
 
 }  // namespace

@@ -1,0 +1,14 @@
+// The kernels of all pattern units in use, several units side by side: bit
+// for bit PnnKernel or GrnnKernel of every unit.
+#pragma once
+
+#include <cstdint>
+
+namespace koru {
+
+// values[u] = PnnKernel(values[u], variant, sigmaSquared) for u < n.
+void PnnKernels(float* values, uint32_t n, uint16_t variant, float sigmaSquared);
+// values[u] = GrnnKernel(values[u], variant, sigma, sigmaSquared) for u < n.
+void GrnnKernels(float* values, uint32_t n, uint16_t variant, float sigma, float sigmaSquared);
+
+}  // namespace koru

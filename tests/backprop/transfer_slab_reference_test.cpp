@@ -1,0 +1,103 @@
+// The float transfer functions over a whole slab (the vector loop through the
+// exponential's kernel) against TransferFloat neuron by neuron, bit for bit:
+// inputs of every magnitude, the -50 floor and its neighbours, the inputs
+// whose exponential leaves the kernel's range (|x| near 708 for the logistic
+// forms, |x| near 26.6 for the Gaussian forms), NaN and infinities, in slabs of
+// odd sizes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "backprop/transfer_float.h"
+#include "backprop/transfer_float_slab.h"
+
+namespace {
+
+using namespace koru::bp;
+
+uint32_t BitsOf(float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+std::vector<float> EdgeInputs() {
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<float> edges = {inf, -inf, std::numeric_limits<float>::quiet_NaN(), 0.0f, -0.0f,
+                                std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
+                                std::numeric_limits<float>::denorm_min(), -std::numeric_limits<float>::denorm_min()};
+    // sqrt(708) = 26.608..., where -x^2 leaves the kernel's range.
+    for (float centre : {-50.0f, 50.0f, 708.0f, -708.0f, 709.78f, -745.13f, 26.6082f, -26.6082f, 27.3f, 0.0f}) {
+        float up = centre, down = centre;
+        for (int k = 0; k < 30; ++k) {
+            edges.push_back(up);
+            edges.push_back(down);
+            up = std::nextafter(up, inf);
+            down = std::nextafter(down, -inf);
+        }
+    }
+    return edges;
+}
+
+template <int Code>
+void ExpectSlabMatchesNeurons(const std::vector<float>& inputs, void (*slabForm)(float*, float*, uint32_t)) {
+    std::vector<float> values = inputs;
+    std::vector<float> sums(inputs.size(), 12345.0f);
+    slabForm(values.data(), sums.data(), static_cast<uint32_t>(values.size()));
+    for (size_t j = 0; j < inputs.size(); ++j) {
+        float sum = 12345.0f;
+        const float expected = TransferFloat<Code>(inputs[j], sum);
+        ASSERT_EQ(BitsOf(values[j]), BitsOf(expected))
+            << "code " << Code << ", neuron " << j << " of " << inputs.size() << ", input " << inputs[j];
+        ASSERT_EQ(BitsOf(sums[j]), BitsOf(sum)) << "code " << Code << ", neuron " << j;
+    }
+}
+
+void Logistic(float* values, float*, uint32_t n) { LogisticOfSlab(values, n); }
+void SymmetricLogistic(float* values, float*, uint32_t n) { SymmetricLogisticOfSlab(values, n); }
+
+void ExpectEveryForm(const std::vector<float>& inputs) {
+    ExpectSlabMatchesNeurons<KORU32_TRANSFER_LOGISTIC>(inputs, Logistic);
+    ExpectSlabMatchesNeurons<KORU32_TRANSFER_SYMMETRIC_LOGISTIC>(inputs, SymmetricLogistic);
+    ExpectSlabMatchesNeurons<KORU32_TRANSFER_GAUSSIAN>(inputs, GaussianOfSlab);
+    ExpectSlabMatchesNeurons<KORU32_TRANSFER_GAUSSIAN_COMPLEMENT>(inputs, GaussianComplementOfSlab);
+}
+
+TEST(TransferSlabReference, EdgeInputsAloneAndAmongOrdinaryOnes) {
+    const std::vector<float> edges = EdgeInputs();
+    ExpectEveryForm(edges);
+    std::mt19937 random(77);
+    std::uniform_real_distribution<float> ordinary(-8.0f, 8.0f);
+    for (uint32_t size : {1u, 3u, 17u, 33u, 257u}) {
+        for (size_t e = 0; e < edges.size(); e += 5) {
+            std::vector<float> inputs(size);
+            for (float& x : inputs) x = ordinary(random);
+            inputs[random() % size] = edges[e];
+            ExpectEveryForm(inputs);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(TransferSlabReference, RandomInputsOfEveryMagnitude) {
+    std::mt19937 random(1207);
+    std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
+    for (int round = 0; round < 200; ++round) {
+        for (uint32_t size : {1u, 3u, 17u, 33u, 257u}) {
+            std::vector<float> inputs(size);
+            for (float& x : inputs) {
+                const float value = std::ldexp(mantissa(random), static_cast<int>(random() % 24) - 14);
+                x = random() % 2 ? -value : value;
+            }
+            ExpectEveryForm(inputs);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// The kernels over all pattern units (the vector loop through the
+// exponential's kernel) against PnnKernel and GrnnKernel unit by unit, bit
+// for bit: comparison values of every magnitude, zero and negative zero, NaN
+// and infinities, the exponent limits +-25 of the probabilistic net and its
+// neighbours, sigmas from one whose square underflows to zero up to huge
+// ones, every variant (and one the kernels do not know), odd unit counts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "patternnets/general_regression_net.h"
+#include "patternnets/pattern_unit_kernels.h"
+#include "patternnets/probabilistic_net.h"
+
+namespace {
+
+uint32_t BitsOf(float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+void ExpectKernelsMatchUnits(const std::vector<float>& sums, uint16_t variant, float sigma, bool grnn) {
+    const float sigmaSquared = sigma * sigma;
+    std::vector<float> values = sums;
+    if (grnn) {
+        koru::GrnnKernels(values.data(), static_cast<uint32_t>(values.size()), variant, sigma, sigmaSquared);
+    } else {
+        koru::PnnKernels(values.data(), static_cast<uint32_t>(values.size()), variant, sigmaSquared);
+    }
+    for (size_t u = 0; u < sums.size(); ++u) {
+        const float expected = grnn ? koru::GrnnKernel(sums[u], variant, sigma, sigmaSquared)
+                                    : koru::PnnKernel(sums[u], variant, sigmaSquared);
+        ASSERT_EQ(BitsOf(values[u]), BitsOf(expected))
+            << (grnn ? "GRNN" : "PNN") << " variant " << variant << ", sigma " << sigma << ", unit " << u << " of "
+            << sums.size() << ", value " << sums[u];
+    }
+}
+
+struct VariantCase {
+    uint16_t variant;
+    bool grnn;
+};
+const VariantCase kVariants[] = {{0, false},  {koru::kPnnDotVariant, false}, {koru::kPnnCityBlockVariant, false},
+                                 {0, true},   {koru::kGrnnCityBlockVariant, true}, {3, false}};
+const float kSigmas[] = {1e-24f, 1e-3f, 0.25f, 0.5f, 1.0f, 3.0f, 1e3f, 1e20f, 0.0f};
+
+// Comparison values that put each kernel's exponent at its limits: for
+// sigma s the distance variant's exponent is -v / (2 s^2), the dot variant's
+// (v - 1) / s^2, the city-block variants' -v / s^2 or -v / s.
+std::vector<float> EdgeValues(float sigma) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float s2 = sigma * sigma;
+    std::vector<float> edges = {0.0f, -0.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN(), 1.0f,
+                                std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min()};
+    for (float centre : {50.0f * s2, 25.0f * s2 + 1.0f, -25.0f * s2 + 1.0f, 708.0f * s2, 1416.0f * s2, 708.0f * sigma,
+                         745.2f * s2, -708.0f * s2 + 1.0f}) {
+        float up = centre, down = centre;
+        for (int k = 0; k < 12; ++k) {
+            edges.push_back(up);
+            edges.push_back(down);
+            up = std::nextafter(up, inf);
+            down = std::nextafter(down, -inf);
+        }
+    }
+    return edges;
+}
+
+TEST(PatternUnitKernels, EdgeValuesOfEveryVariantAndSigma) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> ordinary(0.0f, 20.0f);
+    for (const VariantCase& kind : kVariants) {
+        for (float sigma : kSigmas) {
+            const std::vector<float> edges = EdgeValues(sigma);
+            ExpectKernelsMatchUnits(edges, kind.variant, sigma, kind.grnn);
+            for (uint32_t units : {1u, 3u, 17u, 33u, 257u}) {
+                for (size_t e = 0; e < edges.size(); e += 3) {
+                    std::vector<float> sums(units);
+                    for (float& v : sums) v = ordinary(random);
+                    sums[random() % units] = edges[e];
+                    ExpectKernelsMatchUnits(sums, kind.variant, sigma, kind.grnn);
+                    if (HasFatalFailure()) return;
+                }
+            }
+        }
+    }
+}
+
+TEST(PatternUnitKernels, RandomValuesOfEveryMagnitude) {
+    std::mt19937 random(88);
+    std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
+    for (const VariantCase& kind : kVariants) {
+        for (float sigma : kSigmas) {
+            for (uint32_t units : {1u, 3u, 17u, 33u, 257u, 1000u}) {
+                std::vector<float> sums(units);
+                for (float& v : sums) {
+                    const float value = std::ldexp(mantissa(random), static_cast<int>(random() % 40) - 20);
+                    v = random() % 4 == 0 ? -value : value;  // the dot variant's sums may be negative
+                }
+                ExpectKernelsMatchUnits(sums, kind.variant, sigma, kind.grnn);
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+}
+
+}  // namespace
