@@ -4,6 +4,7 @@
 #include "command_line.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +22,7 @@ namespace {
 std::filesystem::path ScratchDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "koru_command_test" /
-                                (std::string(info->test_suite_name()) + "." + info->name());
+                                (std::string(info->test_suite_name()) + "." + info->name() + "." + std::to_string(getpid()));
     // Each test starts with an empty folder, whatever earlier runs left.
     static std::filesystem::path current;
     if (dir != current) {

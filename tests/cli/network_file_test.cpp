@@ -6,6 +6,7 @@
 #include "network_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -74,7 +75,11 @@ protected:
         return "no error";
     }
 
-    std::string path_ = ::testing::TempDir() + "network_file_test.net";
+    // One file per test and process: tests run in parallel, and other runs
+    // of the suite may share the temporary folder.
+    std::string path_ = ::testing::TempDir() + "network_file_test_" +
+                        ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                        std::to_string(getpid()) + ".net";
 };
 
 TEST_F(NetworkFileTest, ReadsTheHeaderAndSizesTheDataSection) {

@@ -3,6 +3,7 @@
 #include "training_curve.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -48,7 +49,7 @@ TEST(TrainingCurve, WithoutValidationOnlyTheTrainingLine) {
 }
 
 TEST(TrainingCurve, AnEmptyCurveWritesNoFile) {
-    std::string path = ::testing::TempDir() + "training_curve_test.svg";
+    std::string path = ::testing::TempDir() + "training_curve_test_" + std::to_string(getpid()) + ".svg";
     std::remove(path.c_str());
     EXPECT_THROW(WriteCurveSvg(TrainingCurve{}, "t", path), CliError);
     EXPECT_FALSE(std::ifstream(path).good());
