@@ -396,6 +396,18 @@ KORU32_API int16_t KORU32_CALL LoadShell(const int16_t* net, const char* fileNam
 /* Runtime hook                                                             */
 /* ======================================================================== */
 
+#if defined(_WIN32)
+/* On Windows the record is the C runtime's own `struct _exception` (the same
+ * fields), and the runtime's <math.h> may already declare the hook: a C
+ * program built with the compiler's extensions gets that declaration, and a
+ * second one with another record type would not compile. */
+#include <math.h>
+typedef struct _exception koru32_math_exception;
+#if !defined(_CRT_MATHERR_DEFINED)
+#define _CRT_MATHERR_DEFINED
+KORU32_API int _matherr(koru32_math_exception* record);
+#endif
+#else
 /* The math-error record of the runtime's hook. */
 typedef struct koru32_math_exception {
     int32_t type;      /* kind of error */
@@ -408,6 +420,7 @@ typedef struct koru32_math_exception {
 /* Math-error hook: sets the result to 0.0 and reports the error as handled
  * (returns 1). Called in the runtime's own convention. */
 KORU32_API int _matherr(koru32_math_exception* record);
+#endif
 
 #ifdef __cplusplus
 }

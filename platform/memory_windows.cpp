@@ -7,6 +7,9 @@
 namespace koru::platform {
 
 void* AllocateBlock(size_t bytes) {
+    // A moveable block of 0 bytes is born discarded and cannot be locked;
+    // one byte gives a real block, as the C library's allocation does.
+    if (bytes == 0) bytes = 1;
     HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
     if (handle == nullptr) return nullptr;
     void* address = GlobalLock(handle);

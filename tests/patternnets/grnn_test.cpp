@@ -4,6 +4,8 @@
 // in the fixed-point math mode, and the fit of a smooth function.
 #include <gtest/gtest.h>
 
+#include <numbers>
+
 #include <cmath>
 
 #include "core/portable_math.h"
@@ -403,7 +405,7 @@ TEST_F(Grnn, ReproducesASmoothFunctionAtHeldOutPoints) {
     // sided. With sigma about the sample spacing, the kernel average's bias is
     // about sigma^2 / 2 times the second derivative: within 0.01.
     constexpr int kSamples = 64;
-    const double step = 2.0 * M_PI / (kSamples - 1);
+    const double step = 2.0 * std::numbers::pi / (kSamples - 1);
     const int16_t net = MakeThreeSlabNet(kDistance, 1, kSamples, 2);
     for (int i = 0; i < kSamples; ++i) {
         const double x = i * step;

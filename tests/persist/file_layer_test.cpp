@@ -72,8 +72,8 @@ TEST_F(FileLayer, FileOpenForReadingIsHeldExclusively) {
     EXPECT_EQ(OpenFileForReading(path.c_str()), kNoFile);
     // A create must not empty the file under the reader.
     EXPECT_EQ(CreateFileForWriting(path.c_str()), kNoFile);
-    EXPECT_EQ(ReadWholeFile(path).size(), 4u);
     EXPECT_TRUE(CloseFileHandle(held));
+    EXPECT_EQ(ReadWholeFile(path).size(), 4u);
     EXPECT_EQ(OpenDescriptors(), descriptors);
 
     const FileHandle again = OpenFileForReading(path.c_str());

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cmath>
 #include <cstdint>
@@ -69,14 +72,21 @@ inline float FloatOfFixed(uint32_t bits) {
     return static_cast<float>(static_cast<int32_t>(bits) / 16777216.0);
 }
 
-// Open descriptors of this process, or -1 where they cannot be counted.
+// Open descriptors (on Windows, handles) of this process, or -1 where they
+// cannot be counted.
 inline int OpenDescriptors() {
+#ifdef _WIN32
+    DWORD handles = 0;
+    if (!GetProcessHandleCount(GetCurrentProcess(), &handles)) return -1;
+    return static_cast<int>(handles);
+#else
     std::error_code error;
     fs::directory_iterator it("/proc/self/fd", error);
     if (error) return -1;
     int n = 0;
     for (; it != fs::directory_iterator(); it.increment(error)) ++n;
     return n;
+#endif
 }
 
 inline void KillAllNets() {

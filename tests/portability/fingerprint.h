@@ -1,0 +1,71 @@
+// What the fingerprint's sections share: the digest, the net every section
+// builds in, and the list of sections.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "koru32.h"
+
+namespace fingerprint {
+
+// 64-bit FNV-1a over the bytes of every value and result code, in the order
+// they are added. Values are added as their bit patterns, so -0.0 and 0.0 or
+// two NaNs of different payloads differ.
+class Digest {
+public:
+    void AddBytes(const void* data, size_t size) {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            hash_ ^= bytes[i];
+            hash_ *= 0x100000001B3ull;
+        }
+    }
+    void Add(float value) {
+        uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        AddLittleEndian(bits, 4);
+    }
+    void Add(int16_t value) { AddLittleEndian(static_cast<uint16_t>(value), 2); }
+    void Add(uint16_t value) { AddLittleEndian(value, 2); }
+    void Add(const std::vector<float>& values) {
+        for (float value : values) Add(value);
+    }
+    void Add(const std::vector<int16_t>& values) {
+        for (int16_t value : values) Add(value);
+    }
+    uint64_t Value() const { return hash_; }
+
+private:
+    void AddLittleEndian(uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+            AddBytes(&byte, 1);
+        }
+    }
+    uint64_t hash_ = 0xCBF29CE484222325ull;
+};
+
+// Every section builds its nets in this slot and kills them before it ends.
+inline const int16_t kNet = 0;
+
+inline void UseMath(uint16_t mode) { SetMath(&mode); }
+
+inline void KillTheNet() { KillNet(&kNet); }
+
+struct Section {
+    const char* name;
+    uint64_t (*compute)();
+};
+
+// The sections of each family of exports; a family's sections are built
+// only when its exports are in the library's export list.
+void AddCoreSections(std::vector<Section>& sections);
+void AddBackpropSections(std::vector<Section>& sections);
+void AddLvqSections(std::vector<Section>& sections);
+void AddPatternNetSections(std::vector<Section>& sections);
+void AddFileSections(std::vector<Section>& sections);
+
+}  // namespace fingerprint

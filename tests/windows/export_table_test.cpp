@@ -1,0 +1,173 @@
+// KORU32.DLL as Windows callers see it: every export of the library's export
+// list is found by its plain name and none by its decorated name, the export
+// table holds nothing else, the import library binds each decorated symbol to
+// the plain export, and the library needs only the system's own DLLs.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+
+#include "koru32.h"
+
+// The import slots of every export, as a caller linked with the import
+// library references them: each holds the address the loader bound.
+#define KORU32_EXPORT(name, decorated, importSymbol, bytes) \
+    extern "C" void* const koru32Import_##name __asm__(importSymbol);
+#include "export_list.inc"
+#undef KORU32_EXPORT
+
+namespace {
+
+struct Export {
+    const char* name;
+    const char* decorated;  // as the 32-bit linker names it: MakeNet@8
+    void* const* importSlot;
+    int argumentBytes;      // -1 for the cdecl runtime hook
+};
+
+const Export kExports[] = {
+#define KORU32_EXPORT(name, decorated, importSymbol, bytes) {#name, decorated, &koru32Import_##name, bytes},
+#include "export_list.inc"
+#undef KORU32_EXPORT
+};
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+class KoruLibrary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library_ = LoadLibraryA("KORU32.DLL");
+        ASSERT_NE(library_, nullptr) << "LoadLibraryA failed with " << GetLastError();
+    }
+    void TearDown() override {
+        if (library_ != nullptr) FreeLibrary(library_);
+    }
+
+    const uint8_t* Base() const { return reinterpret_cast<const uint8_t*>(library_); }
+    const IMAGE_DATA_DIRECTORY& Directory(int entry) const {
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Base());
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(Base() + dos->e_lfanew);
+        return nt->OptionalHeader.DataDirectory[entry];
+    }
+
+    // An export as a function of its own type (through the one generic
+    // function pointer type that converts to any other without a warning).
+    template <typename Call>
+    Call Find(const char* name) const {
+        return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(library_, name)));
+    }
+
+    HMODULE library_ = nullptr;
+};
+
+TEST_F(KoruLibrary, FindsEveryListedExportByItsPlainName) {
+    for (const Export& entry : kExports) {
+        EXPECT_NE(GetProcAddress(library_, entry.name), nullptr) << entry.name;
+    }
+}
+
+TEST_F(KoruLibrary, FindsNoExportByItsDecoratedName) {
+    EXPECT_EQ(GetProcAddress(library_, "MakeNet@8"), nullptr);
+    for (const Export& entry : kExports) {
+        if (entry.argumentBytes < 0) continue;
+        const std::string decorated = std::string(entry.name) + "@" + std::to_string(entry.argumentBytes);
+        EXPECT_EQ(GetProcAddress(library_, decorated.c_str()), nullptr) << decorated;
+        EXPECT_EQ(GetProcAddress(library_, ("_" + decorated).c_str()), nullptr) << decorated;
+    }
+}
+
+TEST_F(KoruLibrary, ExportTableHoldsExactlyTheExportList) {
+    const IMAGE_DATA_DIRECTORY& directory = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
+    ASSERT_NE(directory.VirtualAddress, 0u);
+    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(Base() + directory.VirtualAddress);
+    EXPECT_STREQ(reinterpret_cast<const char*>(Base() + exports->Name), "KORU32.DLL");
+
+    std::set<std::string> exported;
+    const auto* nameAddresses = reinterpret_cast<const DWORD*>(Base() + exports->AddressOfNames);
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+        exported.insert(reinterpret_cast<const char*>(Base() + nameAddresses[i]));
+    }
+    std::set<std::string> listed;
+    for (const Export& entry : kExports) listed.insert(entry.name);
+
+    EXPECT_EQ(exported, listed);
+    // No export is reachable by ordinal alone.
+    EXPECT_EQ(exports->NumberOfFunctions, exports->NumberOfNames);
+}
+
+TEST_F(KoruLibrary, ImportLibraryBindsEachDecoratedSymbolToThePlainExport) {
+    for (const Export& entry : kExports) {
+        EXPECT_EQ(*entry.importSlot, reinterpret_cast<void*>(GetProcAddress(library_, entry.name)))
+            << entry.decorated;
+    }
+}
+
+TEST_F(KoruLibrary, NeedsOnlyTheSystemsOwnDlls) {
+    const std::set<std::string> system = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"};
+    const IMAGE_DATA_DIRECTORY& directory = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    ASSERT_NE(directory.VirtualAddress, 0u);
+    int imported = 0;
+    for (const auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(Base() + directory.VirtualAddress);
+         import->Name != 0; ++import) {
+        const std::string dll = Lower(reinterpret_cast<const char*>(Base() + import->Name));
+        EXPECT_TRUE(system.count(dll) == 1) << "KORU32.DLL imports " << dll;
+        ++imported;
+    }
+    EXPECT_GT(imported, 0);
+    EXPECT_EQ(Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).VirtualAddress, 0u);
+}
+
+// A standard-call export found by name is called like the one the import
+// library binds: same results, and the caller's stack survives the calls.
+TEST_F(KoruLibrary, ExportsFoundByNameAreStandardCalls) {
+    using NetCall = int16_t(__stdcall*)(const int16_t*);
+    using MakeNetCall = int16_t(__stdcall*)(const int16_t*, const uint16_t*);
+    using ExitCall = int32_t(__stdcall*)(int32_t);
+    const auto makeNet = Find<MakeNetCall>("MakeNet");
+    const auto killNet = Find<NetCall>("KillNet");
+    const auto exitEntry = Find<ExitCall>("WEP");
+    ASSERT_NE(makeNet, nullptr);
+    ASSERT_NE(killNet, nullptr);
+    ASSERT_NE(exitEntry, nullptr);
+
+    const int16_t net = 9, outside = -1;
+    const uint16_t type = KORU32_NET_LVQ_DISTANCE;
+    EXPECT_EQ(makeNet(&net, &type), KORU32_OK);
+    EXPECT_EQ(MakeNet(&net, &type), KORU32_ERR_NET_IN_USE);
+    EXPECT_EQ(killNet(&outside), KORU32_ERR_BAD_NET_NUMBER);
+    EXPECT_EQ(killNet(&net), KORU32_OK);
+    EXPECT_EQ(KillNet(&net), KORU32_ERR_NET_NOT_IN_USE);
+    EXPECT_EQ(exitEntry(12345), 1);
+}
+
+// DllMain's start-up chose the format of new nets from the registry: 32-bit
+// floats when the floating-point processor's key exists (it does under Wine
+// and on every Windows with a coprocessor), 8.24 fixed point otherwise. An
+// 8.24 neuron cannot hold 1e-9 (its step is 2^-24), a float holds it exactly.
+TEST_F(KoruLibrary, StartUpTookTheNumberFormatFromTheRegistry) {
+    HKEY key = nullptr;
+    const bool keyExists = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\FloatingPointProcessor",
+                                         0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (keyExists) RegCloseKey(key);
+
+    const int16_t net = 3, slab = 0, neurons = 1, kind = KORU32_SLAB_INPUT, neuron = 1;
+    const uint16_t type = KORU32_NET_BP_PLAIN;
+    const float tiny = 1e-9f;
+    float readBack = -1.0f;
+    ASSERT_EQ(MakeNet(&net, &type), KORU32_OK);
+    EXPECT_EQ(MakeSlab(&net, &slab, &neurons, &kind), KORU32_OK);
+    EXPECT_EQ(PutNeuron(&net, &slab, &neuron, &tiny), KORU32_OK);
+    EXPECT_EQ(GetNeuron(&net, &slab, &neuron, &readBack), KORU32_OK);
+    EXPECT_EQ(KillNet(&net), KORU32_OK);
+    EXPECT_EQ(readBack, keyExists ? tiny : 0.0f);
+}
+
+}  // namespace
