@@ -1,7 +1,8 @@
 // The export-level target: the input is read as a program, one export call
 // after another, each an operation byte followed by the bytes its arguments
-// are drawn from. Numbers are mostly small and valid (nets 0..3, slabs and
-// links 0..5, neurons 1..8) so that programs build real topologies, and now
+// are drawn from. Numbers are mostly small and valid (nets 0..3, slabs 0..5,
+// links 0..11 so that a slab can be offered more than eight, neurons 1..8)
+// so that programs build real topologies, and now
 // and then the edges and beyond (-1, 32, 128, 32767, -32768, NaN, infinities,
 // huge record counts).
 //
@@ -57,7 +58,7 @@ public:
 
     int16_t Net() { return Pick(4, {-1, 128, 127, -32768, 32767}); }
     int16_t Slab() { return Pick(6, {-1, 32, 31, -32768, 32767}); }
-    int16_t Link() { return Pick(6, {-1, 32, 31, -32768, 32767}); }
+    int16_t Link() { return Pick(12, {-1, 32, 31, -32768, 32767}); }
     int16_t Store() { return Pick(3, {-1, 6, 5, -32768}); }
     int16_t Neurons() {
         const int16_t n = Pick(8, {0, -1, 32767, 300, 1000, -32768, 16});
@@ -155,7 +156,7 @@ struct Runner {
     uint32_t SlabSize(int16_t net, int16_t slab) { return NeuronsOf(net, slab); }
 
     void Step() {
-        const uint8_t op = in.Byte() % 56;
+        const uint8_t op = in.Byte() % 64;
         switch (op) {
             case 0: {
                 const int16_t net = in.Net();
@@ -625,8 +626,92 @@ struct Runner {
         }
     }
 
-    // Backpropagation exports join here once they are part of the library.
-    void StepBackprop(uint8_t) {}
+    void StepBackprop(uint8_t op) {
+        switch (op) {
+            case 54: {
+                const int16_t net = in.Net(), slab = in.Slab();
+                Start();
+                Finish("BpPropagate", BpPropagate(&net, &slab), codes::BpPropagate);
+                break;
+            }
+            case 55: {
+                const int16_t net = in.Net(), slab = in.Slab();
+                auto targets = in.Reals(SlabSize(net, slab));
+                auto sum = OutputBuffer(1);
+                Start();
+                const int16_t code = BpEvaluate(&net, &slab, targets.data(), sum.data());
+                Finish("BpEvaluate", code, codes::BpEvaluate);
+                Quiet("BpEvaluate", code, sum);
+                break;
+            }
+            case 56: {
+                const int16_t net = in.Net(), slab = in.Slab();
+                auto targets = in.Reals(SlabSize(net, slab));
+                Start();
+                Finish("BpEvaluateSum", BpEvaluateSum(&net, &slab, targets.data()), codes::BpEvaluate);
+                break;
+            }
+            case 57: {
+                const int16_t net = in.Net(), slab = in.Slab();
+                auto sum = OutputBuffer(1);
+                Start();
+                const int16_t code = BpGetSum(&net, &slab, sum.data());
+                Finish("BpGetSum", code, codes::BpEvaluate);
+                Quiet("BpGetSum", code, sum);
+                Full("BpGetSum", code, sum);
+                break;
+            }
+            case 58: {
+                const int16_t net = in.Net(), slab = in.Slab();
+                auto targets = in.Integers(SlabSize(net, slab));
+                auto sum = OutputBuffer(1);
+                Start();
+                const int16_t code = BpEvaluateInteger(&net, &slab, targets.data(), sum.data());
+                Finish("BpEvaluateInteger", code, codes::BpEvaluate);
+                Quiet("BpEvaluateInteger", code, sum);
+                break;
+            }
+            case 59:
+            case 60: {
+                const int16_t net = in.Net(), slab = in.Slab(), storeNet = in.Net(), store = in.Store();
+                const uint32_t record = in.Record();
+                auto sum = OutputBuffer(1);
+                Start();
+                if (op == 59) {
+                    const int16_t code = BpEvaluateStore(&net, &slab, &storeNet, &store, &record, sum.data());
+                    Finish("BpEvaluateStore", code, codes::BpEvaluateStore);
+                    Quiet("BpEvaluateStore", code, sum);
+                } else {
+                    Finish("BpEvaluateSumStore", BpEvaluateSumStore(&net, &slab, &storeNet, &store, &record),
+                           codes::BpEvaluateStore);
+                }
+                break;
+            }
+            case 61: {
+                const int16_t net = in.Net(), source = in.Slab(), dest = in.Slab();
+                const float factor = in.Real();
+                Start();
+                Finish("AddSlab", AddSlab(&net, &source, &dest, &factor), codes::AddSlab);
+                break;
+            }
+            case 62: {
+                const int16_t net = in.Net(), slab = in.Slab();
+                const float rate = in.Real(), momentum = in.Real();
+                const uint16_t apply = static_cast<uint16_t>(in.Pick(2, {2, -1, 255}));
+                Start();
+                Finish("BpTrain", BpTrain(&net, &slab, &rate, &momentum, &apply), codes::BpTrain);
+                break;
+            }
+            case 63: {
+                koru32_math_exception record{};
+                record.retval = in.Real();
+                Start();
+                Require(_matherr(&record) == 1 && record.retval == 0.0, "_matherr did not set 0.0 and answer 1");
+                Require(EngineFingerprint() == before, "_matherr changed the engine");
+                break;
+            }
+        }
+    }
 
     uint64_t EngineFingerprintSansRange() {
         const double range = state.weightRange;

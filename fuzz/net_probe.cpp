@@ -198,6 +198,17 @@ void ExerciseNet(int16_t net) {
             RequireCode("GrnnTrain", code, codes::PatternTrain);
             CheckEngineConsistent();
         }
+        code = BpPropagate(&net, &s);
+        RequireCode("BpPropagate", code, codes::BpPropagate);
+        CheckEngineConsistent();
+        float sum = 0.0f;
+        code = BpEvaluate(&net, &s, targets.data(), &sum);
+        RequireCode("BpEvaluate", code, codes::BpEvaluate);
+        code = BpEvaluateSum(&net, &s, targets.data());
+        RequireCode("BpEvaluateSum", code, codes::BpEvaluate);
+        code = BpGetSum(&net, &s, &sum);
+        RequireCode("BpGetSum", code, codes::BpEvaluate);
+        CheckEngineConsistent();
         code = LvqPropagate(&net, &s);
         RequireCode("LvqPropagate", code, codes::LvqPropagate);
         uint16_t winner = 0xBEEF;
@@ -207,6 +218,14 @@ void ExerciseNet(int16_t net) {
         if (code == KORU32_OK) Require(winner >= 1 && winner <= n, "LvqEvaluate named a unit outside the slab");
         code = LvqTrain(&net, &s, &rate, &radius, &width);
         RequireCode("LvqTrain", code, codes::LvqTrain);
+        CheckEngineConsistent();
+    }
+    // Backpropagation trains from the last slab back, as a caller does.
+    const float momentum = 0.5f;
+    const uint16_t apply = 1;
+    for (int16_t s = kSlabsPerNet - 1; s >= 0; --s) {
+        const int16_t code = BpTrain(&net, &s, &rate, &momentum, &apply);
+        RequireCode("BpTrain", code, codes::BpTrain);
         CheckEngineConsistent();
     }
 }

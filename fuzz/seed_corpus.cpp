@@ -133,6 +133,12 @@ std::vector<uint8_t> Program(uint8_t type) {
                               52, 2, type, 2, 1, 3, 0, 1, 6, 4,
                               50, 3, 3, 2, 1, 3,              // shell file
                               0, 3, 2, 51, 3,                 // MakeNet 3 type 2, LoadShell
+                              54, 0, 1, 54, 0, 2,             // BpPropagate slabs 1 and 2
+                              55, 0, 2, 1, 3,                 // BpEvaluate
+                              56, 0, 2, 1, 3, 57, 0, 2,       // BpEvaluateSum, BpGetSum
+                              62, 0, 1, 3, 1, 1, 62, 0, 0, 3, 1, 1,  // BpTrain slabs 1 and 0
+                              59, 0, 2, 0, 0, 1,              // BpEvaluateStore
+                              61, 0, 1, 2, 3,                 // AddSlab
                               1, 0, 1, 1};
     return p;
 }
@@ -201,6 +207,13 @@ int main(int argc, char** argv) {
         WriteFile(root / "exports" / ("program-type" + std::to_string(type)), Program(type));
         ++written;
     }
+    // Nine links into slab 1: the ninth is refused (13).
+    std::vector<uint8_t> crowded = {52, 0, 1, 3, 4, 2, 1, 2, 5, 3};
+    for (uint8_t link = 2; link <= 10; ++link) {
+        for (uint8_t b : {uint8_t{21}, uint8_t{0}, link, uint8_t{3}, uint8_t{0}, uint8_t{1}}) crowded.push_back(b);
+    }
+    WriteFile(root / "exports" / "program-nine-links-into-one-slab", crowded);
+    ++written;
     std::printf("%d seed files in %s\n", written, root.c_str());
     return 0;
 }

@@ -4,6 +4,7 @@
 // starts, and expect exactly what one thread would get.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <thread>
 #include <vector>
