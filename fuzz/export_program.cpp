@@ -108,13 +108,13 @@ private:
     size_t pos_ = 0;
 };
 
-// What a call may have done to the engine when it was refused.
-enum class Refusal {
-    kChangesNothing,
-    kMayKeepPartialImport,    // LoadShell after the header: slabs and links made so far stay
-    kMayZeroOutputs,          // GrnnPropagate 38: the outputs hold 0
-    kMayChangeWeightRange,    // RestoreNet: its MakeLink calls set the weight range
-};
+// What a call may have done to the engine when it was refused: nothing, as
+// a rule. The documented exceptions are judged where the call is made:
+// GrnnPropagate's 38 leaves outputs of 0; LoadShell out of memory keeps what
+// it made; a refused RestoreNet may have set the weight range through the
+// MakeLink calls it rebuilds with, or kept a complete net when only the
+// caller's bytes were missing.
+enum class Refusal { kChangesNothing, kJudgedByCaller };
 
 struct Runner {
     Program& in;
@@ -128,17 +128,8 @@ struct Runner {
     void Finish(const char* name, int16_t code, codes::List allowed, Refusal refusal = Refusal::kChangesNothing) {
         RequireCode(name, code, allowed);
         CheckEngineConsistent();
-        if (code == KORU32_OK) return;
-        switch (refusal) {
-            case Refusal::kChangesNothing:
-                Require(EngineFingerprint() == before, "refused, yet changed the engine", name);
-                break;
-            case Refusal::kMayChangeWeightRange: {
-                break;  // judged by the caller, which knows whether the slot was free
-            }
-            case Refusal::kMayKeepPartialImport:
-            case Refusal::kMayZeroOutputs:
-                break;
+        if (code != KORU32_OK && refusal == Refusal::kChangesNothing) {
+            Require(EngineFingerprint() == before, "refused, yet changed the engine", name);
         }
     }
     void Quiet(const char* name, int16_t code, const std::vector<float>& out) {
@@ -483,8 +474,11 @@ struct Runner {
                 const int16_t net = in.Net(), slab = in.Slab();
                 const float smoothing = in.Real();
                 Start();
-                Finish("GrnnPropagate", GrnnPropagate(&net, &slab, &smoothing), codes::GrnnPropagate,
-                       Refusal::kMayZeroOutputs);
+                const int16_t code = GrnnPropagate(&net, &slab, &smoothing);
+                Finish("GrnnPropagate", code, codes::GrnnPropagate, Refusal::kJudgedByCaller);
+                if (code != KORU32_OK && code != KORU32_ERR_ZERO_DENOMINATOR) {
+                    Require(EngineFingerprint() == before, "refused, yet changed the engine", "GrnnPropagate");
+                }
                 break;
             }
             case 43: {
@@ -550,7 +544,7 @@ struct Runner {
                 const uint64_t beforeSansRange = EngineFingerprintSansRange();
                 descriptors = OpenDescriptorCount();
                 const int16_t code = RestoreNet(&net, netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
-                Finish("RestoreNet", code, codes::RestoreNet, Refusal::kMayChangeWeightRange);
+                Finish("RestoreNet", code, codes::RestoreNet, Refusal::kJudgedByCaller);
                 Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
                 if (code != KORU32_OK) {
                     const bool inUse = IsValidNetNumber(net) && netTable[net].paradigm != 0;
@@ -588,10 +582,13 @@ struct Runner {
                 Start();
                 descriptors = OpenDescriptorCount();
                 const int16_t code = LoadShell(&net, shellFile.c_str());
-                Finish("LoadShell", code, codes::LoadShell, Refusal::kMayKeepPartialImport);
+                Finish("LoadShell", code, codes::LoadShell, Refusal::kJudgedByCaller);
                 Require(OpenDescriptorCount() == descriptors, "LoadShell left the file open");
-                if (code != KORU32_OK && code != KORU32_ERR_SHELL_FILE && code != KORU32_ERR_NO_MEMORY) {
-                    Require(EngineFingerprint() == before, "a refused LoadShell changed the engine");
+                // Files too short for their header are refused up front, and
+                // the program's files never fail a read: only running out of
+                // memory may leave slabs and links behind.
+                if (code != KORU32_OK && code != KORU32_ERR_NO_MEMORY) {
+                    Require(EngineFingerprint() == before, "refused, yet changed the engine", "LoadShell");
                 }
                 break;
             }

@@ -30,8 +30,9 @@ bool AllWritten(const std::vector<float>& buffer);
 // engine's fingerprint unchanged.
 void ProbeNet(int16_t net);
 
-// The paradigm exports on every slab of `net` in slab order, with ordinary
-// arguments: documented codes and a consistent engine after each call.
+// The paradigm exports on every slab in use of `net` (and on one number that
+// names no slab), in slab order, with ordinary arguments: documented codes
+// and a consistent engine after each slab.
 void ExerciseNet(int16_t net);
 
 }  // namespace koru_fuzz
