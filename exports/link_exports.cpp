@@ -45,8 +45,18 @@ int16_t KORU32_CALL MakeLink(const int16_t* net, const int16_t* link, const floa
     if (int16_t code = FindSlab(*net, *source, from)) return code;
     NetEntry& entry = *to.net;
     if (entry.block->linkUsed[*link] != 0) return KORU32_ERR_LINK_EXISTS;
+    // A refused link leaves the weight range as it was (the shell import
+    // draws with it later): the full-slab test runs before it is set, and a
+    // set-up that runs out of memory puts it back.
+    if (to.slab->inCount >= kLinksPerSlabSide || from.slab->outCount >= kLinksPerSlabSide) {
+        return KORU32_ERR_TOO_MANY_LINKS;
+    }
+    const double previousRange = state.weightRange;
     state.weightRange = std::fabs(*range * 2.0);
-    if (int16_t code = SetUpLink(entry.block->links[*link], *to.slab, *from.slab, entry.format)) return code;
+    if (int16_t code = SetUpLink(entry.block->links[*link], *to.slab, *from.slab, entry.format)) {
+        state.weightRange = previousRange;
+        return code;
+    }
     entry.block->linkUsed[*link] = 1;
     return KORU32_OK;
 }

@@ -13,8 +13,15 @@
  * are numbered from 1; in backpropagation weights, source neuron 0 is the
  * bias. Values travel as 32-bit floats, or as 16-bit integers scaled by 10000.
  *
- * The library keeps process-wide state and serves one call at a time; callers
- * that use it from several threads serialise their calls.
+ * Threads. The library keeps process-wide state (the table of nets, the
+ * math mode, the current net's paradigm, the weight range, the training
+ * settings, the file header buffer) with no locks and nothing per thread.
+ * A program may call it from any thread, and from different threads over
+ * time, provided no two calls run at once: the caller serialises its calls
+ * (one thread at a time, or a lock of its own around every call), and each
+ * call sees everything the calls before it did, whichever thread made them.
+ * Two calls at the same moment are not allowed, not even on different nets:
+ * every lookup writes the shared current paradigm and math mode.
  */
 #ifndef KORU32_H
 #define KORU32_H

@@ -13,7 +13,10 @@
 //   ends early): the code, and the half-built net is killed again, so the
 //   slot is free as before the call. A net with random weights where the
 //   file's should be is of no use to anyone, and a caller who does call
-//   KillNet afterwards merely gets 5;
+//   KillNet afterwards merely gets 5. A file shorter than the data section
+//   its header announces is refused with 41 right after MakeNet, before a
+//   slab or link is made, so that nothing is allocated for data that is
+//   not there;
 // - once the net is complete, a short read of the caller's bytes or a failed
 //   close gives 41 and leaves the restored net in the slot for the caller
 //   to use or kill (the caller's buffer then holds the bytes that were
@@ -75,13 +78,40 @@ bool WeightCountFits(const uint8_t* header, uint16_t paradigm, int16_t source, i
     return weights == rows * static_cast<uint32_t>(destNeurons);
 }
 
-int16_t RebuildNet(int16_t net, const uint8_t* header) {
+// Bytes of the data section that the header announces: the count arrays of
+// the slabs that carry them and every link's weights, with its changes in
+// the rules that save them. A file shorter than that is refused before the
+// net gets a slab, so that a header alone cannot have links of gigabytes
+// allocated for data that is not there.
+uint64_t DataSectionBytes(const uint8_t* header) {
+    const uint16_t paradigm = U16At(header, nf::kParadigm);
+    uint64_t elements = 0;
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        const int16_t neurons = I16At(header, nf::Entry16(nf::kNeuronCounts, s));
+        const int16_t kind = I16At(header, nf::Entry16(nf::kKinds, s));
+        if (neurons > 0 && kind >= 0 && kind <= KORU32_SLAB_OUTPUT &&
+            nf::CarriesCounts(paradigm, static_cast<uint8_t>(kind))) {
+            elements += static_cast<uint64_t>(neurons);
+        }
+    }
+    const uint64_t copies = nf::SavesChanges(U16At(header, nf::kNetType)) ? 2 : 1;
+    for (int l = 0; l < kLinksPerNet; ++l) {
+        if (LinkInFile(header, l)) elements += copies * GetU32(header + nf::Entry32(nf::kWeightCounts, l));
+    }
+    return elements * 4;
+}
+
+// `bytesLeft` is what the file holds after the header, -1 when unknown.
+int16_t RebuildNet(int16_t net, const uint8_t* header, int64_t bytesLeft) {
     const uint16_t type = U16At(header, nf::kNetType);
     if (int16_t code = MakeNet(&net, &type)) return code;
     NetEntry& entry = netTable[net];
     // The paradigm decides which slabs carry count arrays; one that is not
     // the net type's own could send them into slabs that keep no counts.
     if (entry.paradigm != U16At(header, nf::kParadigm)) return KORU32_ERR_RESTORE_FILE;
+    if (bytesLeft >= 0 && static_cast<uint64_t>(bytesLeft) < DataSectionBytes(header)) {
+        return KORU32_ERR_RESTORE_FILE;
+    }
 
     for (int s = 0; s < kSlabsPerNet; ++s) {
         const int16_t neurons = I16At(header, nf::Entry16(nf::kNeuronCounts, s));
@@ -160,7 +190,7 @@ int16_t RestoreNetwork(int16_t net, const char* name, int32_t length, void* byte
     const uint16_t mode = fixedFile ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
     SetMath(&mode);
 
-    int16_t code = RebuildNet(net, header);
+    int16_t code = RebuildNet(net, header, file.BytesLeft());
     if (code == KORU32_OK) code = ReadDataSection(net, file, fileFormat);
     // The lookups inside MakeLink load the net's own format, which for a PNN
     // or GRNN net differs from an 8.24 file's; the mode is left as the file

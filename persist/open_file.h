@@ -23,6 +23,9 @@ public:
     // Up to `bytes` bytes; the number read, or -1 on an error.
     int64_t Read(void* buffer, size_t bytes) { return platform::ReadFileBytes(handle_, buffer, bytes); }
 
+    // Bytes from the current position to the end; -1 when unknown.
+    int64_t BytesLeft() const { return platform::FileBytesLeft(handle_); }
+
     // True only when every one of `bytes` bytes was read (or written).
     bool ReadAll(void* buffer, uint64_t bytes) {
         if (bytes > SIZE_MAX) return false;

@@ -96,6 +96,15 @@ int16_t ImportShell(int16_t net, const char* name) {
         // more than a slab can count.
         if (units[k] < kFewestUnits || units[k] > kMostUnits) return KORU32_ERR_SHELL_FILE;
     }
+    // A file too short for the two blocks its header announces is refused
+    // before anything is made: its header alone could ask for links of
+    // gigabytes, and a net holding random weights where the file's should
+    // be is of no use to the caller. Where the platform cannot tell the
+    // length, the reads below still stop at the end of the file.
+    const uint64_t body = uint64_t{units[0]} * RowBytes(units[1]) + uint64_t{units[1]} * RowBytes(units[2]);
+    const int64_t left = file.BytesLeft();
+    if (left >= 0 && static_cast<uint64_t>(left) < body) return KORU32_ERR_SHELL_FILE;
+
     RowBuffer row(RowBytes(units[1] > units[2] ? units[1] : units[2]));
     if (row.data() == nullptr) return KORU32_ERR_NO_MEMORY;
 

@@ -27,6 +27,11 @@ FileHandle OpenFileForReading(const char* name);
 int64_t ReadFileBytes(FileHandle file, void* buffer, size_t bytes);
 int64_t WriteFileBytes(FileHandle file, const void* buffer, size_t bytes);
 
+// Bytes between the file's current position and its end, so that a reader
+// can tell that a file is too short for what its header announces before it
+// allocates for it. -1 when the platform cannot tell.
+int64_t FileBytesLeft(FileHandle file);
+
 // Closes the file (kNoFile is ignored); false when the platform reports an
 // error, which for a written file may be a write it had kept back.
 bool CloseFileHandle(FileHandle file);

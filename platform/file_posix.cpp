@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/file.h"
@@ -93,6 +94,14 @@ int64_t WriteFileBytes(FileHandle file, const void* buffer, size_t bytes) {
         moved += static_cast<size_t>(put);
     }
     return static_cast<int64_t>(moved);
+}
+
+int64_t FileBytesLeft(FileHandle file) {
+    struct stat info;
+    if (fstat(static_cast<int>(file), &info) != 0) return -1;
+    const off_t position = lseek(static_cast<int>(file), 0, SEEK_CUR);
+    if (position < 0 || position > info.st_size) return -1;
+    return static_cast<int64_t>(info.st_size - position);
 }
 
 bool CloseFileHandle(FileHandle file) {

@@ -58,6 +58,15 @@ int64_t WriteFileBytes(FileHandle file, const void* buffer, size_t bytes) {
     return static_cast<int64_t>(moved);
 }
 
+int64_t FileBytesLeft(FileHandle file) {
+    LARGE_INTEGER size, position, zero;
+    zero.QuadPart = 0;
+    if (!GetFileSizeEx(AsHandle(file), &size)) return -1;
+    if (!SetFilePointerEx(AsHandle(file), zero, &position, FILE_CURRENT)) return -1;
+    if (position.QuadPart > size.QuadPart) return -1;
+    return static_cast<int64_t>(size.QuadPart - position.QuadPart);
+}
+
 bool CloseFileHandle(FileHandle file) {
     if (file == kNoFile) return true;
     return CloseHandle(AsHandle(file)) != 0;

@@ -1,6 +1,7 @@
 // Links: shapes with and without the bias row, weight addressing, random
 // weights, the change arrays of each rule, limits and removal.
 #include <cmath>
+#include <cstdio>
 
 #include "net_fixture.h"
 
@@ -217,6 +218,35 @@ TEST_F(LinkExports, ASlabTakesEightLinksEachWayAndRefusesANinthUntouched) {
     // Slab 9 took no outgoing link from the refusal: it can still feed eight.
     for (int16_t link = 8; link < 16; ++link) ASSERT_EQ(Link(0, link, 0.5f, 9, link - 7), KORU32_OK);
     EXPECT_EQ(Link(0, 16, 0.5f, 9, 1), KORU32_ERR_TOO_MANY_LINKS);
+}
+
+// The weight range outlives MakeLink: the shell import draws its links with
+// it and starts the adaptive rule's step sizes at a quarter of it. A
+// MakeLink refused for a full slab leaves it as it was.
+TEST_F(LinkExports, ARefusedMakeLinkLeavesTheWeightRangeAsItWas) {
+    ASSERT_EQ(Net(0, 1), KORU32_OK);
+    ASSERT_EQ(Slab(0, 0, 1, 0), KORU32_OK);
+    ASSERT_EQ(Slab(0, 1, 1, 2), KORU32_OK);
+    for (int16_t link = 0; link < 8; ++link) ASSERT_EQ(Link(0, link, 1.0f, 0, 1), KORU32_OK);  // range 2.0
+    EXPECT_EQ(Link(0, 8, 3.0f, 0, 1), KORU32_ERR_TOO_MANY_LINKS);
+
+    // A shell of 2, 2, 2 units (all values 0) imported into an adaptive net:
+    // its step sizes tell the weight range, 2.0 x 0.25.
+    const char* path = "weight_range_test.shl";
+    const unsigned char header[6] = {2, 0, 2, 0, 2, 0};
+    const std::vector<unsigned char> body(2 * (4 + 8 * 2) * 2, 0);
+    FILE* file = std::fopen(path, "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(header, 1, sizeof header, file);
+    std::fwrite(body.data(), 1, body.size(), file);
+    std::fclose(file);
+    ASSERT_EQ(Net(1, 11), KORU32_OK);
+    const int16_t net = 1, link = 0;
+    ASSERT_EQ(LoadShell(&net, path), KORU32_OK);
+    std::remove(path);
+    std::vector<float> changes(2, -1.0f);
+    ASSERT_EQ(GetLinkChanges(&net, &link, changes.data()), KORU32_OK);
+    EXPECT_EQ(changes, std::vector<float>(2, 0.5f));
 }
 
 TEST_F(LinkExports, KilledLinksAreGoneAndTheirSlabsFree) {

@@ -94,15 +94,26 @@ TEST_F(MalformedNetworkFile, ConstructionCodesPassThroughAndFreeTheSlot) {
     ExpectRefused(With16(base, 272 + 2, 3), KORU32_ERR_NO_SLAB, true, "source slab 3 not in use");
     ExpectRefused(With16(base, 336 + 2, 32), KORU32_ERR_BAD_SLAB_NUMBER, true, "dest slab 32");
     // Eight more links into slab 1, which already has link 0: the ninth is
-    // refused by MakeLink.
+    // refused by MakeLink. The file carries their weights and changes (16
+    // each), so that it is not refused as too short first.
     Bytes crowded = base;
     for (int l = 5; l < 13; ++l) {
         SetU16(crowded, 208 + 2 * l, 2);
         SetU16(crowded, 272 + 2 * l, 0);
         SetU16(crowded, 336 + 2 * l, 1);
         SetU32(crowded, 400 + 4 * l, 16);
+        crowded.insert(crowded.end(), 2 * 16 * 4, 0);
     }
     ExpectRefused(crowded, KORU32_ERR_TOO_MANY_LINKS, true, "nine links into slab 1");
+}
+
+// A file shorter than the data section its header announces is refused
+// with 41 and the slot left free (see also huge_header_test.cpp).
+TEST_F(MalformedNetworkFile, AFileShorterThanItsHeaderAnnouncesIsRefused) {
+    // One byte short of the last link's data, in a file that is otherwise
+    // sound: 41 all the same, the slot free.
+    const Bytes base = BaseFile();
+    ExpectRefused(Bytes(base.begin(), base.end() - 1), KORU32_ERR_RESTORE_FILE, true, "one byte short");
 }
 
 TEST_F(MalformedNetworkFile, PatternCountsNeverGoToSlabsWithoutThem) {
