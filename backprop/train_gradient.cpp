@@ -26,6 +26,44 @@ namespace koru::bp {
 
 namespace {
 
+// One weight's step by the rule, from its gradient g: the same operations in
+// the defined loops below and in the vector forms. The changes array q is
+// touched only by the momentum and batch rules (it is null for plain steps).
+template <Rule R>
+KORU_INLINE_INTO_CLONES void StepWeight(float* w, float* q, uint32_t j, float g, double momentum, bool apply) {
+    if constexpr (R == Rule::kMomentum) {
+        g = static_cast<float>(q[j] * momentum + g);
+        q[j] = g;
+        w[j] = w[j] + g;
+    } else if constexpr (R == Rule::kBatch) {
+        q[j] = q[j] + g;
+        if (apply) {
+            w[j] = w[j] + q[j];
+            q[j] = 0.0f;
+        }
+    } else {
+        w[j] = w[j] + g;
+    }
+}
+
+template <Rule R>
+KORU_INLINE_INTO_CLONES void StepWeight(int32_t* w, int32_t* q, uint32_t j, int32_t g, int32_t momentum,
+                                        bool apply) {
+    if constexpr (R == Rule::kMomentum) {
+        g = WrapAdd(g, FixedMul(momentum, q[j]));
+        q[j] = g;
+        w[j] = WrapAdd(w[j], g);
+    } else if constexpr (R == Rule::kBatch) {
+        q[j] = WrapAdd(q[j], g);
+        if (apply) {
+            w[j] = WrapAdd(w[j], q[j]);
+            q[j] = 0;
+        }
+    } else {
+        w[j] = WrapAdd(w[j], g);
+    }
+}
+
 template <Rule R, ErrorShare Share>
 void GradientFloat(LinkRecord& link, const TrainingParameters& parameters) {
     const LinkShape shape = ShapeOf(link);
@@ -44,20 +82,7 @@ void GradientFloat(LinkRecord& link, const TrainingParameters& parameters) {
         const bool shares = Share != ErrorShare::kNone && r > 0;
         float running = shares ? sourceDelta[r - 1] : 0.0f;
         for (uint32_t j = 0; j < n; ++j) {
-            float g = static_cast<float>(static_cast<double>(delta[j]) * factor);
-            if constexpr (R == Rule::kMomentum) {
-                g = static_cast<float>(q[j] * momentum + g);
-                q[j] = g;
-                w[j] = w[j] + g;
-            } else if constexpr (R == Rule::kBatch) {
-                q[j] = q[j] + g;
-                if (apply) {
-                    w[j] = w[j] + q[j];
-                    q[j] = 0.0f;
-                }
-            } else {
-                w[j] = w[j] + g;
-            }
+            StepWeight<R>(w, q, j, static_cast<float>(static_cast<double>(delta[j]) * factor), momentum, apply);
             if constexpr (Share == ErrorShare::kRunning) {
                 if (shares) running = static_cast<float>(running + static_cast<double>(delta[j]) * w[j]);
             } else if constexpr (Share == ErrorShare::kInPlace) {
@@ -93,20 +118,7 @@ void GradientFixed(LinkRecord& link, const TrainingParameters& parameters) {
         const bool shares = Share != ErrorShare::kNone && r > 0;
         int32_t running = shares ? sourceDelta[r - 1] : 0;
         for (uint32_t j = 0; j < n; ++j) {
-            int32_t g = FixedMul(delta[j], factor);
-            if constexpr (R == Rule::kMomentum) {
-                g = WrapAdd(g, FixedMul(momentum, q[j]));
-                q[j] = g;
-                w[j] = WrapAdd(w[j], g);
-            } else if constexpr (R == Rule::kBatch) {
-                q[j] = WrapAdd(q[j], g);
-                if (apply) {
-                    w[j] = WrapAdd(w[j], q[j]);
-                    q[j] = 0;
-                }
-            } else {
-                w[j] = WrapAdd(w[j], g);
-            }
+            StepWeight<R>(w, q, j, FixedMul(delta[j], factor), momentum, apply);
             if constexpr (Share == ErrorShare::kRunning) {
                 if (shares) running = WrapAdd(running, FixedMul(delta[j], w[j]));
             } else if constexpr (Share == ErrorShare::kInPlace) {
@@ -148,44 +160,14 @@ struct GradientLink {
 template <Rule R>
 KORU_INLINE_INTO_CLONES void UpdateRowFloat(float* __restrict w, float* __restrict q, const float* __restrict delta,
                                             float factor, double momentum, bool apply, uint32_t n) {
-    for (uint32_t j = 0; j < n; ++j) {
-        float g = delta[j] * factor;
-        if constexpr (R == Rule::kMomentum) {
-            g = static_cast<float>(q[j] * momentum + g);
-            q[j] = g;
-            w[j] = w[j] + g;
-        } else if constexpr (R == Rule::kBatch) {
-            q[j] = q[j] + g;
-            if (apply) {
-                w[j] = w[j] + q[j];
-                q[j] = 0.0f;
-            }
-        } else {
-            w[j] = w[j] + g;
-        }
-    }
+    for (uint32_t j = 0; j < n; ++j) StepWeight<R>(w, q, j, delta[j] * factor, momentum, apply);
 }
 
 template <Rule R>
 KORU_INLINE_INTO_CLONES void UpdateRowFixed(int32_t* __restrict w, int32_t* __restrict q,
                                             const int32_t* __restrict delta, int32_t factor, int32_t momentum,
                                             bool apply, uint32_t n) {
-    for (uint32_t j = 0; j < n; ++j) {
-        int32_t g = FixedMul(delta[j], factor);
-        if constexpr (R == Rule::kMomentum) {
-            g = WrapAdd(g, FixedMul(momentum, q[j]));
-            q[j] = g;
-            w[j] = WrapAdd(w[j], g);
-        } else if constexpr (R == Rule::kBatch) {
-            q[j] = WrapAdd(q[j], g);
-            if (apply) {
-                w[j] = WrapAdd(w[j], q[j]);
-                q[j] = 0;
-            }
-        } else {
-            w[j] = WrapAdd(w[j], g);
-        }
-    }
+    for (uint32_t j = 0; j < n; ++j) StepWeight<R>(w, q, j, FixedMul(delta[j], factor), momentum, apply);
 }
 
 // Row r of the weights (and changes) updated with its factor.
