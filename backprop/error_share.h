@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/engine.h"
+#include "core/fixed_point.h"
 
 namespace koru::bp {
 
@@ -27,6 +28,26 @@ inline void WithErrorShare(ErrorShare share, Body&& body) {
         case ErrorShare::kNone: body(std::integral_constant<ErrorShare, ErrorShare::kNone>{}); break;
         case ErrorShare::kRunning: body(std::integral_constant<ErrorShare, ErrorShare::kRunning>{}); break;
         case ErrorShare::kInPlace: body(std::integral_constant<ErrorShare, ErrorShare::kInPlace>{}); break;
+    }
+}
+
+// One weight's share of the error added to a source neuron's sum: floats
+// take delta x weight exactly in double and round the sum to single; 8.24
+// adds the floored product with wrap-around.
+inline float AddShare(float sum, float delta, float weight) {
+    return static_cast<float>(sum + static_cast<double>(delta) * weight);
+}
+inline int32_t AddShare(int32_t sum, int32_t delta, int32_t weight) { return WrapAdd(sum, FixedMul(delta, weight)); }
+
+// Adds the share of a weight of row r (r >= 1) in the form the loop was
+// compiled for: to the row's running value, or straight into the source
+// neuron's delta; nothing when no error goes back.
+template <ErrorShare Share, typename Element>
+inline void ShareWeight(Element& running, Element* sourceDelta, uint32_t r, Element delta, Element weight) {
+    if constexpr (Share == ErrorShare::kRunning) {
+        running = AddShare(running, delta, weight);
+    } else if constexpr (Share == ErrorShare::kInPlace) {
+        sourceDelta[r - 1] = AddShare(sourceDelta[r - 1], delta, weight);
     }
 }
 

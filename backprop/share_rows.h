@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "backprop/error_share.h"
 #include "core/fixed_point.h"
 #include "core/vector_clones.h"
 
@@ -41,7 +42,7 @@ KORU_INLINE_INTO_CLONES void AddSharesOfRows(float* __restrict shares, const flo
 KORU_INLINE_INTO_CLONES void AddShareOfRow(float* __restrict share, const float* __restrict row,
                                                 const float* __restrict delta, uint32_t n) {
     float running = *share;
-    for (uint32_t j = 0; j < n; ++j) running = static_cast<float>(running + static_cast<double>(delta[j]) * row[j]);
+    for (uint32_t j = 0; j < n; ++j) running = AddShare(running, delta[j], row[j]);
     *share = running;
 }
 
@@ -60,7 +61,7 @@ KORU_INLINE_INTO_CLONES void AddSharesOfRows(int32_t* __restrict shares, const i
 KORU_INLINE_INTO_CLONES void AddShareOfRow(int32_t* __restrict share, const int32_t* __restrict row,
                                                 const int32_t* __restrict delta, uint32_t n) {
     int32_t running = *share;
-    for (uint32_t j = 0; j < n; ++j) running = WrapAdd(running, FixedMul(delta[j], row[j]));
+    for (uint32_t j = 0; j < n; ++j) running = AddShare(running, delta[j], row[j]);
     *share = running;
 }
 

@@ -107,14 +107,7 @@ void AdaptiveFloat(LinkRecord& link, bool apply) {
         for (uint32_t j = 0; j < n; ++j) {
             g[j] = g[j] + static_cast<float>(delta[j] * x);
             if (apply) StepFloat(w[j], z[j], g[j], p[j], t[j]);
-            if constexpr (Share == ErrorShare::kRunning) {
-                if (shares) running = static_cast<float>(running + static_cast<double>(delta[j]) * w[j]);
-            } else if constexpr (Share == ErrorShare::kInPlace) {
-                if (shares) {
-                    sourceDelta[r - 1] =
-                        static_cast<float>(sourceDelta[r - 1] + static_cast<double>(delta[j]) * w[j]);
-                }
-            }
+            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
         }
         if constexpr (Share == ErrorShare::kRunning) {
             if (shares) sourceDelta[r - 1] = running;
@@ -147,11 +140,7 @@ void AdaptiveFixed(LinkRecord& link, bool apply) {
         for (uint32_t j = 0; j < n; ++j) {
             g[j] = WrapAdd(g[j], FixedMul(delta[j], x));
             if (apply) StepFixed(w[j], z[j], g[j], p[j], t[j]);
-            if constexpr (Share == ErrorShare::kRunning) {
-                if (shares) running = WrapAdd(running, FixedMul(delta[j], w[j]));
-            } else if constexpr (Share == ErrorShare::kInPlace) {
-                if (shares) sourceDelta[r - 1] = WrapAdd(sourceDelta[r - 1], FixedMul(delta[j], w[j]));
-            }
+            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
         }
         if constexpr (Share == ErrorShare::kRunning) {
             if (shares) sourceDelta[r - 1] = running;

@@ -83,14 +83,7 @@ void GradientFloat(LinkRecord& link, const TrainingParameters& parameters) {
         float running = shares ? sourceDelta[r - 1] : 0.0f;
         for (uint32_t j = 0; j < n; ++j) {
             StepWeight<R>(w, q, j, static_cast<float>(static_cast<double>(delta[j]) * factor), momentum, apply);
-            if constexpr (Share == ErrorShare::kRunning) {
-                if (shares) running = static_cast<float>(running + static_cast<double>(delta[j]) * w[j]);
-            } else if constexpr (Share == ErrorShare::kInPlace) {
-                if (shares) {
-                    sourceDelta[r - 1] =
-                        static_cast<float>(sourceDelta[r - 1] + static_cast<double>(delta[j]) * w[j]);
-                }
-            }
+            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
         }
         if constexpr (Share == ErrorShare::kRunning) {
             if (shares) sourceDelta[r - 1] = running;
@@ -119,11 +112,7 @@ void GradientFixed(LinkRecord& link, const TrainingParameters& parameters) {
         int32_t running = shares ? sourceDelta[r - 1] : 0;
         for (uint32_t j = 0; j < n; ++j) {
             StepWeight<R>(w, q, j, FixedMul(delta[j], factor), momentum, apply);
-            if constexpr (Share == ErrorShare::kRunning) {
-                if (shares) running = WrapAdd(running, FixedMul(delta[j], w[j]));
-            } else if constexpr (Share == ErrorShare::kInPlace) {
-                if (shares) sourceDelta[r - 1] = WrapAdd(sourceDelta[r - 1], FixedMul(delta[j], w[j]));
-            }
+            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
         }
         if constexpr (Share == ErrorShare::kRunning) {
             if (shares) sourceDelta[r - 1] = running;
