@@ -281,41 +281,54 @@ AdaptiveLink<Element> AdaptiveLinkOf(LinkRecord& link, bool shares) {
             shape.stride};
 }
 
+// The four vector forms of one element type, by whether the batch is applied
+// and whether error goes back to the source.
+template <typename Element>
+struct AdaptiveRowForms {
+    void (*accumulate)(const AdaptiveLink<Element>&);
+    void (*accumulateSharing)(const AdaptiveLink<Element>&);
+    void (*step)(const AdaptiveLink<Element>&);
+    void (*stepSharing)(const AdaptiveLink<Element>&);
+};
+
+constexpr AdaptiveRowForms<float> kFloatRows{AccumulateRowsFloat, AccumulateRowsSharingFloat, StepRowsFloat,
+                                             StepRowsSharingFloat};
+constexpr AdaptiveRowForms<int32_t> kFixedRows{AccumulateRowsFixed, AccumulateRowsSharingFixed, StepRowsFixed,
+                                               StepRowsSharingFixed};
+
+// The vector forms for links between two different slabs feeding enough
+// neurons; otherwise (a link onto its own slab, or into a few neurons) the
+// loop in the defined order, definedOrder(share constant).
+template <typename Element, typename DefinedOrder>
+void TrainAdaptive(LinkRecord& link, bool apply, bool noBackprop, const AdaptiveRowForms<Element>& forms,
+                   DefinedOrder definedOrder) {
+    const ErrorShare share = ErrorShareOf(link, noBackprop);
+    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
+        const bool shares = share == ErrorShare::kRunning;
+        const AdaptiveLink<Element> rows = AdaptiveLinkOf<Element>(link, shares);
+        if (shares) {
+            apply ? forms.stepSharing(rows) : forms.accumulateSharing(rows);
+        } else {
+            apply ? forms.step(rows) : forms.accumulate(rows);
+        }
+        return;
+    }
+    WithErrorShare(share, definedOrder);
+}
+
 }  // namespace
 
 // The learning rate and the momentum play no part in this rule.
 void TrainLinkAdaptiveFloat(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
-    const ErrorShare share = ErrorShareOf(link, noBackprop);
-    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
-        const AdaptiveLink<float> rows = AdaptiveLinkOf<float>(link, share == ErrorShare::kRunning);
-        if (share == ErrorShare::kRunning) {
-            apply ? StepRowsSharingFloat(rows) : AccumulateRowsSharingFloat(rows);
-        } else {
-            apply ? StepRowsFloat(rows) : AccumulateRowsFloat(rows);
-        }
-        return;
-    }
-    // A link onto its own slab, or into a few neurons: the loop in the
-    // defined order.
-    WithErrorShare(ErrorShareOf(link, noBackprop),
-                   [&](auto share) { AdaptiveFloat<decltype(share)::value>(link, apply); });
+    TrainAdaptive(link, apply, noBackprop, kFloatRows,
+                  [&](auto share) { AdaptiveFloat<decltype(share)::value>(link, apply); });
 }
 
 void TrainLinkAdaptiveFixed(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
-    const ErrorShare share = ErrorShareOf(link, noBackprop);
-    if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
-        const AdaptiveLink<int32_t> rows = AdaptiveLinkOf<int32_t>(link, share == ErrorShare::kRunning);
-        if (share == ErrorShare::kRunning) {
-            apply ? StepRowsSharingFixed(rows) : AccumulateRowsSharingFixed(rows);
-        } else {
-            apply ? StepRowsFixed(rows) : AccumulateRowsFixed(rows);
-        }
-        return;
-    }
-    WithErrorShare(ErrorShareOf(link, noBackprop),
-                   [&](auto share) { AdaptiveFixed<decltype(share)::value>(link, apply); });
+    TrainAdaptive(link, apply, noBackprop, kFixedRows,
+                  [&](auto share) { AdaptiveFixed<decltype(share)::value>(link, apply); });
 }
 
 }  // namespace koru::bp
