@@ -9,6 +9,11 @@
 
 namespace koru_cli {
 
+// The slabs of a PNN or GRNN as MakePatternUnitNet makes them.
+constexpr int16_t kInputSlab = 0;
+constexpr int16_t kPatternSlab = 1;
+constexpr int16_t kOutputSlab = 2;
+
 struct KernelOptions {
     std::string kernel = "distance";  // distance | dot (PNN only) | city-block
     double sigma = 0.1;               // the smoothing factor, on the scaled inputs

@@ -12,10 +12,6 @@ namespace koru_cli {
 
 namespace {
 
-constexpr int16_t kInputSlab = 0;
-constexpr int16_t kPatternSlab = 1;
-constexpr int16_t kOutputSlab = 2;
-
 uint16_t NetTypeOf(const std::string& kernel) {
     if (kernel == "distance") return KORU32_NET_PNN_DISTANCE;
     if (kernel == "dot") return KORU32_NET_PNN_DOT;
