@@ -13,14 +13,16 @@
 // additions in the same order as when its own column is walked, so the
 // result is bit for bit the same; the one exception is a link from a slab to
 // itself, whose source values change while the link is added, and which is
-// therefore walked neuron by neuron in the defined order. A slab of fewer
-// than eight neurons is walked neuron by neuron as well (the same bits, with
-// less set-up than the vector loops).
+// therefore walked neuron by neuron in the defined order. In floating point
+// the source rows are added by the shared row sums (core/row_sums.h); a
+// fixed-point slab of fewer than eight neurons is walked neuron by neuron
+// (the same bits, with less set-up than the vector loops).
 #include <cstring>
 
 #include "backprop/backprop.h"
 #include "backprop/link_shape.h"
 #include "core/fixed_point.h"
+#include "core/row_sums.h"
 #include "core/vector_clones.h"
 
 namespace koru::bp {
@@ -31,78 +33,26 @@ constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
 
 KORU_INLINE_INTO_CLONES bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
-// The source rows of one link added into the destination values: rows
-// 0 .. sources - 1 (source neuron k scaling row k), each across all
-// destination neurons. Four rows go in one pass over the destinations; each
-// neuron still takes its terms in ascending source order, one rounding to
-// single precision after each, so the bits are those of the plain loop.
-KORU_VECTOR_CLONES void AddSourceRowsFloat(float* __restrict values, const float* __restrict source,
-                                           const float* __restrict rows, uint32_t sources, uint32_t n,
-                                           uint32_t stride) {
-    uint32_t k = 0;
-    for (; k + 4 <= sources; k += 4) {
-        const double x0 = source[k], x1 = source[k + 1], x2 = source[k + 2], x3 = source[k + 3];
-        const float* w0 = rows + size_t{k} * stride;
-        const float* w1 = w0 + stride;
-        const float* w2 = w1 + stride;
-        const float* w3 = w2 + stride;
-        for (uint32_t j = 0; j < n; ++j) {
-            float v = values[j];
-            v = static_cast<float>(v + x0 * w0[j]);
-            v = static_cast<float>(v + x1 * w1[j]);
-            v = static_cast<float>(v + x2 * w2[j]);
-            v = static_cast<float>(v + x3 * w3[j]);
-            values[j] = v;
-        }
-    }
-    for (; k < sources; ++k) {
-        const double x = source[k];
-        const float* w = rows + size_t{k} * stride;
-        for (uint32_t j = 0; j < n; ++j) values[j] = static_cast<float>(values[j] + x * w[j]);
-    }
-}
-
-// Neuron by neuron: the bias, then each source term in order. A neuron's
-// running value is kept in a register, except on a link onto its own slab,
-// whose terms may read the very value being summed.
-template <bool OwnSlab>
-void AddNeuronByNeuronFloat(const float* weights, const float* source, float* values, const LinkShape& shape) {
+// A link onto its own slab, neuron by neuron: the bias, then each source
+// term in order, each written back at once, since later terms may read the
+// very value being summed.
+void AddSelfLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
+    const float* weights = link.weights->Floats();
     for (uint32_t j = 0; j < shape.destinations; ++j) {
         const float* w = weights + j;
-        if constexpr (OwnSlab) {
-            values[j] = values[j] + *w;
-            for (uint32_t k = 0; k < shape.sources; ++k) {
-                w += shape.stride;
-                values[j] = static_cast<float>(values[j] + static_cast<double>(source[k]) * *w);
-            }
-        } else {
-            float v = values[j] + *w;
-            for (uint32_t k = 0; k < shape.sources; ++k) {
-                w += shape.stride;
-                v = static_cast<float>(v + static_cast<double>(source[k]) * *w);
-            }
-            values[j] = v;
+        values[j] = values[j] + *w;
+        for (uint32_t k = 0; k < shape.sources; ++k) {
+            w += shape.stride;
+            values[j] = static_cast<float>(values[j] + static_cast<double>(values[k]) * *w);
         }
     }
 }
-
-// A slab of fewer neurons than a vector holds is walked neuron by neuron:
-// the vector loop would spend more on its set-up than on the terms.
-constexpr uint32_t kFewNeurons = 8;
 
 void AddLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
     const float* bias = link.weights->Floats();
-    const float* source = link.source->values->Floats();
     const uint32_t n = shape.destinations;
-    if (n < kFewNeurons) return AddNeuronByNeuronFloat<false>(bias, source, values, shape);
     for (uint32_t j = 0; j < n; ++j) values[j] = values[j] + bias[j];
-    AddSourceRowsFloat(values, source, bias + shape.stride, shape.sources, n, shape.stride);
-}
-
-// A link onto its own slab: its source values are the values being summed,
-// read at the moment the defined order reaches them.
-void AddSelfLinkFloat(const LinkRecord& link, float* values, const LinkShape& shape) {
-    AddNeuronByNeuronFloat<true>(link.weights->Floats(), values, values, shape);
+    AddRowsDot(values, link.source->values->Floats(), bias + shape.stride, shape.sources, n, shape.stride);
 }
 
 // The source rows of one link added into the destination values in 8.24,
@@ -173,6 +123,10 @@ void AddNeuronByNeuronFixed(const int32_t* weights, const int32_t* source, int32
         }
     }
 }
+
+// A slab of fewer neurons than a vector holds is walked neuron by neuron:
+// the vector loop would spend more on its set-up than on the terms.
+constexpr uint32_t kFewNeurons = 8;
 
 void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shape) {
     const int32_t* bias = link.weights->Fixed();

@@ -21,11 +21,7 @@ uint32_t ElementSize(int16_t format) {
     }
 }
 
-uint32_t TruncateToLow32(double value) {
-    // Inside the 64-bit range the conversion itself truncates toward zero.
-    if (value > -9223372036854775808.0 && value < 9223372036854775808.0) {
-        return static_cast<uint32_t>(static_cast<int64_t>(value));
-    }
+uint32_t TruncateBeyond64Bits(double value) {
     if (!std::isfinite(value)) return 0;
     // So large a double is an integer; its remainder by 2^32 is exact and
     // carries the same low 32 bits.

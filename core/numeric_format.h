@@ -26,9 +26,18 @@ inline constexpr double kFixedOne = 16777216.0;  // 1.0 in 8.24
 // Element size in bytes; code 8 also gives 4, any other unknown code 0.
 uint32_t ElementSize(int16_t format);
 
+// TruncateToLow32 for values outside the 64-bit range (rare, out of line).
+uint32_t TruncateBeyond64Bits(double value);
+
 // Truncates toward zero and keeps the low 32 bits of the integer. Values
 // beyond the 64-bit range wrap exactly as well; NaN and infinities give 0.
-uint32_t TruncateToLow32(double value);
+inline uint32_t TruncateToLow32(double value) {
+    // Inside the 64-bit range the conversion itself truncates toward zero.
+    if (value > -9223372036854775808.0 && value < 9223372036854775808.0) {
+        return static_cast<uint32_t>(static_cast<int64_t>(value));
+    }
+    return TruncateBeyond64Bits(value);
+}
 
 // trunc(value x 2^24 + 0.5), low 32 bits: the 8.24 element of a value.
 inline int32_t ToFixed(double value) {

@@ -11,6 +11,8 @@
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__) && \
     !defined(KORU32_NO_VECTOR_CLONES)
 #define KORU_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+// Loops written for 512-bit registers, chosen once at run time the same way.
+#define KORU_WIDE_ROW_SUMS 1
 #else
 #define KORU_VECTOR_CLONES
 #endif

@@ -1,0 +1,150 @@
+#include "core/row_sums.h"
+
+#include "core/row_sums_wide.h"
+#include "core/row_terms.h"
+#include "core/vector_clones.h"
+
+namespace koru {
+
+namespace {
+
+using row_terms::AddTerm;
+
+// A few columns: one running sum per column, all in registers, the columns'
+// chains side by side in one pass over the rows.
+template <typename Term, uint32_t Columns>
+void AddFewColumns(float* __restrict dest, const float* __restrict source, const float* __restrict w,
+                   uint32_t rows, uint32_t stride) {
+    float sum[Columns];
+    for (uint32_t c = 0; c < Columns; ++c) sum[c] = dest[c];
+    for (uint32_t k = 0; k < rows; ++k, w += stride) {
+        const double x = source[k];
+        for (uint32_t c = 0; c < Columns; ++c) sum[c] = AddTerm<Term>(sum[c], x, w[c]);
+    }
+    for (uint32_t c = 0; c < Columns; ++c) dest[c] = sum[c];
+}
+
+// Up to eight columns the scalar chains, whose steps take less time than
+// those of a vector register, finish first.
+constexpr uint32_t kFewColumns = 8;
+// From two registers' worth of columns on, the register blocks.
+constexpr uint32_t kWideColumns = 16;
+
+template <typename Term>
+void AddRowsFewColumns(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
+                       uint32_t stride) {
+    switch (cols) {
+        case 1: return AddFewColumns<Term, 1>(dest, source, weights, rows, stride);
+        case 2: return AddFewColumns<Term, 2>(dest, source, weights, rows, stride);
+        case 3: return AddFewColumns<Term, 3>(dest, source, weights, rows, stride);
+        case 4: return AddFewColumns<Term, 4>(dest, source, weights, rows, stride);
+        case 5: return AddFewColumns<Term, 5>(dest, source, weights, rows, stride);
+        case 6: return AddFewColumns<Term, 6>(dest, source, weights, rows, stride);
+        case 7: return AddFewColumns<Term, 7>(dest, source, weights, rows, stride);
+        case 8: return AddFewColumns<Term, 8>(dest, source, weights, rows, stride);
+        default: return;
+    }
+}
+
+// The portable loop: the weights walked in memory order, row after row,
+// across all destination sums at once (held in memory). Four rows go in one
+// pass over the destinations, which saves loads and stores and changes
+// nothing of each destination's order.
+template <typename Term>
+KORU_INLINE_INTO_CLONES void AddRowsInMemoryOrder(float* __restrict dest, const float* __restrict source,
+                                                  const float* __restrict weights, uint32_t rows, uint32_t cols,
+                                                  uint32_t stride) {
+    uint32_t k = 0;
+    for (; k + 4 <= rows; k += 4) {
+        const double x0 = source[k], x1 = source[k + 1], x2 = source[k + 2], x3 = source[k + 3];
+        const float* w0 = weights + size_t{k} * stride;
+        const float* w1 = w0 + stride;
+        const float* w2 = w1 + stride;
+        const float* w3 = w2 + stride;
+        for (uint32_t j = 0; j < cols; ++j) {
+            float v = dest[j];
+            v = AddTerm<Term>(v, x0, w0[j]);
+            v = AddTerm<Term>(v, x1, w1[j]);
+            v = AddTerm<Term>(v, x2, w2[j]);
+            v = AddTerm<Term>(v, x3, w3[j]);
+            dest[j] = v;
+        }
+    }
+    for (; k < rows; ++k) {
+        const double x = source[k];
+        const float* w = weights + size_t{k} * stride;
+        for (uint32_t j = 0; j < cols; ++j) dest[j] = AddTerm<Term>(dest[j], x, w[j]);
+    }
+}
+
+KORU_VECTOR_CLONES void PortableRowsDot(float* dest, const float* source, const float* weights, uint32_t rows,
+                                        uint32_t cols, uint32_t stride) {
+    AddRowsInMemoryOrder<row_terms::Dot>(dest, source, weights, rows, cols, stride);
+}
+KORU_VECTOR_CLONES void PortableRowsCityBlock(float* dest, const float* source, const float* weights,
+                                              uint32_t rows, uint32_t cols, uint32_t stride) {
+    AddRowsInMemoryOrder<row_terms::CityBlock>(dest, source, weights, rows, cols, stride);
+}
+KORU_VECTOR_CLONES void PortableRowsSquared(float* dest, const float* source, const float* weights, uint32_t rows,
+                                            uint32_t cols, uint32_t stride) {
+    AddRowsInMemoryOrder<row_terms::Squared>(dest, source, weights, rows, cols, stride);
+}
+
+#if defined(KORU_WIDE_ROW_SUMS)
+bool useWide = wide::Supported();
+#else
+constexpr bool useWide = false;
+#endif
+
+using RowsFunction = void (*)(float*, const float*, const float*, uint32_t, uint32_t, uint32_t);
+
+template <typename Term>
+void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wideRows, float* dest,
+                       const float* source, const float* weights, uint32_t rows, uint32_t cols, uint32_t stride) {
+    if (cols < kFewColumns) return AddRowsFewColumns<Term>(dest, source, weights, rows, cols, stride);
+#if defined(KORU_WIDE_ROW_SUMS)
+    if (useWide && cols >= kWideColumns) return wideRows(dest, source, weights, rows, cols, stride);
+#endif
+    portable(dest, source, weights, rows, cols, stride);
+}
+
+#if defined(KORU_WIDE_ROW_SUMS)
+constexpr RowsFunction kWideDot = wide::AddRowsDot;
+constexpr RowsFunction kWideCityBlock = wide::AddRowsCityBlock;
+constexpr RowsFunction kWideSquared = wide::AddRowsSquared;
+#else
+constexpr RowsFunction kWideDot = nullptr;
+constexpr RowsFunction kWideCityBlock = nullptr;
+constexpr RowsFunction kWideSquared = nullptr;
+#endif
+
+}  // namespace
+
+void AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
+                uint32_t stride) {
+    AddRowsOfAnyWidth<row_terms::Dot>(PortableRowsDot, kWideDot, dest, source, weights, rows, cols, stride);
+}
+
+void AddRowsCityBlock(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
+                      uint32_t stride) {
+    AddRowsOfAnyWidth<row_terms::CityBlock>(PortableRowsCityBlock, kWideCityBlock, dest, source, weights, rows,
+                                            cols, stride);
+}
+
+void AddRowsSquared(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
+                    uint32_t stride) {
+    AddRowsOfAnyWidth<row_terms::Squared>(PortableRowsSquared, kWideSquared, dest, source, weights, rows, cols,
+                                          stride);
+}
+
+bool UseWideRowSums([[maybe_unused]] bool use) {
+#if defined(KORU_WIDE_ROW_SUMS)
+    const bool previous = useWide;
+    useWide = use && wide::Supported();
+    return previous;
+#else
+    return false;
+#endif
+}
+
+}  // namespace koru

@@ -1,0 +1,157 @@
+// The row sums with blocks of destination sums held in 512-bit registers.
+//
+// The portable loops keep the running sums in memory and pass over them once
+// per few rows; the sum of one destination then waits on a store and a load
+// as well as on its chain of convert-add-round steps. Here a block of up to
+// 64 destination sums (eight registers of eight doubles, each holding a
+// value already rounded to single) stays in registers while a chunk of rows
+// is added, so the only wait is the chain itself and the eight chains of a
+// block run side by side. The last block takes the columns left over with a
+// masked register (masked lanes neither read nor write memory). Chunks of
+// rows keep the weights a block walks within the cache on wide matrices.
+//
+// Each lane performs exactly the scalar steps: the weight widened to double,
+// the term in double, the sum in double, rounded to single, so every
+// destination's bits are those of the plain loop.
+#include "core/row_sums_wide.h"
+
+#if defined(KORU_WIDE_ROW_SUMS)
+
+// GCC 12's intrinsics fill the unused operand of the conversions with a
+// deliberately undefined register, which its own flow analysis then reports.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include <algorithm>
+
+#define KORU_WIDE __attribute__((target("avx512f")))
+#define KORU_WIDE_INLINE __attribute__((target("avx512f"), always_inline)) inline
+
+namespace koru::wide {
+
+namespace {
+
+struct Dot {
+    static KORU_WIDE_INLINE __m512d Of(__m512d x, __m512d w) { return _mm512_mul_pd(x, w); }
+};
+struct CityBlock {
+    static KORU_WIDE_INLINE __m512d Of(__m512d x, __m512d w) { return _mm512_abs_pd(_mm512_sub_pd(x, w)); }
+};
+struct Squared {
+    static KORU_WIDE_INLINE __m512d Of(__m512d x, __m512d w) {
+        const __m512d difference = _mm512_sub_pd(x, w);
+        return _mm512_mul_pd(difference, difference);
+    }
+};
+
+constexpr uint32_t kLanes = 8;
+
+KORU_WIDE_INLINE __m512d LoadWidened(const float* p) { return _mm512_cvtps_pd(_mm256_loadu_ps(p)); }
+
+KORU_WIDE_INLINE __m512d LoadWidenedMasked(const float* p, __mmask16 lanes) {
+    return _mm512_cvtps_pd(_mm512_castps512_ps256(_mm512_maskz_loadu_ps(lanes, p)));
+}
+
+KORU_WIDE_INLINE __m512d RoundedToSingle(__m512d sum) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(sum)); }
+
+// Full registers 0 .. Full - 1 and, if Partial, one more holding the lanes
+// set in `lanes`: columns 0 .. 8 * Full (+ popcount(lanes)) - 1 of dest and
+// of each weight row, over `rows` rows.
+template <typename Term, uint32_t Full, bool Partial>
+KORU_WIDE_INLINE void AddBlock(float* dest, const float* source, const float* w, uint32_t rows, uint32_t stride,
+                               __mmask16 lanes) {
+    constexpr uint32_t kRegisters = Full + (Partial ? 1 : 0);
+    __m512d sum[kRegisters];
+    for (uint32_t r = 0; r < Full; ++r) sum[r] = LoadWidened(dest + r * kLanes);
+    if constexpr (Partial) sum[Full] = LoadWidenedMasked(dest + Full * kLanes, lanes);
+    for (uint32_t k = 0; k < rows; ++k, w += stride) {
+        const __m512d x = _mm512_set1_pd(static_cast<double>(source[k]));
+#pragma GCC unroll 9
+        for (uint32_t r = 0; r < kRegisters; ++r) {
+            const __m512d weight =
+                Partial && r == Full ? LoadWidenedMasked(w + r * kLanes, lanes) : LoadWidened(w + r * kLanes);
+            sum[r] = RoundedToSingle(_mm512_add_pd(sum[r], Term::Of(x, weight)));
+        }
+    }
+    for (uint32_t r = 0; r < Full; ++r) _mm256_storeu_ps(dest + r * kLanes, _mm512_cvtpd_ps(sum[r]));
+    if constexpr (Partial) {
+        _mm512_mask_storeu_ps(dest + Full * kLanes, lanes, _mm512_castps256_ps512(_mm512_cvtpd_ps(sum[Full])));
+    }
+}
+
+// The columns after the blocks of 32: 0 to 3 full registers and possibly a
+// partial one, in one block so that their chains run side by side.
+template <typename Term, bool Partial>
+KORU_WIDE_INLINE void AddLastBlock(uint32_t full, float* dest, const float* source, const float* w, uint32_t rows,
+                                   uint32_t stride, __mmask16 lanes) {
+    switch (full) {
+        case 0:
+            if constexpr (Partial) AddBlock<Term, 0, true>(dest, source, w, rows, stride, lanes);
+            break;
+        case 1:
+            AddBlock<Term, 1, Partial>(dest, source, w, rows, stride, lanes);
+            break;
+        case 2:
+            AddBlock<Term, 2, Partial>(dest, source, w, rows, stride, lanes);
+            break;
+        default:
+            AddBlock<Term, 3, Partial>(dest, source, w, rows, stride, lanes);
+            break;
+    }
+}
+
+// About 16 KB of weights per chunk of rows (at least 16 rows).
+constexpr uint32_t kChunkElements = 4096;
+constexpr uint32_t kMinChunkRows = 16;
+
+template <typename Term>
+KORU_WIDE_INLINE void AddRowsWide(float* dest, const float* source, const float* weights, uint32_t rows,
+                                  uint32_t cols, uint32_t stride) {
+    if (cols == 0) return;
+    const uint32_t chunkRows = std::max(kMinChunkRows, kChunkElements / cols);
+    const uint32_t blocksOf64 = cols / 64;
+    const bool blockOf32 = cols % 64 >= 32;
+    const uint32_t lastStart = cols - cols % 32;
+    const uint32_t lastFull = cols % 32 / kLanes;
+    const uint32_t partialLanes = cols % kLanes;
+    const auto lanes = static_cast<__mmask16>((1u << partialLanes) - 1u);
+    for (uint32_t k = 0; k < rows; k += chunkRows) {
+        const uint32_t chunk = std::min(chunkRows, rows - k);
+        const float* x = source + k;
+        const float* w = weights + size_t{k} * stride;
+        uint32_t j = 0;
+        for (uint32_t b = 0; b < blocksOf64; ++b, j += 64) AddBlock<Term, 8, false>(dest + j, x, w + j, chunk, stride, 0);
+        if (blockOf32) AddBlock<Term, 4, false>(dest + j, x, w + j, chunk, stride, 0);
+        if (partialLanes != 0) {
+            AddLastBlock<Term, true>(lastFull, dest + lastStart, x, w + lastStart, chunk, stride, lanes);
+        } else if (lastFull != 0) {
+            AddLastBlock<Term, false>(lastFull, dest + lastStart, x, w + lastStart, chunk, stride, lanes);
+        }
+    }
+}
+
+}  // namespace
+
+bool Supported() {
+    __builtin_cpu_init();  // may run before the runtime's own initialisation
+    return __builtin_cpu_supports("avx512f");
+}
+
+KORU_WIDE void AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
+                          uint32_t stride) {
+    AddRowsWide<Dot>(dest, source, weights, rows, cols, stride);
+}
+
+KORU_WIDE void AddRowsCityBlock(float* dest, const float* source, const float* weights, uint32_t rows,
+                                uint32_t cols, uint32_t stride) {
+    AddRowsWide<CityBlock>(dest, source, weights, rows, cols, stride);
+}
+
+KORU_WIDE void AddRowsSquared(float* dest, const float* source, const float* weights, uint32_t rows,
+                              uint32_t cols, uint32_t stride) {
+    AddRowsWide<Squared>(dest, source, weights, rows, cols, stride);
+}
+
+}  // namespace koru::wide
+
+#endif
