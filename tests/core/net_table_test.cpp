@@ -24,12 +24,6 @@ protected:
     }
 };
 
-TEST_F(NetTable, StartUpHasRunAndFoundAFloatingPointUnit) {
-    EXPECT_EQ(state.startedUp, 1);
-    StartUp();  // a second notification changes nothing
-    EXPECT_EQ(state.startedUp, 1);
-}
-
 TEST_F(NetTable, LookupsLoadTheNetsParadigmVariantAndFormat) {
     ASSERT_EQ(Make(4, KORU32_NET_PNN_DOT), KORU32_OK);
     ASSERT_EQ(MakeSlabOf(4, 0, 2, 0), KORU32_OK);
