@@ -24,6 +24,16 @@ protected:
     }
 };
 
+// The start-up notification may come again (another thread attaching): it
+// must not clear the table under the nets already made.
+TEST_F(NetTable, ASecondStartUpKeepsTheNets) {
+    ASSERT_EQ(Make(2, KORU32_NET_BP_PLAIN), KORU32_OK);
+    NetBlock* block = netTable[2].block;
+    StartUp();
+    EXPECT_EQ(netTable[2].block, block);
+    EXPECT_EQ(netTable[2].paradigm, KORU32_PARADIGM_BACKPROP);
+}
+
 TEST_F(NetTable, LookupsLoadTheNetsParadigmVariantAndFormat) {
     ASSERT_EQ(Make(4, KORU32_NET_PNN_DOT), KORU32_OK);
     ASSERT_EQ(MakeSlabOf(4, 0, 2, 0), KORU32_OK);
