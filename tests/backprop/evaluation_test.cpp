@@ -49,49 +49,34 @@ protected:
 
 // ---- Codes --------------------------------------------------------------
 
-TEST_F(EvaluationNet, LookupCodesComeFirst) {
-    float sum = kUnwritten;
-    const std::vector<float> t{0, 0};
-    EXPECT_EQ(Evaluate(128, 32, t, sum), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(Evaluate(net, 32, t, sum), KORU32_ERR_BAD_SLAB_NUMBER);
-    EXPECT_EQ(Evaluate(kOtherNet, 2, t, sum), KORU32_ERR_NET_NOT_IN_USE);
-    EXPECT_EQ(Evaluate(net, 5, t, sum), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(EvaluateSum(net, 5, t), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(GetSum(net, 5, sum), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(EvaluateInteger(net, 5, {0, 0}, sum), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(EvaluateStore(net, 5, net, 0, 0, sum), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(EvaluateSumStore(-1, 2, net, 0, 0), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(sum, kUnwritten);
-}
+// The six evaluation exports on (net, slab); a refused call must leave gSum.
+float gSum = kUnwritten;
+const std::vector<int16_t (*)(int16_t, int16_t)> kEvaluations = {
+    [](int16_t n, int16_t s) { return Evaluate(n, s, {0, 0}, gSum); },
+    [](int16_t n, int16_t s) { return EvaluateSum(n, s, {0, 0}); },
+    [](int16_t n, int16_t s) { return GetSum(n, s, gSum); },
+    [](int16_t n, int16_t s) { return EvaluateInteger(n, s, {0, 0}, gSum); },
+    [](int16_t n, int16_t s) { return EvaluateStore(n, s, 128, 9, 0, gSum); },
+    [](int16_t n, int16_t s) { return EvaluateSumStore(n, s, 128, 9, 0); },
+};
 
-TEST_F(EvaluationNet, OnlyOutputSlabsAreEvaluated) {
-    float sum = kUnwritten;
-    const std::vector<float> t{0, 0};
-    for (int16_t slab : {0, 1}) {
-        EXPECT_EQ(Evaluate(net, slab, t, sum), KORU32_ERR_NOT_OUTPUT_SLAB);
-        EXPECT_EQ(EvaluateSum(net, slab, t), KORU32_ERR_NOT_OUTPUT_SLAB);
-        EXPECT_EQ(GetSum(net, slab, sum), KORU32_ERR_NOT_OUTPUT_SLAB);
-        EXPECT_EQ(EvaluateInteger(net, slab, {0, 0}, sum), KORU32_ERR_NOT_OUTPUT_SLAB);
-        // The slab's kind is tested before the store is looked up.
-        EXPECT_EQ(EvaluateStore(net, slab, 128, 9, 0, sum), KORU32_ERR_NOT_OUTPUT_SLAB);
-        EXPECT_EQ(EvaluateSumStore(net, slab, 128, 9, 0), KORU32_ERR_NOT_OUTPUT_SLAB);
-    }
-    EXPECT_EQ(sum, kUnwritten);
-}
-
-TEST(EvaluationCodes, KindBeforeParadigm) {
-    Net lvq(kNet, KORU32_NET_LVQ_DISTANCE);
+TEST_F(EvaluationNet, LookupsThenKindThenParadigmBeforeTheStore) {
+    Net lvq(kOtherNet, KORU32_NET_LVQ_DISTANCE);
     ASSERT_EQ(Slab(lvq, 0, 2, KORU32_SLAB_HIDDEN), 0);
     ASSERT_EQ(Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT), 0);
-    float sum = kUnwritten;
-    EXPECT_EQ(Evaluate(lvq, 0, {0, 0}, sum), KORU32_ERR_NOT_OUTPUT_SLAB);
-    EXPECT_EQ(Evaluate(lvq, 1, {0, 0}, sum), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(EvaluateSum(lvq, 1, {0, 0}), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(GetSum(lvq, 1, sum), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(EvaluateInteger(lvq, 1, {0, 0}, sum), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(EvaluateStore(lvq, 1, 128, 9, 0, sum), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(EvaluateSumStore(lvq, 1, 128, 9, 0), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(sum, kUnwritten);
+    for (size_t e = 0; e < kEvaluations.size(); ++e) {
+        const auto call = kEvaluations[e];
+        EXPECT_EQ(call(128, 32), KORU32_ERR_BAD_NET_NUMBER) << e;
+        EXPECT_EQ(call(net, 32), KORU32_ERR_BAD_SLAB_NUMBER) << e;
+        EXPECT_EQ(call(kOtherNet + 1, 2), KORU32_ERR_NET_NOT_IN_USE) << e;
+        EXPECT_EQ(call(net, 5), KORU32_ERR_NO_SLAB) << e;
+        // The slab's kind is tested before the paradigm and the store.
+        EXPECT_EQ(call(net, 0), KORU32_ERR_NOT_OUTPUT_SLAB) << e;
+        EXPECT_EQ(call(net, 1), KORU32_ERR_NOT_OUTPUT_SLAB) << e;
+        EXPECT_EQ(call(lvq, 0), KORU32_ERR_NOT_OUTPUT_SLAB) << e;
+        EXPECT_EQ(call(lvq, 1), KORU32_ERR_WRONG_PARADIGM) << e;
+    }
+    EXPECT_EQ(gSum, kUnwritten);
 }
 
 TEST_F(EvaluationNet, StoreCodesInOrderAndNothingChanges) {

@@ -62,13 +62,10 @@ TEST_F(TwoLinks, EachActiveLinkAddsItsBiasRow) {
     EXPECT_EQ(Get(net, 2, 2), (std::vector<float>{9.625f, 2.25f}));
 }
 
-TEST_F(TwoLinks, StatusOnePropagatesLikeStatusTwo) {
+TEST_F(TwoLinks, StatusOnePropagatesLikeStatusTwoAndIgnoredAddsNothing) {
     ASSERT_EQ(Status(net, 1, KORU32_LINK_PROPAGATED), 0);
     ASSERT_EQ(Propagate(net, 2), 0);
     EXPECT_EQ(Get(net, 2, 2), (std::vector<float>{9.625f, 2.25f}));
-}
-
-TEST_F(TwoLinks, IgnoredLinkContributesNothing) {
     ASSERT_EQ(Status(net, 1, KORU32_LINK_IGNORED), 0);
     ASSERT_EQ(Propagate(net, 2), 0);
     EXPECT_EQ(Get(net, 2, 2), (std::vector<float>{7.5f, 9.75f}));

@@ -49,22 +49,6 @@ TEST(TransferTables, EveryEntryFollowsTheRoundingRule) {
     }
 }
 
-TEST(TransferTables, TellingRows) {
-    EXPECT_EQ(koru::LogisticTable[0], 5626);
-    EXPECT_EQ(koru::LogisticTable[256], 8388608);
-    EXPECT_EQ(koru::TanhTable[257], 524117);
-    EXPECT_EQ(koru::GaussianTable[256], 16777216);
-    EXPECT_EQ(koru::GaussianTable[320], 307285);
-    // Exact nodes at x = 0: one half added, then truncated toward zero.
-    EXPECT_EQ(koru::TanhTable[256], 0);
-    EXPECT_EQ(koru::SineTable[256], 0);
-    EXPECT_EQ(koru::CosineTable[256], 16777216);
-    EXPECT_EQ(koru::SymmetricLogisticTable[256], 0);
-    // Negative values are truncated toward zero after adding one half:
-    // tanh(-8) x 2^24 = -16777212.22..., + 0.5 = -16777211.72... -> -16777211.
-    EXPECT_EQ(koru::TanhTable[0], -16777211);
-}
-
 // The read, from its rule: node index from the arithmetic shift by 19, the
 // 7 bits below it as the fraction, clamping outside 0..510, and linear
 // interpolation with a 32-bit product shifted arithmetically.
@@ -104,14 +88,6 @@ TEST(TableLookup, InterpolatesInsideAStep) {
     ASSERT_LT(g1, g0);
     const int32_t expected = g0 + static_cast<int32_t>(std::floor((g1 - g0) * 37 / 128.0));
     EXPECT_EQ(TableLookup(koru::GaussianTable, ((300 - 256) << 19) + (37 << 12)), expected);
-}
-
-TEST(TableLookup, HalfwayIsTheMeanOfTheTwoNodes) {
-    for (int i : {3, 100, 255, 256, 300, 509}) {
-        const int32_t x = ((i - 256) << 19) + (1 << 18);
-        const double mean = (static_cast<double>(koru::SineTable[i]) + koru::SineTable[i + 1]) / 2.0;
-        EXPECT_NEAR(TableLookup(koru::SineTable, x), mean, 1.0) << "node " << i;
-    }
 }
 
 }  // namespace

@@ -17,46 +17,30 @@ size_t Lines(const std::string& text) {
     return count;
 }
 
-TEST(Progress, QuietShowsNothing) {
+std::string Shown(Progress::Mode mode, int epochs, double validation) {
     std::ostringstream out;
-    Progress progress(Progress::Mode::Quiet, out);
-    progress.Start("bp", 5);
-    progress.Update(5, 0.1, NAN);
+    Progress progress(mode, out);
+    progress.Start("bp", epochs);
+    for (int epoch = 1; epoch <= epochs; ++epoch) progress.Update(epoch, 0.5 / epoch, validation);
     progress.Note("note");
     progress.Finish();
-    EXPECT_EQ(out.str(), "");
+    return out.str();
+}
+
+TEST(Progress, QuietShowsNothingAndTheBarRedrawsOneLine) {
+    EXPECT_EQ(Shown(Progress::Mode::Quiet, 5, NAN), "");
+    const std::string bar = Shown(Progress::Mode::Bar, 1, NAN);
+    EXPECT_EQ(bar, "\rbp [########################] epoch 1/1  error 0.500000  ETA 0.0s\x1b[Knote\n\n");
 }
 
 TEST(Progress, PlainWritesALineAtEveryTenthAndAtTheEnd) {
-    std::ostringstream out;
-    Progress progress(Progress::Mode::Plain, out);
-    progress.Start("bp", 20);
-    for (int epoch = 1; epoch <= 20; ++epoch) {
-        progress.Update(epoch, 0.5 / epoch, NAN);
-    }
-    progress.Finish();
-    // Epoch 1, then every second epoch from 2 to 20.
-    EXPECT_EQ(Lines(out.str()), 11u);
-    EXPECT_EQ(out.str().find('\r'), std::string::npos);
-    EXPECT_EQ(out.str().rfind("bp epoch 1/20  error 0.500000  ETA ", 0), 0u);
-    EXPECT_NE(out.str().find("bp epoch 20/20  error 0.025000  ETA 0.0s\n"), std::string::npos);
-}
-
-TEST(Progress, PlainShowsTheValidationErrorWhenThereIsOne) {
-    std::ostringstream out;
-    Progress progress(Progress::Mode::Plain, out);
-    progress.Start("lvq", 1);
-    progress.Update(1, 0.25, 0.125);
-    EXPECT_EQ(out.str(), "lvq epoch 1/1  error 0.250000  validation 0.125000  ETA 0.0s\n");
-}
-
-TEST(Progress, BarRedrawsOneLine) {
-    std::ostringstream out;
-    Progress progress(Progress::Mode::Bar, out);
-    progress.Start("bp", 4);
-    progress.Update(4, 0.5, NAN);
-    progress.Finish();
-    EXPECT_EQ(out.str(), "\rbp [########################] epoch 4/4  error 0.500000  ETA 0.0s\x1b[K\n");
+    const std::string text = Shown(Progress::Mode::Plain, 20, NAN);
+    // Epoch 1, then every second epoch from 2 to 20, and the note.
+    EXPECT_EQ(Lines(text), 12u);
+    EXPECT_EQ(text.find('\r'), std::string::npos);
+    EXPECT_EQ(text.rfind("bp epoch 1/20  error 0.500000  ETA ", 0), 0u);
+    EXPECT_NE(text.find("bp epoch 20/20  error 0.025000  ETA 0.0s\n"), std::string::npos);
+    EXPECT_EQ(Shown(Progress::Mode::Plain, 1, 0.125).rfind("bp epoch 1/1  error 0.500000  validation 0.125000  ETA 0.0s\n", 0), 0u);
 }
 
 TEST(Progress, DurationsAsTheBarShowsThem) {

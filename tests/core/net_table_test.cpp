@@ -24,10 +24,14 @@ protected:
     }
 };
 
-TEST_F(NetTable, StartUpHasRunAndFoundAFloatingPointUnit) {
-    EXPECT_EQ(state.startedUp, 1);
-    StartUp();  // a second notification changes nothing
-    EXPECT_EQ(state.startedUp, 1);
+// The start-up notification may come again (another thread attaching): it
+// must not clear the table under the nets already made.
+TEST_F(NetTable, ASecondStartUpKeepsTheNets) {
+    ASSERT_EQ(Make(2, KORU32_NET_BP_PLAIN), KORU32_OK);
+    NetBlock* block = netTable[2].block;
+    StartUp();
+    EXPECT_EQ(netTable[2].block, block);
+    EXPECT_EQ(netTable[2].paradigm, KORU32_PARADIGM_BACKPROP);
 }
 
 TEST_F(NetTable, LookupsLoadTheNetsParadigmVariantAndFormat) {

@@ -238,17 +238,16 @@ TEST_F(SlabExports, CountsBelongToPatternNetsAndCarryThePatternCount) {
     EXPECT_EQ(PutCounts(&net, &input, set), KORU32_ERR_WRONG_PARADIGM);
 }
 
-TEST_F(SlabExports, CountsAreRefusedOutsidePatternNets) {
+TEST_F(SlabExports, CountsAreRefusedOutsidePatternNetsAndKeptByGrnnHiddenSlabs) {
     ASSERT_EQ(Net(0, 1), KORU32_OK);
     ASSERT_EQ(Slab(0, 0, 2, 2), KORU32_OK);
-    const int16_t net = 0, slab = 0;
-    float counts[3] = {5, 5, 5};
-    EXPECT_EQ(GetCounts(&net, &slab, counts), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(PutCounts(&net, &slab, counts), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(counts[0], 5.0f);
-    ASSERT_EQ(Net(1, 8), KORU32_OK);  // GRNN: the hidden slab keeps unit counts
+    ASSERT_EQ(Net(1, 8), KORU32_OK);
     ASSERT_EQ(Slab(1, 1, 2, 1), KORU32_OK);
-    const int16_t grnn = 1, hidden = 1;
+    const int16_t bp = 0, slab = 0, grnn = 1, hidden = 1;
+    float counts[3] = {5, 5, 5};
+    EXPECT_EQ(GetCounts(&bp, &slab, counts), KORU32_ERR_WRONG_PARADIGM);
+    EXPECT_EQ(PutCounts(&bp, &slab, counts), KORU32_ERR_WRONG_PARADIGM);
+    EXPECT_EQ(counts[0], 5.0f);
     EXPECT_EQ(PutCounts(&grnn, &hidden, counts), KORU32_OK);
     float back[3] = {};
     ASSERT_EQ(GetCounts(&grnn, &hidden, back), KORU32_OK);

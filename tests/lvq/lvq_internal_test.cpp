@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "../backprop/bp_records.h"
 #include "core/engine.h"
 #include "lvq/grid.h"
 #include "lvq_test_net.h"
@@ -14,17 +15,7 @@ using namespace lvqtest;
 
 namespace {
 
-// The 8.24 product written from its definition: the floor of a x b / 2^24,
-// low 32 bits kept.
-int32_t ReferenceProduct(int32_t a, int32_t b) {
-    const int64_t p = int64_t{a} * int64_t{b};
-    int64_t q = p / 16777216;
-    if (p % 16777216 != 0 && p < 0) --q;
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(q)));
-}
-int32_t ReferenceSum(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
+using bptest::RefMul;
 
 koru::SlabRecord& Slab(const TestNet& lvq, int16_t slab) { return koru::netTable[lvq.net()].block->slabs[slab]; }
 koru::LinkRecord& Link(const TestNet& lvq, int16_t link) { return koru::netTable[lvq.net()].block->links[link]; }
@@ -159,7 +150,7 @@ TEST(LvqFixed, TrainingStepIsExact) {
     const int32_t rate = 5033165;
     for (int i = 0; i < 3; ++i) {
         const int32_t d = static_cast<int32_t>(static_cast<uint32_t>(x[i]) - static_cast<uint32_t>(w[i * 2]));
-        EXPECT_EQ(RawWeights(lvq, kLink)[i * 2], ReferenceSum(ReferenceProduct(d, rate), w[i * 2])) << i;
+        EXPECT_EQ(RawWeights(lvq, kLink)[i * 2], bptest::RefAdd(RefMul(d, rate), w[i * 2])) << i;
         EXPECT_EQ(RawWeights(lvq, kLink)[i * 2 + 1], 99) << "unit 1 lies outside radius 0";
     }
     // Source 0 by hand: 2^24 x 5033165 / 2^24 = 5033165 exactly.

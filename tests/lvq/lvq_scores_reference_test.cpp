@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "../backprop/bp_records.h"
 #include "core/engine.h"
 #include "lvq_test_net.h"
 
@@ -24,14 +25,7 @@ uint32_t FloatBits(float value) {
     return bits;
 }
 
-// The 8.24 product from its definition (floor of a x b / 2^24, low 32 bits)
-// and the wrapping sum, written without the library's helpers.
-int32_t ReferenceProduct(int32_t a, int32_t b) {
-    const int64_t p = int64_t{a} * int64_t{b};
-    int64_t q = p / 16777216;
-    if (p % 16777216 != 0 && p < 0) --q;
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(q)));
-}
+using bptest::RefMul;
 int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
 
 void FillRandom(koru::ValueArray& array, bool fixed, std::mt19937& random, bool wide) {
@@ -91,7 +85,7 @@ TEST(LvqScoresReference, OddSizesBothVariantsBothFormatsSeveralLinksMatchTheStra
                                     const int32_t wi = w.Fixed()[k];
                                     const int32_t d = Wrap(int64_t{xi} - wi);
                                     fixeds[j] = Wrap(int64_t{fixeds[j]} +
-                                                     (dot ? ReferenceProduct(xi, wi) : ReferenceProduct(d, d)));
+                                                     (dot ? RefMul(xi, wi) : RefMul(d, d)));
                                 } else {
                                     const double xi = reinterpret_cast<const float*>(x.data)[i];
                                     const double wi = w.Floats()[k];

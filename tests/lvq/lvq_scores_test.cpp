@@ -92,16 +92,3 @@ TEST(LvqWinner, FlagChoosesBetweenScoresAndTheWinnerCode) {
         EXPECT_EQ(lvq.Scores(), (std::vector<float>{1.0f, 0.0f, 0.0f, 0.0f}));
     }
 }
-
-TEST(LvqWinner, OneUnitAlwaysWins) {
-    for (uint16_t type : {KORU32_NET_LVQ_DISTANCE, KORU32_NET_LVQ_DOT}) {
-        TestNet lvq(type, KORU32_MATH_FIXED, 3, 1);
-        ASSERT_TRUE(lvq.ok());
-        lvq.PutInput({0.5f, -0.5f, 1.0f});
-        ASSERT_EQ(lvq.Propagate(), KORU32_OK);
-        EXPECT_EQ(lvq.Evaluate(), 1);
-        lvq.PutValues(kOutput, {-100.0f});
-        EXPECT_EQ(lvq.Evaluate(1), 1);
-        EXPECT_EQ(lvq.Scores(), (std::vector<float>{1.0f}));
-    }
-}

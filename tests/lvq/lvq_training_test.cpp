@@ -59,26 +59,18 @@ TEST(LvqGrid, TheWinnersNeighbourhoodMovesClippedAtTheEdges) {
     };
     // 12 units 4 wide are 3 rows: 0 1 2 3 / 4 5 6 7 / 8 9 10 11. A width that
     // does not tile the units gives one row.
+    // The grid geometry itself is checked against brute force in
+    // lvq_internal_test.cpp; these cases hold how the export passes the width on.
     const Case cases[] = {
         {12, 4, 5, 1, {0, 1, 2, 4, 5, 6, 8, 9, 10}},
-        {12, 4, 0, 1, {0, 1, 4, 5}},
         {12, 4, 3, 1, {2, 3, 6, 7}},
-        {12, 4, 8, 1, {4, 5, 8, 9}},
-        {12, 4, 11, 1, {6, 7, 10, 11}},
         {12, 4, 11, 0, {11}},
-        {12, 4, 7, 0, {7}},
-        {12, 4, 11, 2, {1, 2, 3, 5, 6, 7, 9, 10, 11}},
-        {12, 4, 11, 3, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {12, 4, 0, 32767, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {10, 4, 1, 2, {0, 1, 2, 3}},       // 4 does not divide 10
-        {10, 0, 1, 2, {0, 1, 2, 3}},       // zero
         {10, 65535, 1, 2, {0, 1, 2, 3}},   // -1
         {10, 32768, 8, 1, {7, 8, 9}},      // -32768
-        {12, 24, 5, 1, {4, 5, 6}},         // wider than the units
-        {12, 12, 5, 1, {4, 5, 6}},         // one row by choice
         {12, 1, 5, 1, {4, 5, 6}},          // one column: rows above and below
         {12, 6, 5, 1, {4, 5, 10, 11}},     // 2 rows of 6, winner at a right edge
-        {10, 0, 9, 32767, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
     };
     for (uint16_t math : kBothMaths) {
         for (const Case& c : cases) {

@@ -174,16 +174,5 @@ TEST_F(RestoreFormat, LinksOfStatusZeroAndOneKeepTheirDataAndStatus) {
     EXPECT_EQ(ReadWholeFile(Path("t.bin")), a);  // statuses included
 }
 
-TEST_F(RestoreFormat, RestoredNetIsIndependentOfTheSlotItWasSavedFrom) {
-    SetMathMode(true);
-    BuildNet(127, KORU32_NET_LVQ_DOT);
-    ASSERT_EQ(Save(127, Path("l.bin")), 0);
-    ASSERT_EQ(Restore(0, Path("l.bin")), 0);
-    ASSERT_EQ(Restore(64, Path("l.bin")), 0);
-    ASSERT_EQ(Save(64, Path("m.bin")), 0);
-    EXPECT_EQ(ReadWholeFile(Path("m.bin")), ReadWholeFile(Path("l.bin")));
-    EXPECT_TRUE(SlotInUse(0) && SlotInUse(64) && SlotInUse(127));
-}
-
 }  // namespace
 }  // namespace koru_test
