@@ -63,6 +63,17 @@ public:
         GetSlab(&net_, &last, output);
     }
 
+    // The forward pass as a caller checking a net runs it: PutSlab,
+    // BpPropagate on every computed slab, BpEvaluate against the target;
+    // returns the pattern's error.
+    float Evaluate(const float* input, const float* target) const {
+        Forward(input);
+        const int16_t last = static_cast<int16_t>(layers_.size() - 1);
+        float error = 0.0f;
+        BpEvaluate(&net_, &last, target, &error);
+        return error;
+    }
+
     // One pattern of training: forward, BpEvaluate on the output slab, then
     // BpTrain from the last hidden slab back to the input slab.
     float Train(const float* input, const float* target, float rate, float momentum, bool apply) const {
