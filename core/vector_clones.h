@@ -8,11 +8,18 @@
 // systems); elsewhere, the 32-bit builds included, the one baseline copy.
 #pragma once
 
+// KORU32_VECTOR_PATHS_AVX2 and KORU32_NO_VECTOR_CLONES (set by the build's
+// KORU32_VECTOR_PATHS) leave out the wider copies, so that the tests can run
+// the narrower ones on any machine.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__) && \
     !defined(KORU32_NO_VECTOR_CLONES)
+#if defined(KORU32_VECTOR_PATHS_AVX2)
+#define KORU_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
 #define KORU_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 // Loops written for 512-bit registers, chosen once at run time the same way.
 #define KORU_WIDE_ROW_SUMS 1
+#endif
 #else
 #define KORU_VECTOR_CLONES
 #endif
