@@ -24,10 +24,11 @@ void AddFewColumns(float* __restrict dest, const float* __restrict source, const
     for (uint32_t c = 0; c < Columns; ++c) dest[c] = sum[c];
 }
 
-// Up to eight columns the scalar chains, whose steps take less time than
-// those of a vector register, finish first.
+// Below eight columns the scalar chains, whose steps take less time than
+// those of a vector register, finish first; from two 512-bit registers' worth
+// of columns on, the register blocks do (measured; between the two, the
+// portable loop's vector copies).
 constexpr uint32_t kFewColumns = 8;
-// From two registers' worth of columns on, the register blocks.
 constexpr uint32_t kWideColumns = 16;
 
 template <typename Term>
@@ -41,7 +42,6 @@ void AddRowsFewColumns(float* dest, const float* source, const float* weights, u
         case 5: return AddFewColumns<Term, 5>(dest, source, weights, rows, stride);
         case 6: return AddFewColumns<Term, 6>(dest, source, weights, rows, stride);
         case 7: return AddFewColumns<Term, 7>(dest, source, weights, rows, stride);
-        case 8: return AddFewColumns<Term, 8>(dest, source, weights, rows, stride);
         default: return;
     }
 }
