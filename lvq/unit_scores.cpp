@@ -2,6 +2,8 @@
 #include <algorithm>
 
 #include "core/fixed_point.h"
+#include "core/row_sums.h"
+#include "core/row_terms.h"
 #include "core/vector_clones.h"
 #include "lvq/lvq.h"
 
@@ -9,91 +11,75 @@ namespace koru {
 
 namespace {
 
-// One term of a unit's score, added to its running score. The float terms are
-// formed and added in double precision and the score is rounded to single
-// precision after every term; the 8.24 terms use the floored product and a
-// wrapping sum.
-struct FloatDistance {
-    static float Add(float score, float x, float w) {
-        const double d = static_cast<double>(x) - static_cast<double>(w);
-        return static_cast<float>(static_cast<double>(score) + d * d);
-    }
+// One term of a unit's score, added to its running score, and the rows of a
+// link added to all the scores at once (a row per source neuron, each unit
+// still taking its terms in ascending source order). The float terms are the
+// engine's row-sum terms: formed and added in double precision, the score
+// rounded to single precision after every term; the 8.24 terms use the
+// floored product and a wrapping sum.
+template <typename RowTerm>
+struct FloatTerm {
+    static float Add(float score, float x, float w) { return row_terms::AddTerm<RowTerm>(score, x, w); }
 };
-struct FloatDot {
-    static float Add(float score, float x, float w) {
-        return static_cast<float>(static_cast<double>(score) + static_cast<double>(x) * static_cast<double>(w));
-    }
+struct FloatDistance : FloatTerm<row_terms::Squared> {
+    static constexpr auto kAddRows = AddRowsSquared;
 };
-struct FixedDistance {
-    static int32_t Add(int32_t score, int32_t x, int32_t w) {
-        const int32_t d = WrapSub(x, w);
-        return WrapAdd(score, FixedMul(d, d));
-    }
-};
-struct FixedDot {
-    static int32_t Add(int32_t score, int32_t x, int32_t w) { return WrapAdd(score, FixedMul(x, w)); }
+struct FloatDot : FloatTerm<row_terms::Dot> {
+    static constexpr auto kAddRows = AddRowsDot;
 };
 
-// Adds source neurons 0 .. sources - 1 of one link to the scores of units
-// 0 .. units - 1, walking the weights row by row (a row per source neuron)
-// across all units at once. Each unit still takes its terms in ascending
-// source order, so its score has the same bits as when its own column is
-// walked; four rows go in one pass over the scores.
-template <typename Element, typename Term>
-KORU_INLINE_INTO_CLONES void AddRows(const Element* __restrict x, const Element* __restrict weights,
-                                     Element* __restrict scores, uint32_t sources, uint32_t units,
-                                     uint32_t stride) {
+KORU_INLINE_INTO_CLONES int32_t AddFixedDistance(int32_t score, int32_t x, int32_t w) {
+    const int32_t d = WrapSub(x, w);
+    return WrapAdd(score, FixedMul(d, d));
+}
+KORU_INLINE_INTO_CLONES int32_t AddFixedDot(int32_t score, int32_t x, int32_t w) {
+    return WrapAdd(score, FixedMul(x, w));
+}
+
+// The 8.24 rows: four rows go in one pass over the scores.
+template <int32_t (*AddTerm)(int32_t, int32_t, int32_t)>
+KORU_INLINE_INTO_CLONES void AddFixedRows(int32_t* __restrict scores, const int32_t* __restrict x,
+                                          const int32_t* __restrict weights, uint32_t sources, uint32_t units,
+                                          uint32_t stride) {
     uint32_t i = 0;
     for (; i + 4 <= sources; i += 4) {
-        const Element x0 = x[i], x1 = x[i + 1], x2 = x[i + 2], x3 = x[i + 3];
-        const Element* w0 = weights + size_t{i} * stride;
-        const Element* w1 = w0 + stride;
-        const Element* w2 = w1 + stride;
-        const Element* w3 = w2 + stride;
+        const int32_t x0 = x[i], x1 = x[i + 1], x2 = x[i + 2], x3 = x[i + 3];
+        const int32_t* w0 = weights + size_t{i} * stride;
+        const int32_t* w1 = w0 + stride;
+        const int32_t* w2 = w1 + stride;
+        const int32_t* w3 = w2 + stride;
         for (uint32_t j = 0; j < units; ++j) {
-            Element score = scores[j];
-            score = Term::Add(score, x0, w0[j]);
-            score = Term::Add(score, x1, w1[j]);
-            score = Term::Add(score, x2, w2[j]);
-            score = Term::Add(score, x3, w3[j]);
+            int32_t score = scores[j];
+            score = AddTerm(score, x0, w0[j]);
+            score = AddTerm(score, x1, w1[j]);
+            score = AddTerm(score, x2, w2[j]);
+            score = AddTerm(score, x3, w3[j]);
             scores[j] = score;
         }
     }
     for (; i < sources; ++i) {
-        const Element xi = x[i];
-        const Element* w = weights + size_t{i} * stride;
-        for (uint32_t j = 0; j < units; ++j) scores[j] = Term::Add(scores[j], xi, w[j]);
+        const int32_t xi = x[i];
+        const int32_t* w = weights + size_t{i} * stride;
+        for (uint32_t j = 0; j < units; ++j) scores[j] = AddTerm(scores[j], xi, w[j]);
     }
 }
 
-#define KORU_LVQ_ROWS(Name, Element, Term)                                                                   \
-    KORU_VECTOR_CLONES void Name(const Element* __restrict x, const Element* __restrict weights,            \
-                                 Element* __restrict scores, uint32_t sources, uint32_t units, uint32_t stride) { \
-        AddRows<Element, Term>(x, weights, scores, sources, units, stride);                                  \
-    }
-KORU_LVQ_ROWS(AddRowsFloatDistance, float, FloatDistance)
-KORU_LVQ_ROWS(AddRowsFloatDot, float, FloatDot)
-KORU_LVQ_ROWS(AddRowsFixedDistance, int32_t, FixedDistance)
-KORU_LVQ_ROWS(AddRowsFixedDot, int32_t, FixedDot)
-#undef KORU_LVQ_ROWS
+KORU_VECTOR_CLONES void AddFixedDistanceRows(int32_t* scores, const int32_t* x, const int32_t* weights,
+                                             uint32_t sources, uint32_t units, uint32_t stride) {
+    AddFixedRows<AddFixedDistance>(scores, x, weights, sources, units, stride);
+}
+KORU_VECTOR_CLONES void AddFixedDotRows(int32_t* scores, const int32_t* x, const int32_t* weights, uint32_t sources,
+                                        uint32_t units, uint32_t stride) {
+    AddFixedRows<AddFixedDot>(scores, x, weights, sources, units, stride);
+}
 
-template <typename Element, typename Term>
-struct RowsOf;
-template <>
-struct RowsOf<float, FloatDistance> {
-    static constexpr auto kAdd = AddRowsFloatDistance;
+struct FixedDistance {
+    static constexpr auto Add = AddFixedDistance;
+    static constexpr auto kAddRows = AddFixedDistanceRows;
 };
-template <>
-struct RowsOf<float, FloatDot> {
-    static constexpr auto kAdd = AddRowsFloatDot;
-};
-template <>
-struct RowsOf<int32_t, FixedDistance> {
-    static constexpr auto kAdd = AddRowsFixedDistance;
-};
-template <>
-struct RowsOf<int32_t, FixedDot> {
-    static constexpr auto kAdd = AddRowsFixedDot;
+struct FixedDot {
+    static constexpr auto Add = AddFixedDot;
+    static constexpr auto kAddRows = AddFixedDotRows;
 };
 
 // Adds one link's terms to the scores. A link from the slab to itself reads
@@ -104,7 +90,7 @@ template <typename Element, typename Term>
 void AddLinkScores(const Element* x, const Element* weights, Element* scores, uint32_t sources, uint32_t units,
                    uint32_t stride, bool selfLink) {
     if (!selfLink) {
-        RowsOf<Element, Term>::kAdd(x, weights, scores, sources, units, stride);
+        Term::kAddRows(scores, x, weights, sources, units, stride);
         return;
     }
     for (uint32_t j = 0; j < units; ++j) {
