@@ -62,20 +62,8 @@ int16_t GrnnPropagateSlab(NetEntry& net, SlabRecord& slab, float sigma) {
     float* const values = slab.values->Floats();
     std::fill(values, values + slab.values->count, 0.0f);
 
-    bool applied = false;
-    for (uint16_t i = 0; i < slab.inCount; ++i) {
-        LinkRecord& link = *slab.inLinks[i];
-        if (!IsActive(link)) continue;
-        if (output) {
-            SumDot(link, units);
-        } else if (net.variant == kGrnnCityBlockVariant) {
-            SumCityBlock(link, units);
-        } else {
-            SumSquared(link, units);
-        }
-        applied = true;
-    }
-    if (!applied) return KORU32_OK;
+    const LinkSum sum = output ? SumDot : net.variant == kGrnnCityBlockVariant ? SumCityBlock : SumSquared;
+    if (!SumActiveLinks(slab, sum, units)) return KORU32_OK;
     if (output) return FinishOutputSlab(slab);
     FinishPatternSlab(slab, counts, net.variant, units, sigma, sigmaSquared);
     return KORU32_OK;

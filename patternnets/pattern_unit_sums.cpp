@@ -5,6 +5,7 @@
 
 #include "core/row_sums.h"
 #include "core/row_terms.h"
+#include "patternnets/pattern_units.h"
 
 namespace koru {
 
@@ -74,5 +75,16 @@ void SumDot(LinkRecord& link, int32_t units) { Accumulate<row_terms::Dot>(link, 
 void SumCityBlock(LinkRecord& link, int32_t units) { Accumulate<row_terms::CityBlock>(link, units, AddRowsCityBlock); }
 
 void SumSquared(LinkRecord& link, int32_t units) { Accumulate<row_terms::Squared>(link, units, AddRowsSquared); }
+
+bool SumActiveLinks(SlabRecord& slab, LinkSum sum, int32_t units) {
+    bool summed = false;
+    for (uint16_t i = 0; i < slab.inCount; ++i) {
+        LinkRecord& link = *slab.inLinks[i];
+        if (!IsActive(link)) continue;
+        sum(link, units);
+        summed = true;
+    }
+    return summed;
+}
 
 }  // namespace koru

@@ -26,4 +26,11 @@ void SumCityBlock(LinkRecord& link, int32_t units);
 // (x - w) * (x - w)
 void SumSquared(LinkRecord& link, int32_t units);
 
+using LinkSum = void (*)(LinkRecord& link, int32_t units);
+
+// Adds, with `sum`, every incoming link of the slab that is not ignored, in
+// the order of its list; false when there is none (the values are then left
+// as they are).
+bool SumActiveLinks(SlabRecord& slab, LinkSum sum, int32_t units);
+
 }  // namespace koru

@@ -56,20 +56,10 @@ int16_t PnnPropagateSlab(NetEntry& net, SlabRecord& slab, float sigma) {
     const uint32_t neurons = slab.values->count;
     std::fill(values, values + neurons, 0.0f);
 
-    bool applied = false;
-    for (uint16_t i = 0; i < slab.inCount; ++i) {
-        LinkRecord& link = *slab.inLinks[i];
-        if (!IsActive(link)) continue;
-        if (net.variant == kPnnDotVariant || output) {
-            SumDot(link, units);
-        } else if (net.variant == kPnnCityBlockVariant) {
-            SumCityBlock(link, units);
-        } else {
-            SumSquared(link, units);
-        }
-        applied = true;
-    }
-    if (!applied) return KORU32_OK;
+    const LinkSum sum = output || net.variant == kPnnDotVariant ? SumDot
+                        : net.variant == kPnnCityBlockVariant   ? SumCityBlock
+                                                                : SumSquared;
+    if (!SumActiveLinks(slab, sum, units)) return KORU32_OK;
 
     if (output) {
         // A class without pattern units scores 0 rather than dividing by zero.
