@@ -23,44 +23,25 @@ namespace koru::bp {
 inline constexpr uint32_t kSharedRowsWide = 16;
 inline constexpr uint32_t kSharedRows = 8;
 
-// shares[i] += sum over j of delta[j] x rows[i x stride + j], i < Rows.
-template <uint32_t Rows>
-KORU_INLINE_INTO_CLONES void AddSharesOfRows(float* __restrict shares, const float* __restrict rows,
-                                                  uint32_t stride, const float* __restrict delta, uint32_t n) {
-    float running[Rows];
+// shares[i] += sum over j of delta[j] x rows[i x stride + j], i < Rows,
+// each addition as AddShare makes it.
+template <uint32_t Rows, typename Element>
+KORU_INLINE_INTO_CLONES void AddSharesOfRows(Element* __restrict shares, const Element* __restrict rows,
+                                             uint32_t stride, const Element* __restrict delta, uint32_t n) {
+    Element running[Rows];
     for (uint32_t i = 0; i < Rows; ++i) running[i] = shares[i];
     for (uint32_t j = 0; j < n; ++j) {
-        const double d = delta[j];
-        for (uint32_t i = 0; i < Rows; ++i) {
-            running[i] = static_cast<float>(running[i] + d * rows[size_t{i} * stride + j]);
-        }
+        const Element d = delta[j];
+        for (uint32_t i = 0; i < Rows; ++i) running[i] = AddShare(running[i], d, rows[size_t{i} * stride + j]);
     }
     for (uint32_t i = 0; i < Rows; ++i) shares[i] = running[i];
 }
 
 // One row: shares[0] += sum over j of delta[j] x row[j].
-KORU_INLINE_INTO_CLONES void AddShareOfRow(float* __restrict share, const float* __restrict row,
-                                                const float* __restrict delta, uint32_t n) {
-    float running = *share;
-    for (uint32_t j = 0; j < n; ++j) running = AddShare(running, delta[j], row[j]);
-    *share = running;
-}
-
-template <uint32_t Rows>
-KORU_INLINE_INTO_CLONES void AddSharesOfRows(int32_t* __restrict shares, const int32_t* __restrict rows,
-                                                  uint32_t stride, const int32_t* __restrict delta, uint32_t n) {
-    int32_t running[Rows];
-    for (uint32_t i = 0; i < Rows; ++i) running[i] = shares[i];
-    for (uint32_t j = 0; j < n; ++j) {
-        const int32_t d = delta[j];
-        for (uint32_t i = 0; i < Rows; ++i) running[i] = WrapAdd(running[i], FixedMul(d, rows[size_t{i} * stride + j]));
-    }
-    for (uint32_t i = 0; i < Rows; ++i) shares[i] = running[i];
-}
-
-KORU_INLINE_INTO_CLONES void AddShareOfRow(int32_t* __restrict share, const int32_t* __restrict row,
-                                                const int32_t* __restrict delta, uint32_t n) {
-    int32_t running = *share;
+template <typename Element>
+KORU_INLINE_INTO_CLONES void AddShareOfRow(Element* __restrict share, const Element* __restrict row,
+                                           const Element* __restrict delta, uint32_t n) {
+    Element running = *share;
     for (uint32_t j = 0; j < n; ++j) running = AddShare(running, delta[j], row[j]);
     *share = running;
 }

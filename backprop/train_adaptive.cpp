@@ -23,6 +23,7 @@
 
 #include "backprop/error_share.h"
 #include "backprop/link_shape.h"
+#include "backprop/rule_arithmetic.h"
 #include "backprop/share_rows.h"
 #include "backprop/train_link.h"
 #include "core/fixed_point.h"
@@ -43,7 +44,7 @@ inline float SignedStep(float gradient, float step) {
     return gradient > 0.0f ? step : gradient < 0.0f ? -step : 0.0f;
 }
 
-inline void StepFloat(float& w, float& z, float& g, float& p, float& t) {
+inline void Step(float& w, float& z, float& g, float& p, float& t) {
     const double product = static_cast<double>(g) * p;  // exact: its sign is the true sign
     if (product > 0.0) {
         z = static_cast<float>(z * 1.2);
@@ -67,7 +68,7 @@ inline int32_t SignedStep(int32_t gradient, int32_t step) {
     return gradient > 0 ? step : gradient < 0 ? WrapSub(0, step) : 0;
 }
 
-inline void StepFixed(int32_t& w, int32_t& z, int32_t& g, int32_t& p, int32_t& t) {
+inline void Step(int32_t& w, int32_t& z, int32_t& g, int32_t& p, int32_t& t) {
     const int32_t product = FixedMul(g, p);
     if (product > 0) {
         z = FixedMul(z, kGrowthFixed);
@@ -87,75 +88,10 @@ inline void StepFixed(int32_t& w, int32_t& z, int32_t& g, int32_t& p, int32_t& t
     g = 0;
 }
 
-template <ErrorShare Share>
-void AdaptiveFloat(LinkRecord& link, bool apply) {
-    const LinkShape shape = ShapeOf(link);
-    const uint32_t n = shape.destinations;
-    const float* delta = link.dest->deltas->Floats();
-    const float* input = link.source->values->Floats();
-    float* sourceDelta = Share == ErrorShare::kNone ? nullptr : link.source->deltas->Floats();
-    float* w = link.weights->Floats();
-    float* z = link.changes->Floats();
-    float* g = link.gradients->Floats();
-    float* p = link.prevGradients->Floats();
-    float* t = link.lastSteps->Floats();
-
-    for (uint32_t r = 0; r <= shape.sources; ++r) {
-        const double x = r == 0 ? 1.0 : input[r - 1];
-        const bool shares = Share != ErrorShare::kNone && r > 0;
-        float running = shares ? sourceDelta[r - 1] : 0.0f;
-        for (uint32_t j = 0; j < n; ++j) {
-            g[j] = g[j] + static_cast<float>(delta[j] * x);
-            if (apply) StepFloat(w[j], z[j], g[j], p[j], t[j]);
-            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
-        }
-        if constexpr (Share == ErrorShare::kRunning) {
-            if (shares) sourceDelta[r - 1] = running;
-        }
-        w += shape.stride;
-        z += shape.stride;
-        g += shape.stride;
-        p += shape.stride;
-        t += shape.stride;
-    }
-}
-
-template <ErrorShare Share>
-void AdaptiveFixed(LinkRecord& link, bool apply) {
-    const LinkShape shape = ShapeOf(link);
-    const uint32_t n = shape.destinations;
-    const int32_t* delta = link.dest->deltas->Fixed();
-    const int32_t* input = link.source->values->Fixed();
-    int32_t* sourceDelta = Share == ErrorShare::kNone ? nullptr : link.source->deltas->Fixed();
-    int32_t* w = link.weights->Fixed();
-    int32_t* z = link.changes->Fixed();
-    int32_t* g = link.gradients->Fixed();
-    int32_t* p = link.prevGradients->Fixed();
-    int32_t* t = link.lastSteps->Fixed();
-
-    for (uint32_t r = 0; r <= shape.sources; ++r) {
-        const int32_t x = r == 0 ? kFixedOneBits : input[r - 1];
-        const bool shares = Share != ErrorShare::kNone && r > 0;
-        int32_t running = shares ? sourceDelta[r - 1] : 0;
-        for (uint32_t j = 0; j < n; ++j) {
-            g[j] = WrapAdd(g[j], FixedMul(delta[j], x));
-            if (apply) StepFixed(w[j], z[j], g[j], p[j], t[j]);
-            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
-        }
-        if constexpr (Share == ErrorShare::kRunning) {
-            if (shares) sourceDelta[r - 1] = running;
-        }
-        w += shape.stride;
-        z += shape.stride;
-        g += shape.stride;
-        p += shape.stride;
-        t += shape.stride;
-    }
-}
-
 // ---- The vector forms (links between two different slabs) -----------------
 //
-// The loops above, taken apart as for the gradient rules: a row's weights are
+// The step above (Step) and the loop in the defined order (below), taken
+// apart as for the gradient rules: a row's weights are
 // updated across all destination neurons side by side, the three cases of
 // the step written with selections rather than branches (every case's
 // values are computed and the sign of p picks one, so each weight receives
@@ -232,14 +168,19 @@ struct AdaptiveLink {
     uint32_t sources, n, stride;
 };
 
+// The input of row r: 1 for the bias row, else source neuron r - 1.
+template <typename Element>
+KORU_INLINE_INTO_CLONES Element InputOfRow(const AdaptiveLink<Element>& link, uint32_t r) {
+    return r == 0 ? kBiasInput<Element> : link.input[r - 1];
+}
+
 template <bool Apply, typename Element>
 KORU_INLINE_INTO_CLONES void AdaptiveRow(const AdaptiveLink<Element>& link, uint32_t r) {
     const size_t k = size_t{r} * link.stride;
+    const Element x = InputOfRow(link, r);
     if constexpr (std::is_same_v<Element, float>) {
-        const float x = r == 0 ? 1.0f : link.input[r - 1];
         AdaptiveRowFloat<Apply>(link.w + k, link.z + k, link.g + k, link.p + k, link.t + k, link.delta, x, link.n);
     } else {
-        const int32_t x = r == 0 ? kFixedOneBits : link.input[r - 1];
         AdaptiveRowFixed<Apply>(link.w + k, link.z + k, link.g + k, link.p + k, link.t + k, link.delta, x, link.n);
     }
 }
@@ -279,6 +220,21 @@ AdaptiveLink<Element> AdaptiveLinkOf(LinkRecord& link, bool shares) {
             shape.sources,
             shape.destinations,
             shape.stride};
+}
+
+// A link onto its own slab, or into a few neurons: the loop in the defined
+// order.
+template <ErrorShare Share, typename Element>
+void AdaptiveInDefinedOrder(LinkRecord& link, bool apply) {
+    const AdaptiveLink<Element> l = AdaptiveLinkOf<Element>(link, Share != ErrorShare::kNone);
+    TrainInDefinedOrder<Share>(ShapeOf(link), l.w, l.delta, l.sourceDelta, [&](uint32_t r) {
+        const Element x = InputOfRow(l, r);
+        return [&l, apply, x](size_t row, uint32_t j) {
+            const size_t k = row + j;
+            l.g[k] = Sum(l.g[k], Product(l.delta[j], x));
+            if (apply) Step(l.w[k], l.z[k], l.g[k], l.p[k], l.t[k]);
+        };
+    });
 }
 
 // The four vector forms of one element type, by whether the batch is applied
@@ -322,13 +278,13 @@ void TrainAdaptive(LinkRecord& link, bool apply, bool noBackprop, const Adaptive
 void TrainLinkAdaptiveFloat(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
     TrainAdaptive(link, apply, noBackprop, kFloatRows,
-                  [&](auto share) { AdaptiveFloat<decltype(share)::value>(link, apply); });
+                  [&](auto share) { AdaptiveInDefinedOrder<decltype(share)::value, float>(link, apply); });
 }
 
 void TrainLinkAdaptiveFixed(LinkRecord& link, const TrainingParameters& parameters, bool noBackprop) {
     const bool apply = parameters.apply != 0;
     TrainAdaptive(link, apply, noBackprop, kFixedRows,
-                  [&](auto share) { AdaptiveFixed<decltype(share)::value>(link, apply); });
+                  [&](auto share) { AdaptiveInDefinedOrder<decltype(share)::value, int32_t>(link, apply); });
 }
 
 }  // namespace koru::bp

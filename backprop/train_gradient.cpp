@@ -13,10 +13,10 @@
 // is stored, its operands taken exactly in double (an expression such as
 // Q x momentum + g is one rounding). Fixed point: rate and momentum become
 // 8.24 (trunc(x 2^24 + 0.5)), products are FixedMul, sums wrap at 32 bits.
-#include <type_traits>
 
 #include "backprop/error_share.h"
 #include "backprop/link_shape.h"
+#include "backprop/rule_arithmetic.h"
 #include "backprop/share_rows.h"
 #include "backprop/train_link.h"
 #include "core/fixed_point.h"
@@ -27,7 +27,7 @@ namespace koru::bp {
 namespace {
 
 // One weight's step by the rule, from its gradient g: the same operations in
-// the defined loops below and in the vector forms. The changes array q is
+// the defined loop below and in the vector forms. The changes array q is
 // touched only by the momentum and batch rules (it is null for plain steps).
 template <Rule R>
 KORU_INLINE_INTO_CLONES void StepWeight(float* w, float* q, uint32_t j, float g, double momentum, bool apply) {
@@ -64,72 +64,6 @@ KORU_INLINE_INTO_CLONES void StepWeight(int32_t* w, int32_t* q, uint32_t j, int3
     }
 }
 
-template <Rule R, ErrorShare Share>
-void GradientFloat(LinkRecord& link, const TrainingParameters& parameters) {
-    const LinkShape shape = ShapeOf(link);
-    const uint32_t n = shape.destinations;
-    const float rate = parameters.rate;
-    const double momentum = parameters.momentum;
-    const bool apply = parameters.apply != 0;
-    const float* delta = link.dest->deltas->Floats();
-    const float* input = link.source->values->Floats();
-    float* sourceDelta = Share == ErrorShare::kNone ? nullptr : link.source->deltas->Floats();
-    float* w = link.weights->Floats();
-    float* q = R == Rule::kPlain ? nullptr : link.changes->Floats();
-
-    for (uint32_t r = 0; r <= shape.sources; ++r) {
-        const float factor = r == 0 ? rate : static_cast<float>(static_cast<double>(input[r - 1]) * rate);
-        const bool shares = Share != ErrorShare::kNone && r > 0;
-        float running = shares ? sourceDelta[r - 1] : 0.0f;
-        for (uint32_t j = 0; j < n; ++j) {
-            StepWeight<R>(w, q, j, static_cast<float>(static_cast<double>(delta[j]) * factor), momentum, apply);
-            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
-        }
-        if constexpr (Share == ErrorShare::kRunning) {
-            if (shares) sourceDelta[r - 1] = running;
-        }
-        w += shape.stride;
-        if constexpr (R != Rule::kPlain) q += shape.stride;
-    }
-}
-
-template <Rule R, ErrorShare Share>
-void GradientFixed(LinkRecord& link, const TrainingParameters& parameters) {
-    const LinkShape shape = ShapeOf(link);
-    const uint32_t n = shape.destinations;
-    const int32_t rate = ToFixed(parameters.rate);
-    const int32_t momentum = ToFixed(parameters.momentum);
-    const bool apply = parameters.apply != 0;
-    const int32_t* delta = link.dest->deltas->Fixed();
-    const int32_t* input = link.source->values->Fixed();
-    int32_t* sourceDelta = Share == ErrorShare::kNone ? nullptr : link.source->deltas->Fixed();
-    int32_t* w = link.weights->Fixed();
-    int32_t* q = R == Rule::kPlain ? nullptr : link.changes->Fixed();
-
-    for (uint32_t r = 0; r <= shape.sources; ++r) {
-        const int32_t factor = r == 0 ? rate : FixedMul(input[r - 1], rate);
-        const bool shares = Share != ErrorShare::kNone && r > 0;
-        int32_t running = shares ? sourceDelta[r - 1] : 0;
-        for (uint32_t j = 0; j < n; ++j) {
-            StepWeight<R>(w, q, j, FixedMul(delta[j], factor), momentum, apply);
-            if (shares) ShareWeight<Share>(running, sourceDelta, r, delta[j], w[j]);
-        }
-        if constexpr (Share == ErrorShare::kRunning) {
-            if (shares) sourceDelta[r - 1] = running;
-        }
-        w += shape.stride;
-        if constexpr (R != Rule::kPlain) q += shape.stride;
-    }
-}
-
-// ---- The vector forms (links between two different slabs) -----------------
-//
-// The loops above, taken apart: each weight's update reads only its own
-// arrays, the destination delta and its row's factor, so a row is updated
-// across all destination neurons side by side; the error shares then run
-// many rows at a time (share_rows.h). Every weight sees the same operations
-// as above, every share the same additions in the same order.
-
 template <typename Element>
 struct GradientLink {
     Element* w;
@@ -142,21 +76,58 @@ struct GradientLink {
     bool apply;
 };
 
-// The product of two singles is exact in double, so rounding it to single
-// is the single-precision product itself: delta x factor is one single
-// multiplication here (and input x rate below), which lets a vector hold
-// twice as many weights as in double.
-template <Rule R>
-KORU_INLINE_INTO_CLONES void UpdateRowFloat(float* __restrict w, float* __restrict q, const float* __restrict delta,
-                                            float factor, double momentum, bool apply, uint32_t n) {
-    for (uint32_t j = 0; j < n; ++j) StepWeight<R>(w, q, j, delta[j] * factor, momentum, apply);
+template <typename Element>
+GradientLink<Element> GradientLinkOf(LinkRecord& link, Rule rule, const RuleNumbers<Element>& numbers,
+                                     bool shares) {
+    const LinkShape shape = ShapeOf(link);
+    Element* const q = rule == Rule::kPlain ? nullptr : reinterpret_cast<Element*>(link.changes->data);
+    Element* const sourceDelta = shares ? reinterpret_cast<Element*>(link.source->deltas->data) : nullptr;
+    return {reinterpret_cast<Element*>(link.weights->data),
+            q,
+            reinterpret_cast<const Element*>(link.dest->deltas->data),
+            reinterpret_cast<const Element*>(link.source->values->data),
+            sourceDelta,
+            shape.sources,
+            shape.destinations,
+            shape.stride,
+            numbers.rate,
+            numbers.apply};
 }
 
-template <Rule R>
-KORU_INLINE_INTO_CLONES void UpdateRowFixed(int32_t* __restrict w, int32_t* __restrict q,
-                                            const int32_t* __restrict delta, int32_t factor, int32_t momentum,
-                                            bool apply, uint32_t n) {
-    for (uint32_t j = 0; j < n; ++j) StepWeight<R>(w, q, j, FixedMul(delta[j], factor), momentum, apply);
+// The factor of row r: the rate for the bias row, else input x rate.
+template <typename Element>
+KORU_INLINE_INTO_CLONES Element FactorOfRow(const GradientLink<Element>& link, uint32_t r) {
+    return r == 0 ? link.rate : Product(link.input[r - 1], link.rate);
+}
+
+// A link onto its own slab, or into a few neurons: the loop in the defined
+// order.
+template <Rule R, ErrorShare Share, typename Element>
+void GradientInDefinedOrder(LinkRecord& link, const RuleNumbers<Element>& numbers) {
+    const GradientLink<Element> l = GradientLinkOf(link, R, numbers, Share != ErrorShare::kNone);
+    TrainInDefinedOrder<Share>(ShapeOf(link), l.w, l.delta, l.sourceDelta, [&](uint32_t r) {
+        const Element factor = FactorOfRow(l, r);
+        return [&l, &numbers, factor](size_t row, uint32_t j) {
+            Element* const q = R == Rule::kPlain ? nullptr : l.q + row;
+            StepWeight<R>(l.w + row, q, j, Product(l.delta[j], factor), numbers.momentum, l.apply);
+        };
+    });
+}
+
+// ---- The vector forms (links between two different slabs) -----------------
+//
+// The loop above, taken apart: each weight's update reads only its own
+// arrays, the destination delta and its row's factor, so a row is updated
+// across all destination neurons side by side; the error shares then run
+// many rows at a time (share_rows.h). Every weight sees the same operations
+// as above, every share the same additions in the same order.
+
+// The arrays as parameters that never overlap, so that the row vectorises.
+template <Rule R, typename Element, typename Momentum>
+KORU_INLINE_INTO_CLONES void UpdateRowOf(Element* __restrict w, Element* __restrict q,
+                                         const Element* __restrict delta, Element factor, Momentum momentum,
+                                         bool apply, uint32_t n) {
+    for (uint32_t j = 0; j < n; ++j) StepWeight<R>(w, q, j, Product(delta[j], factor), momentum, apply);
 }
 
 // Row r of the weights (and changes) updated with its factor.
@@ -164,13 +135,7 @@ template <Rule R, typename Element, typename Momentum>
 KORU_INLINE_INTO_CLONES void UpdateRow(const GradientLink<Element>& link, uint32_t r, Momentum momentum) {
     const size_t offset = size_t{r} * link.stride;
     Element* const q = R == Rule::kPlain ? nullptr : link.q + offset;
-    if constexpr (std::is_same_v<Element, float>) {
-        const float factor = r == 0 ? link.rate : link.input[r - 1] * link.rate;
-        UpdateRowFloat<R>(link.w + offset, q, link.delta, factor, momentum, link.apply, link.n);
-    } else {
-        const int32_t factor = r == 0 ? link.rate : FixedMul(link.input[r - 1], link.rate);
-        UpdateRowFixed<R>(link.w + offset, q, link.delta, factor, momentum, link.apply, link.n);
-    }
+    UpdateRowOf<R>(link.w + offset, q, link.delta, FactorOfRow(link, r), momentum, link.apply, link.n);
 }
 
 template <Rule R, bool Shares, typename Element, typename Momentum>
@@ -199,73 +164,41 @@ KORU_GRADIENT_ROWS(BatchRowsFixed, Rule::kBatch, false, int32_t, int32_t)
 KORU_GRADIENT_ROWS(BatchRowsSharingFixed, Rule::kBatch, true, int32_t, int32_t)
 #undef KORU_GRADIENT_ROWS
 
+// The vector forms of one element type, by rule and by whether error goes
+// back to the source.
 template <typename Element>
-GradientLink<Element> GradientLinkOf(LinkRecord& link, Rule rule, Element rate, bool apply, bool shares) {
-    const LinkShape shape = ShapeOf(link);
-    Element* const q = rule == Rule::kPlain ? nullptr : reinterpret_cast<Element*>(link.changes->data);
-    Element* const sourceDelta = shares ? reinterpret_cast<Element*>(link.source->deltas->data) : nullptr;
-    return {reinterpret_cast<Element*>(link.weights->data),
-            q,
-            reinterpret_cast<const Element*>(link.dest->deltas->data),
-            reinterpret_cast<const Element*>(link.source->values->data),
-            sourceDelta,
-            shape.sources,
-            shape.destinations,
-            shape.stride,
-            rate,
-            apply};
-}
+using GradientRowsFunction = void (*)(const GradientLink<Element>&, decltype(RuleNumbers<Element>::momentum));
 
-void GradientRowsFloat(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool shares) {
-    const GradientLink<float> rows = GradientLinkOf<float>(link, rule, parameters.rate, parameters.apply != 0, shares);
-    const double momentum = parameters.momentum;
-    switch (rule) {
-        case Rule::kMomentum:
-            shares ? MomentumRowsSharingFloat(rows, momentum) : MomentumRowsFloat(rows, momentum);
-            break;
-        case Rule::kBatch: shares ? BatchRowsSharingFloat(rows, momentum) : BatchRowsFloat(rows, momentum); break;
-        default: shares ? PlainRowsSharingFloat(rows, momentum) : PlainRowsFloat(rows, momentum); break;
-    }
-}
+template <typename Element>
+struct GradientRowForms {
+    GradientRowsFunction<Element> plain[2], momentum[2], batch[2];
+};
 
-void GradientRowsFixed(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool shares) {
-    const GradientLink<int32_t> rows =
-        GradientLinkOf<int32_t>(link, rule, ToFixed(parameters.rate), parameters.apply != 0, shares);
-    const int32_t momentum = ToFixed(parameters.momentum);
-    switch (rule) {
-        case Rule::kMomentum:
-            shares ? MomentumRowsSharingFixed(rows, momentum) : MomentumRowsFixed(rows, momentum);
-            break;
-        case Rule::kBatch: shares ? BatchRowsSharingFixed(rows, momentum) : BatchRowsFixed(rows, momentum); break;
-        default: shares ? PlainRowsSharingFixed(rows, momentum) : PlainRowsFixed(rows, momentum); break;
-    }
-}
+constexpr GradientRowForms<float> kFloatRows{{PlainRowsFloat, PlainRowsSharingFloat},
+                                             {MomentumRowsFloat, MomentumRowsSharingFloat},
+                                             {BatchRowsFloat, BatchRowsSharingFloat}};
+constexpr GradientRowForms<int32_t> kFixedRows{{PlainRowsFixed, PlainRowsSharingFixed},
+                                               {MomentumRowsFixed, MomentumRowsSharingFixed},
+                                               {BatchRowsFixed, BatchRowsSharingFixed}};
 
-template <bool Float>
-void TrainGradient(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool noBackprop) {
+template <typename Element>
+void TrainGradient(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool noBackprop,
+                   const GradientRowForms<Element>& forms) {
+    const RuleNumbers<Element> numbers(parameters);
     const ErrorShare share = ErrorShareOf(link, noBackprop);
     if (share != ErrorShare::kInPlace && !FewDestinations(ShapeOf(link))) {
         const bool shares = share == ErrorShare::kRunning;
-        Float ? GradientRowsFloat(link, rule, parameters, shares) : GradientRowsFixed(link, rule, parameters, shares);
+        const GradientLink<Element> rows = GradientLinkOf(link, rule, numbers, shares);
+        const auto& byShare = rule == Rule::kMomentum ? forms.momentum : rule == Rule::kBatch ? forms.batch : forms.plain;
+        byShare[shares](rows, numbers.momentum);
         return;
     }
-    // A link onto its own slab, or into a few neurons: the loops in the
-    // defined order.
     WithErrorShare(share, [&](auto share) {
         constexpr ErrorShare S = decltype(share)::value;
         switch (rule) {
-            case Rule::kMomentum:
-                Float ? GradientFloat<Rule::kMomentum, S>(link, parameters)
-                      : GradientFixed<Rule::kMomentum, S>(link, parameters);
-                break;
-            case Rule::kBatch:
-                Float ? GradientFloat<Rule::kBatch, S>(link, parameters)
-                      : GradientFixed<Rule::kBatch, S>(link, parameters);
-                break;
-            default:
-                Float ? GradientFloat<Rule::kPlain, S>(link, parameters)
-                      : GradientFixed<Rule::kPlain, S>(link, parameters);
-                break;
+            case Rule::kMomentum: GradientInDefinedOrder<Rule::kMomentum, S>(link, numbers); break;
+            case Rule::kBatch: GradientInDefinedOrder<Rule::kBatch, S>(link, numbers); break;
+            default: GradientInDefinedOrder<Rule::kPlain, S>(link, numbers); break;
         }
     });
 }
@@ -273,11 +206,11 @@ void TrainGradient(LinkRecord& link, Rule rule, const TrainingParameters& parame
 }  // namespace
 
 void TrainLinkGradientFloat(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool noBackprop) {
-    TrainGradient<true>(link, rule, parameters, noBackprop);
+    TrainGradient(link, rule, parameters, noBackprop, kFloatRows);
 }
 
 void TrainLinkGradientFixed(LinkRecord& link, Rule rule, const TrainingParameters& parameters, bool noBackprop) {
-    TrainGradient<false>(link, rule, parameters, noBackprop);
+    TrainGradient(link, rule, parameters, noBackprop, kFixedRows);
 }
 
 }  // namespace koru::bp
