@@ -2,6 +2,7 @@
 
 #include "core/row_sums_wide.h"
 #include "core/row_terms.h"
+#include "core/rows_in_memory_order.h"
 #include "core/vector_clones.h"
 
 namespace koru {
@@ -46,48 +47,25 @@ void AddRowsFewColumns(float* dest, const float* source, const float* weights, u
     }
 }
 
-// The portable loop: the weights walked in memory order, row after row,
-// across all destination sums at once (held in memory). Four rows go in one
-// pass over the destinations, which saves loads and stores and changes
-// nothing of each destination's order.
+// The portable loop (rows_in_memory_order.h) with one of the terms.
 template <typename Term>
-KORU_INLINE_INTO_CLONES void AddRowsInMemoryOrder(float* __restrict dest, const float* __restrict source,
-                                                  const float* __restrict weights, uint32_t rows, uint32_t cols,
-                                                  uint32_t stride) {
-    uint32_t k = 0;
-    for (; k + 4 <= rows; k += 4) {
-        const double x0 = source[k], x1 = source[k + 1], x2 = source[k + 2], x3 = source[k + 3];
-        const float* w0 = weights + size_t{k} * stride;
-        const float* w1 = w0 + stride;
-        const float* w2 = w1 + stride;
-        const float* w3 = w2 + stride;
-        for (uint32_t j = 0; j < cols; ++j) {
-            float v = dest[j];
-            v = AddTerm<Term>(v, x0, w0[j]);
-            v = AddTerm<Term>(v, x1, w1[j]);
-            v = AddTerm<Term>(v, x2, w2[j]);
-            v = AddTerm<Term>(v, x3, w3[j]);
-            dest[j] = v;
-        }
-    }
-    for (; k < rows; ++k) {
-        const double x = source[k];
-        const float* w = weights + size_t{k} * stride;
-        for (uint32_t j = 0; j < cols; ++j) dest[j] = AddTerm<Term>(dest[j], x, w[j]);
-    }
+KORU_INLINE_INTO_CLONES void AddPortableRows(float* dest, const float* source, const float* weights, uint32_t rows,
+                                             uint32_t cols, uint32_t stride) {
+    AddRowsInMemoryOrder(dest, source, weights, rows, cols, stride,
+                         [](float v, float x, float w) __attribute__((always_inline)) { return AddTerm<Term>(v, x, w); });
 }
 
 KORU_VECTOR_CLONES void PortableRowsDot(float* dest, const float* source, const float* weights, uint32_t rows,
                                         uint32_t cols, uint32_t stride) {
-    AddRowsInMemoryOrder<row_terms::Dot>(dest, source, weights, rows, cols, stride);
+    AddPortableRows<row_terms::Dot>(dest, source, weights, rows, cols, stride);
 }
 KORU_VECTOR_CLONES void PortableRowsCityBlock(float* dest, const float* source, const float* weights,
                                               uint32_t rows, uint32_t cols, uint32_t stride) {
-    AddRowsInMemoryOrder<row_terms::CityBlock>(dest, source, weights, rows, cols, stride);
+    AddPortableRows<row_terms::CityBlock>(dest, source, weights, rows, cols, stride);
 }
 KORU_VECTOR_CLONES void PortableRowsSquared(float* dest, const float* source, const float* weights, uint32_t rows,
                                             uint32_t cols, uint32_t stride) {
-    AddRowsInMemoryOrder<row_terms::Squared>(dest, source, weights, rows, cols, stride);
+    AddPortableRows<row_terms::Squared>(dest, source, weights, rows, cols, stride);
 }
 
 #if defined(KORU_WIDE_ROW_SUMS)

@@ -4,6 +4,7 @@
 #include "core/fixed_point.h"
 #include "core/row_sums.h"
 #include "core/row_terms.h"
+#include "core/rows_in_memory_order.h"
 #include "core/vector_clones.h"
 #include "lvq/lvq.h"
 
@@ -36,41 +37,19 @@ KORU_INLINE_INTO_CLONES int32_t AddFixedDot(int32_t score, int32_t x, int32_t w)
     return WrapAdd(score, FixedMul(x, w));
 }
 
-// The 8.24 rows: four rows go in one pass over the scores.
-template <int32_t (*AddTerm)(int32_t, int32_t, int32_t)>
-KORU_INLINE_INTO_CLONES void AddFixedRows(int32_t* __restrict scores, const int32_t* __restrict x,
-                                          const int32_t* __restrict weights, uint32_t sources, uint32_t units,
-                                          uint32_t stride) {
-    uint32_t i = 0;
-    for (; i + 4 <= sources; i += 4) {
-        const int32_t x0 = x[i], x1 = x[i + 1], x2 = x[i + 2], x3 = x[i + 3];
-        const int32_t* w0 = weights + size_t{i} * stride;
-        const int32_t* w1 = w0 + stride;
-        const int32_t* w2 = w1 + stride;
-        const int32_t* w3 = w2 + stride;
-        for (uint32_t j = 0; j < units; ++j) {
-            int32_t score = scores[j];
-            score = AddTerm(score, x0, w0[j]);
-            score = AddTerm(score, x1, w1[j]);
-            score = AddTerm(score, x2, w2[j]);
-            score = AddTerm(score, x3, w3[j]);
-            scores[j] = score;
-        }
-    }
-    for (; i < sources; ++i) {
-        const int32_t xi = x[i];
-        const int32_t* w = weights + size_t{i} * stride;
-        for (uint32_t j = 0; j < units; ++j) scores[j] = AddTerm(scores[j], xi, w[j]);
-    }
-}
-
 KORU_VECTOR_CLONES void AddFixedDistanceRows(int32_t* scores, const int32_t* x, const int32_t* weights,
                                              uint32_t sources, uint32_t units, uint32_t stride) {
-    AddFixedRows<AddFixedDistance>(scores, x, weights, sources, units, stride);
+    AddRowsInMemoryOrder(scores, x, weights, sources, units, stride,
+                         [](int32_t s, int32_t xi, int32_t w) __attribute__((always_inline)) {
+                             return AddFixedDistance(s, xi, w);
+                         });
 }
 KORU_VECTOR_CLONES void AddFixedDotRows(int32_t* scores, const int32_t* x, const int32_t* weights, uint32_t sources,
                                         uint32_t units, uint32_t stride) {
-    AddFixedRows<AddFixedDot>(scores, x, weights, sources, units, stride);
+    AddRowsInMemoryOrder(scores, x, weights, sources, units, stride,
+                         [](int32_t s, int32_t xi, int32_t w) __attribute__((always_inline)) {
+                             return AddFixedDot(s, xi, w);
+                         });
 }
 
 struct FixedDistance {
