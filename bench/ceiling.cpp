@@ -4,40 +4,20 @@
 #include <chrono>
 #include <vector>
 
+#include "core/row_terms.h"
+#include "core/rows_in_memory_order.h"
+#include "core/vector_clones.h"
+
 namespace bench {
 
-namespace {
-
-inline float AddTerm(float value, double x, float w) { return static_cast<float>(value + x * w); }
-
-}  // namespace
-
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
-void CeilingLayer(const float* __restrict x, const float* __restrict weights, float* __restrict values,
-                  uint32_t rows, uint32_t cols) {
-    uint32_t k = 0;
-    for (; k + 4 <= rows; k += 4) {
-        const double x0 = x[k], x1 = x[k + 1], x2 = x[k + 2], x3 = x[k + 3];
-        const float* w0 = weights + size_t{k} * cols;
-        const float* w1 = w0 + cols;
-        const float* w2 = w1 + cols;
-        const float* w3 = w2 + cols;
-        for (uint32_t j = 0; j < cols; ++j) {
-            float v = values[j];
-            v = AddTerm(v, x0, w0[j]);
-            v = AddTerm(v, x1, w1[j]);
-            v = AddTerm(v, x2, w2[j]);
-            v = AddTerm(v, x3, w3[j]);
-            values[j] = v;
-        }
-    }
-    for (; k < rows; ++k) {
-        const double xk = x[k];
-        const float* w = weights + size_t{k} * cols;
-        for (uint32_t j = 0; j < cols; ++j) values[j] = AddTerm(values[j], xk, w[j]);
-    }
+// The engine's own portable row sum with the forward pass's term: every term
+// exact in double, the sum rounded to single after each.
+KORU_VECTOR_CLONES void CeilingLayer(const float* x, const float* weights, float* values, uint32_t rows,
+                                     uint32_t cols) {
+    koru::AddRowsInMemoryOrder(values, x, weights, rows, cols, cols,
+                               [](float v, float xk, float w) __attribute__((always_inline)) {
+                                   return koru::row_terms::AddTerm<koru::row_terms::Dot>(v, xk, w);
+                               });
 }
 
 double CeilingTermsPerSecond(uint32_t rows, uint32_t cols, double seconds) {
