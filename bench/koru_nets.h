@@ -77,12 +77,9 @@ public:
     // One pattern of training: forward, BpEvaluate on the output slab, then
     // BpTrain from the last hidden slab back to the input slab.
     float Train(const float* input, const float* target, float rate, float momentum, bool apply) const {
-        Forward(input);
-        const int16_t last = static_cast<int16_t>(layers_.size() - 1);
-        float error = 0.0f;
-        BpEvaluate(&net_, &last, target, &error);
+        const float error = Evaluate(input, target);
         const uint16_t flag = apply ? 1 : 0;
-        for (int16_t slab = static_cast<int16_t>(last - 1); slab >= 0; --slab) {
+        for (int16_t slab = static_cast<int16_t>(layers_.size() - 2); slab >= 0; --slab) {
             BpTrain(&net_, &slab, &rate, &momentum, &flag);
         }
         return error;

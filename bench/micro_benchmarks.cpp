@@ -31,6 +31,13 @@ std::string LayersName(const std::vector<int>& layers) {
     return name;
 }
 
+// Connections (or connection updates) per second and the net's bytes.
+void SetNetCounters(benchmark::State& state, const bench::BpNet& net) {
+    const double connections = static_cast<double>(net.connections());
+    state.counters["conn/s"] = benchmark::Counter(connections, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["bytes/net"] = static_cast<double>(net.bytes());
+}
+
 void BpForward(benchmark::State& state, std::vector<int> layers, bool fixed) {
     bench::BpNet net(0, KORU32_NET_BP_PLAIN, layers, fixed);
     if (!net.ok()) return state.SkipWithError("net not made");
@@ -40,10 +47,8 @@ void BpForward(benchmark::State& state, std::vector<int> layers, bool fixed) {
         benchmark::DoNotOptimize(net.Evaluate(data.Input(p), data.Target(p)));
         p = (p + 1) % data.count;
     }
-    const double connections = static_cast<double>(net.connections());
-    state.counters["conn/s"] = benchmark::Counter(connections, benchmark::Counter::kIsIterationInvariantRate);
+    SetNetCounters(state, net);
     state.counters["patterns/s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["bytes/net"] = static_cast<double>(net.bytes());
 }
 
 struct RuleCase {
@@ -69,9 +74,7 @@ void BpTrainStep(benchmark::State& state, RuleCase rule, std::vector<int> layers
         benchmark::DoNotOptimize(net.Train(data.Input(p), data.Target(p), 0.01f, rule.momentum, apply));
         p = (p + 1) % data.count;
     }
-    const double connections = static_cast<double>(net.connections());
-    state.counters["conn/s"] = benchmark::Counter(connections, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["bytes/net"] = static_cast<double>(net.bytes());
+    SetNetCounters(state, net);
 }
 
 struct PatternCase {
