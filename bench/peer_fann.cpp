@@ -69,13 +69,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--save-fixed") fixedDir = argv[i + 1];
     }
-    for (const PeerNet& peer : bench::PeerNets()) {
-        if (options.smoke && !peer.inSmoke) continue;
-        DataSet set;
-        if (!bench::PeerData(peer, set)) {
-            std::printf("# missing data set %s\n", peer.data);
-            continue;
-        }
+    bench::ForEachPeerNet(options, [&](const PeerNet& peer, const DataSet& set) {
         const double connections = static_cast<double>(bench::Connections(peer.layers));
         if (!fixedDir.empty()) {
             // Only the fixed-point files: the peer program loads them.
@@ -86,7 +80,7 @@ int main(int argc, char** argv) {
             fann_save_to_fixed(ann, file.c_str());
             fann_destroy_train(data);
             fann_destroy(ann);
-            continue;
+            return;
         }
         {
             fann* ann = MakeFann(peer);
@@ -110,6 +104,6 @@ int main(int argc, char** argv) {
             fann_destroy(ann);
         }
         fann_destroy_train(data);
-    }
+    });
     return 0;
 }

@@ -27,13 +27,7 @@ const Rule kRules[] = {
 };
 
 void BackpropRows(const Options& options) {
-    for (const PeerNet& peer : bench::PeerNets()) {
-        if (options.smoke && !peer.inSmoke) continue;
-        DataSet set;
-        if (!bench::PeerData(peer, set)) {
-            std::printf("# missing data set %s\n", peer.data);
-            continue;
-        }
+    bench::ForEachPeerNet(options, [&](const PeerNet& peer, const DataSet& set) {
         std::vector<float> out(set.outputs);
         const double connections = static_cast<double>(bench::Connections(peer.layers));
         for (bool fixed : {false, true}) {
@@ -59,7 +53,7 @@ void BackpropRows(const Options& options) {
                 });
             }
         }
-    }
+    });
 }
 
 // Recall of a store of n digits patterns, 200 recalled patterns per pass.

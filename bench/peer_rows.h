@@ -109,4 +109,19 @@ inline void TimeRow(const std::string& name, double work, const char* unit, cons
     std::fflush(stdout);
 }
 
+// Calls row(net, set) for every peer net of this run (only the smoke nets in
+// a smoke run) whose data set is at hand; notes each one missing.
+template <typename Row>
+inline void ForEachPeerNet(const Options& options, Row row) {
+    for (const PeerNet& net : PeerNets()) {
+        if (options.smoke && !net.inSmoke) continue;
+        DataSet set;
+        if (!PeerData(net, set)) {
+            std::printf("# missing data set %s\n", net.data);
+            continue;
+        }
+        row(net, set);
+    }
+}
+
 }  // namespace bench
