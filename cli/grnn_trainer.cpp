@@ -83,10 +83,7 @@ void TrainGrnn(const NetSlot& slot, const KernelOptions& options, const Training
         sigma = PickSigma(options, job, trial);
     }
 
-    metadata.Set("kernel", options.kernel);
-    metadata.Set("sigma", sigma);
-    metadata.Set("sigma.picked_by", options.pickSigma);
-    metadata.Set("patterns", std::to_string(job.train.Size()));
+    RecordKernelSettings(options, sigma, job.train.Size(), metadata);
 }
 
 }  // namespace koru_cli

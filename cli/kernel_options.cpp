@@ -81,6 +81,13 @@ double PickSigma(const KernelOptions& options, const TrainingJob& job, const Sig
     return sigmas[best];
 }
 
+void RecordKernelSettings(const KernelOptions& options, double sigma, size_t patterns, ModelMetadata& metadata) {
+    metadata.Set("kernel", options.kernel);
+    metadata.Set("sigma", sigma);
+    metadata.Set("sigma.picked_by", options.pickSigma);
+    metadata.Set("patterns", std::to_string(patterns));
+}
+
 void ValidatePickSigma(const std::string& pickSigma, size_t validationRows) {
     if (pickSigma != "none" && pickSigma != "loo" && pickSigma != "validation") {
         throw CliError("unknown --pick-sigma '" + pickSigma + "' (use none, loo or validation)");

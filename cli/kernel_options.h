@@ -3,6 +3,7 @@
 #ifndef KORU_CLI_KERNEL_OPTIONS_H
 #define KORU_CLI_KERNEL_OPTIONS_H
 
+#include "model_metadata.h"
 #include "training_set.h"
 
 #include <cstdint>
@@ -55,6 +56,10 @@ struct SigmaTrial {
 // among equals (the smoothest of the equally good nets). Fills the job's curve
 // with the measure of every factor and notes the search and its pick.
 double PickSigma(const KernelOptions& options, const TrainingJob& job, const SigmaTrial& trial);
+
+// Records the kernel, the smoothing factor in use, how it was chosen and the
+// number of stored patterns in `metadata`.
+void RecordKernelSettings(const KernelOptions& options, double sigma, size_t patterns, ModelMetadata& metadata);
 
 // Makes net `net` of `type` as a PNN or GRNN needs it, in 32-bit floats:
 // slab 0 (input) of `inputs` neurons, slab 1 of one pattern unit per
