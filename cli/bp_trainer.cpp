@@ -129,16 +129,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
         trainError = total / (static_cast<double>(patterns) * outputs);
         validationError = SetError(net, outputSlab, job.validation);
         epochsRun = epoch;
-        if (job.curve) {
-            job.curve->x.push_back(epoch);
-            job.curve->training.push_back(trainError);
-            if (job.validation.Size() > 0) {
-                job.curve->validation.push_back(validationError);
-            }
-        }
-        if (job.progress) {
-            job.progress->Update(epoch, trainError, validationError);
-        }
+        ReportEpoch(job, epoch, trainError, validationError);
         if (options.targetError > 0.0 && trainError <= options.targetError) {
             break;
         }

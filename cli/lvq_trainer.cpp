@@ -99,6 +99,9 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
         order[p] = p;
     }
     const uint16_t width = static_cast<uint16_t>(options.gridWidth);
+    if (job.curve) {
+        job.curve->yLabel = "error rate";
+    }
     if (job.progress) {
         job.progress->Start("lvq", options.epochs);
     }
@@ -122,17 +125,7 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
         }
         trainError = static_cast<double>(wrong) / static_cast<double>(order.size());
         validationError = ErrorRate(net, unitClasses, job.validation);
-        if (job.curve) {
-            job.curve->yLabel = "error rate";
-            job.curve->x.push_back(epoch);
-            job.curve->training.push_back(trainError);
-            if (job.validation.Size() > 0) {
-                job.curve->validation.push_back(validationError);
-            }
-        }
-        if (job.progress) {
-            job.progress->Update(epoch, trainError, validationError);
-        }
+        ReportEpoch(job, epoch, trainError, validationError);
     }
     if (job.progress) {
         job.progress->Finish();
