@@ -12,15 +12,6 @@ namespace koru_cli {
 
 namespace {
 
-std::string JoinIntegers(const std::vector<int>& values) {
-    std::string out;
-    for (size_t i = 0; i < values.size(); ++i) {
-        out += i ? "," : "";
-        out += std::to_string(values[i]);
-    }
-    return out;
-}
-
 int16_t OutputSlab(const ModelMetadata& metadata) {
     return static_cast<int16_t>(metadata.GetIntegers("bp.hidden").size() + 1);
 }
@@ -141,7 +132,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
         }
     }
 
-    metadata.Set("bp.hidden", JoinIntegers(options.hidden));
+    metadata.SetIntegers("bp.hidden", options.hidden);
     metadata.Set("bp.transfer", options.transfer);
     metadata.Set("bp.output_transfer", outputTransfer);
     metadata.Set("bp.rule", options.rule);

@@ -131,14 +131,9 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
         job.progress->Finish();
     }
 
-    std::string classesOfUnits;
-    for (size_t j = 0; j < units; ++j) {
-        classesOfUnits += j ? "," : "";
-        classesOfUnits += std::to_string(unitClasses[j]);
-    }
     metadata.Set("lvq.variant", options.variant);
     metadata.Set("lvq.units_per_class", std::to_string(options.unitsPerClass));
-    metadata.Set("lvq.unit_classes", classesOfUnits);
+    metadata.SetIntegers("lvq.unit_classes", unitClasses);
     metadata.Set("lvq.rate", options.rate);
     metadata.Set("lvq.final_rate", options.finalRate);
     metadata.Set("lvq.radius", std::to_string(options.radius));

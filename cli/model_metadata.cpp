@@ -50,20 +50,13 @@ bool Unescape(const std::string& text, std::string& out) {
     return true;
 }
 
-std::string JoinList(const std::vector<std::string>& items) {
+// The items joined with commas, each written by `write`.
+template <typename Item, typename Write>
+std::string JoinWithCommas(const std::vector<Item>& items, Write write) {
     std::string out;
     for (size_t i = 0; i < items.size(); ++i) {
         out += i ? "," : "";
-        out += Escape(items[i]);
-    }
-    return out;
-}
-
-std::string JoinNumbers(const std::vector<double>& values) {
-    std::string out;
-    for (size_t i = 0; i < values.size(); ++i) {
-        out += i ? "," : "";
-        out += FormatNumber(values[i]);
+        out += write(items[i]);
     }
     return out;
 }
@@ -160,6 +153,10 @@ const std::string& ModelMetadata::Get(const std::string& key) const {
     throw CliError("the model's metadata has no '" + key + "' entry");
 }
 
+void ModelMetadata::SetIntegers(const std::string& key, const std::vector<int>& values) {
+    Set(key, JoinWithCommas(values, [](int value) { return std::to_string(value); }));
+}
+
 double ModelMetadata::GetNumber(const std::string& key) const {
     double value = 0.0;
     if (!ParseDouble(Get(key), value)) {
@@ -185,12 +182,12 @@ std::string EncodeMetadata(const ModelMetadata& metadata) {
     out << kFirstLine << "\n";
     out << "paradigm=" << ParadigmName(metadata.paradigm) << "\n";
     out << "task=" << TaskName(metadata.task) << "\n";
-    out << "inputs=" << JoinList(metadata.inputColumns) << "\n";
+    out << "inputs=" << JoinWithCommas(metadata.inputColumns, Escape) << "\n";
     out << "target=" << Escape(metadata.targetColumn) << "\n";
-    out << "classes=" << JoinList(metadata.classes) << "\n";
+    out << "classes=" << JoinWithCommas(metadata.classes, Escape) << "\n";
     out << "scaling=" << ScalingName(metadata.inputScaling.method) << "\n";
-    out << "scaling.offset=" << JoinNumbers(metadata.inputScaling.offset) << "\n";
-    out << "scaling.scale=" << JoinNumbers(metadata.inputScaling.scale) << "\n";
+    out << "scaling.offset=" << JoinWithCommas(metadata.inputScaling.offset, FormatNumber) << "\n";
+    out << "scaling.scale=" << JoinWithCommas(metadata.inputScaling.scale, FormatNumber) << "\n";
     out << "unit_length=" << (metadata.unitLength ? 1 : 0) << "\n";
     out << "target.offset=" << FormatNumber(metadata.targetOffset) << "\n";
     out << "target.scale=" << FormatNumber(metadata.targetScale) << "\n";
