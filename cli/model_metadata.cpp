@@ -3,6 +3,7 @@
 
 #include "cli_error.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -77,6 +78,12 @@ std::vector<std::string> SplitList(const std::string& text) {
     }
 }
 
+// The setting named `key`, or the end of `settings`.
+template <typename Settings>
+auto FindSetting(Settings& settings, const std::string& key) {
+    return std::find_if(settings.begin(), settings.end(), [&](const auto& entry) { return entry.first == key; });
+}
+
 bool ParseDouble(const std::string& text, double& value) {
     auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && stop == text.data() + text.size() && std::isfinite(value);
@@ -122,11 +129,10 @@ std::string FormatNumber(double value) {
 }
 
 void ModelMetadata::Set(const std::string& key, const std::string& value) {
-    for (auto& entry : settings) {
-        if (entry.first == key) {
-            entry.second = value;
-            return;
-        }
+    auto found = FindSetting(settings, key);
+    if (found != settings.end()) {
+        found->second = value;
+        return;
     }
     settings.emplace_back(key, value);
 }
@@ -136,21 +142,15 @@ void ModelMetadata::Set(const std::string& key, double value) {
 }
 
 bool ModelMetadata::Has(const std::string& key) const {
-    for (const auto& entry : settings) {
-        if (entry.first == key) {
-            return true;
-        }
-    }
-    return false;
+    return FindSetting(settings, key) != settings.end();
 }
 
 const std::string& ModelMetadata::Get(const std::string& key) const {
-    for (const auto& entry : settings) {
-        if (entry.first == key) {
-            return entry.second;
-        }
+    auto found = FindSetting(settings, key);
+    if (found == settings.end()) {
+        throw CliError("the model's metadata has no '" + key + "' entry");
     }
-    throw CliError("the model's metadata has no '" + key + "' entry");
+    return found->second;
 }
 
 void ModelMetadata::SetIntegers(const std::string& key, const std::vector<int>& values) {
