@@ -51,12 +51,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
                                      ? (job.task == Task::Classify ? "logistic" : "linear")
                                      : options.outputTransfer;
 
-    uint16_t math = options.format == "fixed" ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
-    Check(SetMath(&math), "SetMath");
-    int16_t seed = static_cast<int16_t>(job.seed & 0x7FFF);
-    Check(SetSeed(&seed), "SetSeed");
-    uint16_t type = RuleNetType(options.rule);
-    Check(MakeNet(net, &type), "MakeNet");
+    MakeSeededNet(net, RuleNetType(options.rule), options.format, job.seed);
 
     // Slab sizes: inputs, hidden layers, outputs.
     std::vector<int> sizes;

@@ -6,6 +6,7 @@
 #include <koru32.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace koru_cli {
 
@@ -57,12 +58,8 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
         throw CliError("too many LVQ units, or a radius or grid width above 32767");
     }
     const int16_t* net = slot.Net();
-    uint16_t math = options.format == "fixed" ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
-    Check(SetMath(&math), "SetMath");
-    int16_t seed = static_cast<int16_t>(job.seed & 0x7FFF);
-    Check(SetSeed(&seed), "SetSeed");
-    uint16_t type = options.variant == "dot" ? KORU32_NET_LVQ_DOT : KORU32_NET_LVQ_DISTANCE;
-    Check(MakeNet(net, &type), "MakeNet");
+    MakeSeededNet(net, options.variant == "dot" ? KORU32_NET_LVQ_DOT : KORU32_NET_LVQ_DISTANCE, options.format,
+                  job.seed);
     const size_t inputs = job.train.inputs[0].size();
     int16_t inputCount = static_cast<int16_t>(inputs);
     int16_t unitCount = static_cast<int16_t>(units);
@@ -95,9 +92,7 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
     Check(PutLink(net, &kLink, weights.data()), "PutLink");
 
     std::vector<size_t> order(job.train.Size());
-    for (size_t p = 0; p < order.size(); ++p) {
-        order[p] = p;
-    }
+    std::iota(order.begin(), order.end(), size_t{0});
     const uint16_t width = static_cast<uint16_t>(options.gridWidth);
     if (job.curve) {
         job.curve->yLabel = "error rate";
