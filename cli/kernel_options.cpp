@@ -25,28 +25,23 @@ std::vector<double> SigmaCandidates() {
 double PickSigma(const KernelOptions& options, const TrainingJob& job, const SigmaTrial& trial) {
     const std::vector<double> sigmas = SigmaCandidates();
     const bool leaveOneOut = options.pickSigma == "loo";
+    const PatternSet& scored = leaveOneOut ? job.train : job.validation;
+    if (leaveOneOut && job.progress) {
+        job.progress->Note(std::string(trial.paradigm) + ": leave-one-out search over " +
+                           std::to_string(sigmas.size()) + " smoothing factors");
+    }
     // Every factor is tried on one pattern before the next pattern, so a
     // left-out unit is taken out and put back once, not once per factor.
     std::vector<double> losses(sigmas.size(), 0.0);
-    auto addLosses = [&](const PatternSet& set, size_t p) {
-        for (size_t s = 0; s < sigmas.size(); ++s) {
-            losses[s] += trial.loss(set, p, static_cast<float>(sigmas[s]));
-        }
-    };
-    const PatternSet& scored = leaveOneOut ? job.train : job.validation;
-    if (leaveOneOut) {
-        if (job.progress) {
-            job.progress->Note(std::string(trial.paradigm) + ": leave-one-out search over " +
-                               std::to_string(sigmas.size()) + " smoothing factors");
-        }
-        for (size_t p = 0; p < scored.Size(); ++p) {
+    for (size_t p = 0; p < scored.Size(); ++p) {
+        if (leaveOneOut) {
             trial.leaveOut(p);
-            addLosses(scored, p);
-            trial.putBack(p);
         }
-    } else {
-        for (size_t p = 0; p < scored.Size(); ++p) {
-            addLosses(scored, p);
+        for (size_t s = 0; s < sigmas.size(); ++s) {
+            losses[s] += trial.loss(scored, p, static_cast<float>(sigmas[s]));
+        }
+        if (leaveOneOut) {
+            trial.putBack(p);
         }
     }
     const double trials = static_cast<double>(scored.Size());
@@ -54,6 +49,8 @@ double PickSigma(const KernelOptions& options, const TrainingJob& job, const Sig
         return trial.squaredError ? std::sqrt(losses[s] / trials) : losses[s] / trials;
     };
 
+    // The smallest loss wins; among equals the largest factor, the smoothest
+    // of the equally good nets.
     size_t best = 0;
     for (size_t s = 0; s < sigmas.size(); ++s) {
         if (losses[s] <= losses[best]) {
