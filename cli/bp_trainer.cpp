@@ -12,15 +12,6 @@ namespace koru_cli {
 
 namespace {
 
-std::string JoinIntegers(const std::vector<int>& values) {
-    std::string out;
-    for (size_t i = 0; i < values.size(); ++i) {
-        out += i ? "," : "";
-        out += std::to_string(values[i]);
-    }
-    return out;
-}
-
 int16_t OutputSlab(const ModelMetadata& metadata) {
     return static_cast<int16_t>(metadata.GetIntegers("bp.hidden").size() + 1);
 }
@@ -60,12 +51,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
                                      ? (job.task == Task::Classify ? "logistic" : "linear")
                                      : options.outputTransfer;
 
-    uint16_t math = options.format == "fixed" ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
-    Check(SetMath(&math), "SetMath");
-    int16_t seed = static_cast<int16_t>(job.seed & 0x7FFF);
-    Check(SetSeed(&seed), "SetSeed");
-    uint16_t type = RuleNetType(options.rule);
-    Check(MakeNet(net, &type), "MakeNet");
+    MakeSeededNet(net, RuleNetType(options.rule), options.format, job.seed);
 
     // Slab sizes: inputs, hidden layers, outputs.
     std::vector<int> sizes;
@@ -129,16 +115,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
         trainError = total / (static_cast<double>(patterns) * outputs);
         validationError = SetError(net, outputSlab, job.validation);
         epochsRun = epoch;
-        if (job.curve) {
-            job.curve->x.push_back(epoch);
-            job.curve->training.push_back(trainError);
-            if (job.validation.Size() > 0) {
-                job.curve->validation.push_back(validationError);
-            }
-        }
-        if (job.progress) {
-            job.progress->Update(epoch, trainError, validationError);
-        }
+        ReportEpoch(job, epoch, trainError, validationError);
         if (options.targetError > 0.0 && trainError <= options.targetError) {
             break;
         }
@@ -150,7 +127,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
         }
     }
 
-    metadata.Set("bp.hidden", JoinIntegers(options.hidden));
+    metadata.SetIntegers("bp.hidden", options.hidden);
     metadata.Set("bp.transfer", options.transfer);
     metadata.Set("bp.output_transfer", outputTransfer);
     metadata.Set("bp.rule", options.rule);

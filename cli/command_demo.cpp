@@ -25,49 +25,48 @@ struct DemoRun {
     TrainOptions options;
 };
 
-std::vector<DemoRun> DemoRuns(const std::string& dataDir) {
-    std::vector<DemoRun> runs;
-    const std::string iris = dataDir + "/iris.csv";
-    const std::string diabetes = dataDir + "/diabetes.csv";
+// A run of `paradigm` on the bundled data set `dataSet` with the default
+// settings; the caller changes what the run needs.
+DemoRun Run(const std::string& dataDir, const char* label, const char* dataSet, const char* paradigm) {
+    DemoRun run{label, dataSet, {}};
+    run.options.dataFile = dataDir + "/" + dataSet + ".csv";
+    run.options.paradigm = paradigm;
+    return run;
+}
 
-    DemoRun bp{"bp (float32)", "iris", {}};
-    bp.options.dataFile = iris;
-    bp.options.paradigm = "bp";
+std::vector<DemoRun> DemoRuns(const std::string& dataDir) {
+    DemoRun bp = Run(dataDir, "bp (float32)", "iris", "bp");
     bp.options.bp.hidden = {6};
     bp.options.bp.epochs = 200;
-    runs.push_back(bp);
 
     DemoRun fixed = bp;
     fixed.label = "bp (8.24 fixed)";
     fixed.options.bp.format = "fixed";
-    runs.push_back(fixed);
 
-    DemoRun pnn{"pnn", "iris", {}};
-    pnn.options.dataFile = iris;
-    pnn.options.paradigm = "pnn";
+    DemoRun pnn = Run(dataDir, "pnn", "iris", "pnn");
     pnn.options.kernel.pickSigma = "loo";
-    runs.push_back(pnn);
 
-    DemoRun lvq{"lvq", "iris", {}};
-    lvq.options.dataFile = iris;
-    lvq.options.paradigm = "lvq";
+    DemoRun lvq = Run(dataDir, "lvq", "iris", "lvq");
     lvq.options.lvq.epochs = 50;
-    runs.push_back(lvq);
 
-    DemoRun grnn{"grnn", "diabetes", {}};
-    grnn.options.dataFile = diabetes;
-    grnn.options.paradigm = "grnn";
+    DemoRun grnn = Run(dataDir, "grnn", "diabetes", "grnn");
     grnn.options.kernel.pickSigma = "loo";
-    runs.push_back(grnn);
 
-    DemoRun bpRegression{"bp (float32)", "diabetes", {}};
-    bpRegression.options.dataFile = diabetes;
-    bpRegression.options.paradigm = "bp";
+    DemoRun bpRegression = Run(dataDir, "bp (float32)", "diabetes", "bp");
     bpRegression.options.bp.hidden = {8};
     bpRegression.options.bp.rate = 0.05;
     bpRegression.options.bp.epochs = 100;
-    runs.push_back(bpRegression);
-    return runs;
+    return {bp, fixed, pnn, lvq, grnn, bpRegression};
+}
+
+// One line of the results table; the heading is written with it too, so the
+// columns line up.
+std::string TableRow(const char* paradigm, const char* dataSet, const char* task, const char* rows,
+                     const char* result, const char* time) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-16s %-9s %-9s %-12s %-18s %8s\n", paradigm, dataSet, task, rows, result,
+                  time);
+    return line;
 }
 
 }  // namespace
@@ -84,10 +83,7 @@ int RunDemo(const std::string& dataDir, std::ostream& out) {
         }
     }
     out << "koru demo: each paradigm trained on a bundled data set and scored on the 20% of rows held out\n\n";
-    char line[160];
-    std::snprintf(line, sizeof line, "%-16s %-9s %-9s %-12s %-18s %8s\n", "paradigm", "data set", "task",
-                  "train/valid.", "validation result", "time");
-    out << line;
+    out << TableRow("paradigm", "data set", "task", "train/valid.", "validation result", "time");
     out << std::string(77, '-') << "\n" << std::flush;
     double total = 0.0;
     Progress quiet(Progress::Mode::Quiet, out);
@@ -103,11 +99,10 @@ int RunDemo(const std::string& dataDir, std::ostream& out) {
         std::string rows = std::to_string(model.trainRows) + "/" + std::to_string(model.validationRows);
         char time[24];
         std::snprintf(time, sizeof time, "%.2f s", model.seconds);
-        std::snprintf(line, sizeof line, "%-16s %-9s %-9s %-12s %-18s %8s\n", run.label, run.dataSet,
-                      TaskName(result.task), rows.c_str(), measure, time);
-        out << line << std::flush;
+        out << TableRow(run.label, run.dataSet, TaskName(result.task), rows.c_str(), measure, time) << std::flush;
         total += model.seconds;
     }
+    char line[160];
     std::snprintf(line, sizeof line, "\ntotal training time %.2f s. Try: koru train %s/iris.csv -o iris.net\n",
                   total, dataDir.c_str());
     out << line;

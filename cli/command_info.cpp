@@ -83,11 +83,7 @@ int RunInfo(const std::string& modelFile, std::ostream& out) {
         if (layout.paradigm == KORU32_PARADIGM_BACKPROP && record.kind != KORU32_SLAB_INPUT) {
             out << ", transfer " << TransferName(record.transfer);
         }
-        // Pattern-unit nets keep per-neuron counts on one slab: class counts
-        // on a PNN output slab, unit counts on a GRNN pattern slab.
-        bool counted = (layout.paradigm == KORU32_PARADIGM_PNN && record.kind == KORU32_SLAB_OUTPUT) ||
-                       (layout.paradigm == KORU32_PARADIGM_GRNN && record.kind == KORU32_SLAB_HIDDEN);
-        if (counted && record.neurons <= 16) {
+        if (SlabKeepsCounts(layout.paradigm, record.kind) && record.neurons <= 16) {
             std::vector<float> counts(record.neurons + 1u);
             if (GetCounts(model.slot->Net(), &slab, counts.data()) == KORU32_OK) {
                 out << ", counts";

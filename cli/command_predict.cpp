@@ -4,7 +4,6 @@
 // prediction (a class label, or a value in the target's units) and, for
 // backpropagation and PNN classifiers, the score of each class. Fields are
 // quoted by libcsv where they need it.
-#include "cli_error.h"
 #include "commands.h"
 #include "csv_table.h"
 #include "labeled_data.h"
@@ -15,7 +14,6 @@
 #include <csv.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 namespace koru_cli {
@@ -79,16 +77,7 @@ int RunPredict(const std::string& modelFile, const std::string& dataFile, const 
         out << text.str();
         return 0;
     }
-    PendingFile pending(outputFile);
-    {
-        std::ofstream file(pending.TempPath(), std::ios::binary);
-        file << text.str();
-        file.close();
-        if (!file) {
-            throw CliError(outputFile + ": cannot write the file");
-        }
-    }
-    pending.Commit();
+    WritePendingFile(outputFile, text.str());
     return 0;
 }
 

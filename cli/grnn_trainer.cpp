@@ -5,8 +5,6 @@
 
 #include <koru32.h>
 
-#include <cmath>
-#include <cstdio>
 
 namespace koru_cli {
 
@@ -52,81 +50,40 @@ void TrainGrnn(const NetSlot& slot, const KernelOptions& options, const Training
 
     double sigma = options.sigma;
     if (options.pickSigma != "none") {
-        std::vector<double> sigmas = SigmaCandidates();
-        std::vector<double> squares(sigmas.size(), 0.0);
-        size_t trials = 0;
-        // An undefined estimate counts as the training mean, as `koru` predicts it.
-        auto addError = [&](const std::vector<float>& input, float target, size_t s) {
-            bool undefined = false;
-            float estimate = GrnnEstimate(net, input, static_cast<float>(sigmas[s]), undefined);
-            double error = (undefined ? targetMean : estimate) - static_cast<double>(target);
-            squares[s] += error * error;
-        };
+        // Leave one out: unit u's stored target is overwritten with 0 and its
+        // count set to 0, so it adds to neither the numerator nor the
+        // denominator; then its target and count are put back.
+        std::vector<float> counts;
+        std::vector<float> withdrawn;
         if (options.pickSigma == "loo") {
-            // Leave one out: unit u's stored target is overwritten with 0 and
-            // its count set to 0, so it adds to neither the numerator nor the
-            // denominator; then its target and count are put back.
-            const size_t capacity = job.train.Size();
-            std::vector<float> counts(capacity + 1);
+            counts.resize(job.train.Size() + 1);
             Check(GetCounts(net, &kPatternSlab, counts.data()), "GetCounts");
-            std::vector<float> withdrawn = counts;
-            const float zero = 0.0f;
-            if (job.progress) {
-                job.progress->Note("grnn: leave-one-out search over " + std::to_string(sigmas.size()) +
-                                   " smoothing factors");
-            }
-            for (size_t p = 0; p < capacity; ++p) {
-                int16_t unit = static_cast<int16_t>(p + 1);
-                Check(GrnnEvaluate(net, &kOutputSlab, &zero, &unit), "GrnnEvaluate");
-                Check(GrnnTrain(net, &kPatternSlab, &unit), "GrnnTrain");
-                withdrawn[p + 1] = 0.0f;
-                Check(PutCounts(net, &kPatternSlab, withdrawn.data()), "PutCounts");
-                for (size_t s = 0; s < sigmas.size(); ++s) {
-                    addError(job.train.inputs[p], job.train.targets[p][0], s);
-                }
-                Check(GrnnEvaluate(net, &kOutputSlab, job.train.targets[p].data(), &unit), "GrnnEvaluate");
-                Check(GrnnTrain(net, &kPatternSlab, &unit), "GrnnTrain");
-                withdrawn[p + 1] = counts[p + 1];
-                Check(PutCounts(net, &kPatternSlab, counts.data()), "PutCounts");
-            }
-            trials = capacity;
-        } else {
-            for (size_t p = 0; p < job.validation.Size(); ++p) {
-                for (size_t s = 0; s < sigmas.size(); ++s) {
-                    addError(job.validation.inputs[p], job.validation.targets[p][0], s);
-                }
-            }
-            trials = job.validation.Size();
+            withdrawn = counts;
         }
-        size_t best = 0;
-        for (size_t s = 0; s < sigmas.size(); ++s) {
-            if (squares[s] <= squares[best]) {
-                best = s;
-            }
-        }
-        sigma = sigmas[best];
-        if (job.curve) {
-            job.curve->xLabel = "smoothing factor";
-            job.curve->yLabel = options.pickSigma == "loo" ? "leave-one-out RMSE (scaled target)"
-                                                           : "validation RMSE (scaled target)";
-            job.curve->logX = true;
-            for (size_t s = 0; s < sigmas.size(); ++s) {
-                job.curve->x.push_back(sigmas[s]);
-                job.curve->validation.push_back(std::sqrt(squares[s] / static_cast<double>(trials)));
-            }
-        }
-        if (job.progress) {
-            char text[120];
-            std::snprintf(text, sizeof text, "grnn: picked sigma %.4g (%s RMSE %.4f on the scaled target)",
-                          sigma, options.pickSigma.c_str(), std::sqrt(squares[best] / static_cast<double>(trials)));
-            job.progress->Note(text);
-        }
+        const float zero = 0.0f;
+        auto present = [&](size_t p, const float* target, float count) {
+            const auto unit = static_cast<int16_t>(p + 1);
+            Check(GrnnEvaluate(net, &kOutputSlab, target, &unit), "GrnnEvaluate");
+            Check(GrnnTrain(net, &kPatternSlab, &unit), "GrnnTrain");
+            withdrawn[p + 1] = count;
+            Check(PutCounts(net, &kPatternSlab, withdrawn.data()), "PutCounts");
+        };
+        SigmaTrial trial;
+        trial.paradigm = "grnn";
+        trial.squaredError = true;
+        // An undefined estimate counts as the training mean, as `koru` predicts it.
+        trial.loss = [&](const PatternSet& set, size_t p, float s) {
+            bool undefined = false;
+            float estimate = GrnnEstimate(net, set.inputs[p], s, undefined);
+            double error = (undefined ? targetMean : estimate) - static_cast<double>(set.targets[p][0]);
+            return error * error;
+        };
+        trial.leaveOut = [&](size_t p) { present(p, &zero, 0.0f); };
+        trial.putBack = [&](size_t p) { present(p, job.train.targets[p].data(), counts[p + 1]); };
+        sigma = PickSigma(options, job, trial);
     }
 
-    metadata.Set("kernel", options.kernel);
-    metadata.Set("sigma", sigma);
-    metadata.Set("sigma.picked_by", options.pickSigma);
-    metadata.Set("patterns", std::to_string(job.train.Size()));
+    RecordKernelSettings(options, sigma, job.train.Size(), metadata);
 }
 
 }  // namespace koru_cli

@@ -1,4 +1,4 @@
-// kernel_options.cpp - the smoothing-factor search grid.
+// kernel_options.cpp - the smoothing-factor search and the kernel net.
 #include "kernel_options.h"
 
 #include "cli_error.h"
@@ -7,6 +7,7 @@
 #include <koru32.h>
 
 #include <cmath>
+#include <cstdio>
 
 namespace koru_cli {
 
@@ -19,6 +20,69 @@ std::vector<double> SigmaCandidates() {
         sigmas.push_back(std::exp(low + (high - low) * i / (kCount - 1)));
     }
     return sigmas;
+}
+
+double PickSigma(const KernelOptions& options, const TrainingJob& job, const SigmaTrial& trial) {
+    const std::vector<double> sigmas = SigmaCandidates();
+    const bool leaveOneOut = options.pickSigma == "loo";
+    const PatternSet& scored = leaveOneOut ? job.train : job.validation;
+    if (leaveOneOut && job.progress) {
+        job.progress->Note(std::string(trial.paradigm) + ": leave-one-out search over " +
+                           std::to_string(sigmas.size()) + " smoothing factors");
+    }
+    // Every factor is tried on one pattern before the next pattern, so a
+    // left-out unit is taken out and put back once, not once per factor.
+    std::vector<double> losses(sigmas.size(), 0.0);
+    for (size_t p = 0; p < scored.Size(); ++p) {
+        if (leaveOneOut) {
+            trial.leaveOut(p);
+        }
+        for (size_t s = 0; s < sigmas.size(); ++s) {
+            losses[s] += trial.loss(scored, p, static_cast<float>(sigmas[s]));
+        }
+        if (leaveOneOut) {
+            trial.putBack(p);
+        }
+    }
+    const double trials = static_cast<double>(scored.Size());
+    auto measure = [&](size_t s) {
+        return trial.squaredError ? std::sqrt(losses[s] / trials) : losses[s] / trials;
+    };
+
+    // The smallest loss wins; among equals the largest factor, the smoothest
+    // of the equally good nets.
+    size_t best = 0;
+    for (size_t s = 0; s < sigmas.size(); ++s) {
+        if (losses[s] <= losses[best]) {
+            best = s;
+        }
+    }
+    if (job.curve) {
+        job.curve->xLabel = "smoothing factor";
+        job.curve->yLabel = std::string(leaveOneOut ? "leave-one-out " : "validation ") +
+                            (trial.squaredError ? "RMSE (scaled target)" : "error rate");
+        job.curve->logX = true;
+        for (size_t s = 0; s < sigmas.size(); ++s) {
+            job.curve->x.push_back(sigmas[s]);
+            job.curve->validation.push_back(measure(s));
+        }
+    }
+    if (job.progress) {
+        char text[120];
+        std::snprintf(text, sizeof text,
+                      trial.squaredError ? "%s: picked sigma %.4g (%s RMSE %.4f on the scaled target)"
+                                         : "%s: picked sigma %.4g (%s error rate %.4f)",
+                      trial.paradigm, sigmas[best], options.pickSigma.c_str(), measure(best));
+        job.progress->Note(text);
+    }
+    return sigmas[best];
+}
+
+void RecordKernelSettings(const KernelOptions& options, double sigma, size_t patterns, ModelMetadata& metadata) {
+    metadata.Set("kernel", options.kernel);
+    metadata.Set("sigma", sigma);
+    metadata.Set("sigma.picked_by", options.pickSigma);
+    metadata.Set("patterns", std::to_string(patterns));
 }
 
 void ValidatePickSigma(const std::string& pickSigma, size_t validationRows) {

@@ -1,9 +1,13 @@
-// kernel_options.h - the settings shared by the probabilistic and the
-// general regression nets: kernel, smoothing factor and how to choose it.
+// kernel_options.h - what the probabilistic and the general regression nets
+// share: kernel, smoothing factor, the search that chooses it, and the net.
 #ifndef KORU_CLI_KERNEL_OPTIONS_H
 #define KORU_CLI_KERNEL_OPTIONS_H
 
+#include "model_metadata.h"
+#include "training_set.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +36,30 @@ void ValidatePickSigma(const std::string& pickSigma, size_t validationRows);
 // patterns, one pattern unit each; `paradigm` names the net in messages.
 void ValidateKernelJob(const KernelOptions& options, size_t patterns, size_t validationRows,
                        const std::string& paradigm);
+
+// How a kernel net is scored in the smoothing-factor search.
+struct SigmaTrial {
+    const char* paradigm = "";  // "pnn" or "grnn": starts the progress notes
+    // true: the loss is a squared error on the scaled target, reported as the
+    // RMSE; false: the loss is 0 or 1 (wrong), reported as the error rate.
+    bool squaredError = false;
+    // The loss of pattern `p` of `set` at smoothing factor `sigma`.
+    std::function<double(const PatternSet& set, size_t p, float sigma)> loss;
+    // Leave one out: takes training pattern p's unit out of the net, and puts
+    // it back afterwards.
+    std::function<void(size_t p)> leaveOut;
+    std::function<void(size_t p)> putBack;
+};
+
+// Searches SigmaCandidates() as `options.pickSigma` asks (loo or validation)
+// and returns the factor of the smallest summed loss, the largest factor
+// among equals (the smoothest of the equally good nets). Fills the job's curve
+// with the measure of every factor and notes the search and its pick.
+double PickSigma(const KernelOptions& options, const TrainingJob& job, const SigmaTrial& trial);
+
+// Records the kernel, the smoothing factor in use, how it was chosen and the
+// number of stored patterns in `metadata`.
+void RecordKernelSettings(const KernelOptions& options, double sigma, size_t patterns, ModelMetadata& metadata);
 
 // Makes net `net` of `type` as a PNN or GRNN needs it, in 32-bit floats:
 // slab 0 (input) of `inputs` neurons, slab 1 of one pattern unit per

@@ -1,4 +1,4 @@
-// library_call.cpp - result codes and net slots.
+// library_call.cpp - result codes, making a net, and net slots.
 #include "library_call.h"
 
 #include "cli_error.h"
@@ -55,6 +55,14 @@ void Check(int16_t code, const char* call) {
         throw CliError(std::string(call) + " failed: code " + std::to_string(code) + " (" +
                        ResultText(code) + ")");
     }
+}
+
+void MakeSeededNet(const int16_t* net, uint16_t type, const std::string& format, uint32_t seed) {
+    const uint16_t math = format == "fixed" ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
+    Check(SetMath(&math), "SetMath");
+    const auto librarySeed = static_cast<int16_t>(seed & 0x7FFF);
+    Check(SetSeed(&librarySeed), "SetSeed");
+    Check(MakeNet(net, &type), "MakeNet");
 }
 
 NetSlot::NetSlot() {

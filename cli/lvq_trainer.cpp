@@ -6,6 +6,7 @@
 #include <koru32.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace koru_cli {
 
@@ -57,12 +58,8 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
         throw CliError("too many LVQ units, or a radius or grid width above 32767");
     }
     const int16_t* net = slot.Net();
-    uint16_t math = options.format == "fixed" ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
-    Check(SetMath(&math), "SetMath");
-    int16_t seed = static_cast<int16_t>(job.seed & 0x7FFF);
-    Check(SetSeed(&seed), "SetSeed");
-    uint16_t type = options.variant == "dot" ? KORU32_NET_LVQ_DOT : KORU32_NET_LVQ_DISTANCE;
-    Check(MakeNet(net, &type), "MakeNet");
+    MakeSeededNet(net, options.variant == "dot" ? KORU32_NET_LVQ_DOT : KORU32_NET_LVQ_DISTANCE, options.format,
+                  job.seed);
     const size_t inputs = job.train.inputs[0].size();
     int16_t inputCount = static_cast<int16_t>(inputs);
     int16_t unitCount = static_cast<int16_t>(units);
@@ -95,10 +92,11 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
     Check(PutLink(net, &kLink, weights.data()), "PutLink");
 
     std::vector<size_t> order(job.train.Size());
-    for (size_t p = 0; p < order.size(); ++p) {
-        order[p] = p;
-    }
+    std::iota(order.begin(), order.end(), size_t{0});
     const uint16_t width = static_cast<uint16_t>(options.gridWidth);
+    if (job.curve) {
+        job.curve->yLabel = "error rate";
+    }
     if (job.progress) {
         job.progress->Start("lvq", options.epochs);
     }
@@ -122,30 +120,15 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
         }
         trainError = static_cast<double>(wrong) / static_cast<double>(order.size());
         validationError = ErrorRate(net, unitClasses, job.validation);
-        if (job.curve) {
-            job.curve->yLabel = "error rate";
-            job.curve->x.push_back(epoch);
-            job.curve->training.push_back(trainError);
-            if (job.validation.Size() > 0) {
-                job.curve->validation.push_back(validationError);
-            }
-        }
-        if (job.progress) {
-            job.progress->Update(epoch, trainError, validationError);
-        }
+        ReportEpoch(job, epoch, trainError, validationError);
     }
     if (job.progress) {
         job.progress->Finish();
     }
 
-    std::string classesOfUnits;
-    for (size_t j = 0; j < units; ++j) {
-        classesOfUnits += j ? "," : "";
-        classesOfUnits += std::to_string(unitClasses[j]);
-    }
     metadata.Set("lvq.variant", options.variant);
     metadata.Set("lvq.units_per_class", std::to_string(options.unitsPerClass));
-    metadata.Set("lvq.unit_classes", classesOfUnits);
+    metadata.SetIntegers("lvq.unit_classes", unitClasses);
     metadata.Set("lvq.rate", options.rate);
     metadata.Set("lvq.final_rate", options.finalRate);
     metadata.Set("lvq.radius", std::to_string(options.radius));

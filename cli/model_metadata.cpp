@@ -3,6 +3,7 @@
 
 #include "cli_error.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -50,20 +51,13 @@ bool Unescape(const std::string& text, std::string& out) {
     return true;
 }
 
-std::string JoinList(const std::vector<std::string>& items) {
+// The items joined with commas, each written by `write`.
+template <typename Item, typename Write>
+std::string JoinWithCommas(const std::vector<Item>& items, Write write) {
     std::string out;
     for (size_t i = 0; i < items.size(); ++i) {
         out += i ? "," : "";
-        out += Escape(items[i]);
-    }
-    return out;
-}
-
-std::string JoinNumbers(const std::vector<double>& values) {
-    std::string out;
-    for (size_t i = 0; i < values.size(); ++i) {
-        out += i ? "," : "";
-        out += FormatNumber(values[i]);
+        out += write(items[i]);
     }
     return out;
 }
@@ -82,6 +76,12 @@ std::vector<std::string> SplitList(const std::string& text) {
         }
         start = comma + 1;
     }
+}
+
+// The setting named `key`, or the end of `settings`.
+template <typename Settings>
+auto FindSetting(Settings& settings, const std::string& key) {
+    return std::find_if(settings.begin(), settings.end(), [&](const auto& entry) { return entry.first == key; });
 }
 
 bool ParseDouble(const std::string& text, double& value) {
@@ -129,11 +129,10 @@ std::string FormatNumber(double value) {
 }
 
 void ModelMetadata::Set(const std::string& key, const std::string& value) {
-    for (auto& entry : settings) {
-        if (entry.first == key) {
-            entry.second = value;
-            return;
-        }
+    auto found = FindSetting(settings, key);
+    if (found != settings.end()) {
+        found->second = value;
+        return;
     }
     settings.emplace_back(key, value);
 }
@@ -143,21 +142,19 @@ void ModelMetadata::Set(const std::string& key, double value) {
 }
 
 bool ModelMetadata::Has(const std::string& key) const {
-    for (const auto& entry : settings) {
-        if (entry.first == key) {
-            return true;
-        }
-    }
-    return false;
+    return FindSetting(settings, key) != settings.end();
 }
 
 const std::string& ModelMetadata::Get(const std::string& key) const {
-    for (const auto& entry : settings) {
-        if (entry.first == key) {
-            return entry.second;
-        }
+    auto found = FindSetting(settings, key);
+    if (found == settings.end()) {
+        throw CliError("the model's metadata has no '" + key + "' entry");
     }
-    throw CliError("the model's metadata has no '" + key + "' entry");
+    return found->second;
+}
+
+void ModelMetadata::SetIntegers(const std::string& key, const std::vector<int>& values) {
+    Set(key, JoinWithCommas(values, [](int value) { return std::to_string(value); }));
 }
 
 double ModelMetadata::GetNumber(const std::string& key) const {
@@ -185,12 +182,12 @@ std::string EncodeMetadata(const ModelMetadata& metadata) {
     out << kFirstLine << "\n";
     out << "paradigm=" << ParadigmName(metadata.paradigm) << "\n";
     out << "task=" << TaskName(metadata.task) << "\n";
-    out << "inputs=" << JoinList(metadata.inputColumns) << "\n";
+    out << "inputs=" << JoinWithCommas(metadata.inputColumns, Escape) << "\n";
     out << "target=" << Escape(metadata.targetColumn) << "\n";
-    out << "classes=" << JoinList(metadata.classes) << "\n";
+    out << "classes=" << JoinWithCommas(metadata.classes, Escape) << "\n";
     out << "scaling=" << ScalingName(metadata.inputScaling.method) << "\n";
-    out << "scaling.offset=" << JoinNumbers(metadata.inputScaling.offset) << "\n";
-    out << "scaling.scale=" << JoinNumbers(metadata.inputScaling.scale) << "\n";
+    out << "scaling.offset=" << JoinWithCommas(metadata.inputScaling.offset, FormatNumber) << "\n";
+    out << "scaling.scale=" << JoinWithCommas(metadata.inputScaling.scale, FormatNumber) << "\n";
     out << "unit_length=" << (metadata.unitLength ? 1 : 0) << "\n";
     out << "target.offset=" << FormatNumber(metadata.targetOffset) << "\n";
     out << "target.scale=" << FormatNumber(metadata.targetScale) << "\n";

@@ -50,6 +50,8 @@ struct ModelMetadata {
 
     void Set(const std::string& key, const std::string& value);
     void Set(const std::string& key, double value);
+    // A comma-separated list, as GetIntegers reads it back.
+    void SetIntegers(const std::string& key, const std::vector<int>& values);
     // The value of `key`; throws CliError when the model lacks it.
     const std::string& Get(const std::string& key) const;
     bool Has(const std::string& key) const;

@@ -4,6 +4,8 @@
 #include "cli_error.h"
 #include "model_metadata.h"
 
+#include <koru32.h>
+
 #include <fstream>
 
 namespace koru_cli {
@@ -19,17 +21,17 @@ uint32_t U32(const unsigned char* at) {
            (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
 
-bool KeepsCounts(uint16_t paradigm, int16_t kind) {
-    // PNN output slabs keep their class counts, GRNN pattern slabs the unit counts.
-    return (paradigm == 9 && kind == 1) || (paradigm == 8 && kind == 2);
-}
-
 }  // namespace
+
+bool SlabKeepsCounts(uint16_t paradigm, int16_t kind) {
+    return (paradigm == KORU32_PARADIGM_PNN && kind == KORU32_SLAB_OUTPUT) ||
+           (paradigm == KORU32_PARADIGM_GRNN && kind == KORU32_SLAB_HIDDEN);
+}
 
 uint64_t DataSectionSize(const NetworkFileLayout& layout) {
     uint64_t size = 0;
     for (const FileSlab& slab : layout.slabs) {
-        if (static_cast<int16_t>(slab.neurons) > 0 && KeepsCounts(layout.paradigm, slab.kind)) {
+        if (static_cast<int16_t>(slab.neurons) > 0 && SlabKeepsCounts(layout.paradigm, slab.kind)) {
             size += 4ull * slab.neurons;
         }
     }

@@ -50,6 +50,11 @@ struct NetworkFileLayout {
 // unknown net type, paradigm, format or slab kind, or ends before its data.
 NetworkFileLayout InspectNetworkFile(const std::string& fileName);
 
+// Whether a slab of `kind` in a net of `paradigm` keeps per-neuron counts
+// in the file: the class counts of a PNN output slab, the unit counts of a
+// GRNN pattern slab.
+bool SlabKeepsCounts(uint16_t paradigm, int16_t kind);
+
 // The data-section bytes a layout's header calls for (without the header).
 uint64_t DataSectionSize(const NetworkFileLayout& layout);
 

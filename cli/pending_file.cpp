@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <unistd.h>
 
 namespace koru_cli {
@@ -27,6 +28,19 @@ void PendingFile::Commit() {
         throw CliError(target_ + ": cannot write the file (" + std::strerror(error) + ")");
     }
     committed_ = true;
+}
+
+void WritePendingFile(const std::string& fileName, const std::string& text) {
+    PendingFile pending(fileName);
+    {
+        std::ofstream out(pending.TempPath(), std::ios::binary);
+        out << text;
+        out.close();
+        if (!out) {
+            throw CliError(fileName + ": cannot write the file");
+        }
+    }
+    pending.Commit();
 }
 
 }  // namespace koru_cli

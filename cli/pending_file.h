@@ -29,6 +29,10 @@ private:
     bool committed_ = false;
 };
 
+// Writes `text` as the whole of `fileName` through a PendingFile; throws
+// CliError "FILE: cannot write the file" when it cannot.
+void WritePendingFile(const std::string& fileName, const std::string& text);
+
 }  // namespace koru_cli
 
 #endif

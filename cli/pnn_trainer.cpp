@@ -5,8 +5,6 @@
 
 #include <koru32.h>
 
-#include <cmath>
-#include <cstdio>
 
 namespace koru_cli {
 
@@ -72,75 +70,28 @@ void TrainPnn(const NetSlot& slot, const KernelOptions& options, const TrainingJ
     const size_t classes = static_cast<size_t>(job.classCount);
     double sigma = options.sigma;
     if (options.pickSigma != "none") {
-        std::vector<double> sigmas = SigmaCandidates();
-        std::vector<size_t> wrong(sigmas.size(), 0);
-        size_t trials = 0;
-        if (options.pickSigma == "loo") {
-            // Leave one out with the engine's own re-presentation: unit u is
-            // re-presented with an all-zero class vector, which takes it out
-            // of its class count, and its stored class row is overwritten with
-            // zeros, so it adds nothing to any score; afterwards it is
-            // re-presented and stored with its true class again.
-            const std::vector<float> zeros(classes, 0.0f);
-            if (job.progress) {
-                job.progress->Note("pnn: leave-one-out search over " + std::to_string(sigmas.size()) +
-                                   " smoothing factors");
-            }
-            for (size_t p = 0; p < job.train.Size(); ++p) {
-                int16_t unit = static_cast<int16_t>(p + 1);
-                Check(PnnEvaluate(net, &kOutputSlab, zeros.data(), &unit), "PnnEvaluate");
-                Check(PnnTrain(net, &kPatternSlab, &unit), "PnnTrain");
-                for (size_t s = 0; s < sigmas.size(); ++s) {
-                    if (!Correct(net, classes, job.train.inputs[p], job.train.classes[p],
-                                 static_cast<float>(sigmas[s]))) {
-                        ++wrong[s];
-                    }
-                }
-                Check(PnnEvaluate(net, &kOutputSlab, job.train.targets[p].data(), &unit), "PnnEvaluate");
-                Check(PnnTrain(net, &kPatternSlab, &unit), "PnnTrain");
-            }
-            trials = job.train.Size();
-        } else {
-            for (size_t p = 0; p < job.validation.Size(); ++p) {
-                for (size_t s = 0; s < sigmas.size(); ++s) {
-                    if (!Correct(net, classes, job.validation.inputs[p], job.validation.classes[p],
-                                 static_cast<float>(sigmas[s]))) {
-                        ++wrong[s];
-                    }
-                }
-            }
-            trials = job.validation.Size();
-        }
-        // The fewest errors win; among equals the largest factor, the
-        // smoothest of the equally good nets.
-        size_t best = 0;
-        for (size_t s = 0; s < sigmas.size(); ++s) {
-            if (wrong[s] <= wrong[best]) {
-                best = s;
-            }
-        }
-        sigma = sigmas[best];
-        if (job.curve) {
-            job.curve->xLabel = "smoothing factor";
-            job.curve->yLabel = options.pickSigma == "loo" ? "leave-one-out error rate" : "validation error rate";
-            job.curve->logX = true;
-            for (size_t s = 0; s < sigmas.size(); ++s) {
-                job.curve->x.push_back(sigmas[s]);
-                job.curve->validation.push_back(static_cast<double>(wrong[s]) / static_cast<double>(trials));
-            }
-        }
-        if (job.progress) {
-            char text[120];
-            std::snprintf(text, sizeof text, "pnn: picked sigma %.4g (%s error rate %.4f)", sigma,
-                          options.pickSigma.c_str(), static_cast<double>(wrong[best]) / static_cast<double>(trials));
-            job.progress->Note(text);
-        }
+        // Leave one out with the engine's own re-presentation: unit u is
+        // re-presented with an all-zero class vector, which takes it out of
+        // its class count, and its stored class row is overwritten with
+        // zeros, so it adds nothing to any score; afterwards it is
+        // re-presented and stored with its true class again.
+        const std::vector<float> zeros(classes, 0.0f);
+        auto present = [&](size_t p, const float* classVector) {
+            const auto unit = static_cast<int16_t>(p + 1);
+            Check(PnnEvaluate(net, &kOutputSlab, classVector, &unit), "PnnEvaluate");
+            Check(PnnTrain(net, &kPatternSlab, &unit), "PnnTrain");
+        };
+        SigmaTrial trial;
+        trial.paradigm = "pnn";
+        trial.loss = [&](const PatternSet& set, size_t p, float s) {
+            return Correct(net, classes, set.inputs[p], set.classes[p], s) ? 0.0 : 1.0;
+        };
+        trial.leaveOut = [&](size_t p) { present(p, zeros.data()); };
+        trial.putBack = [&](size_t p) { present(p, job.train.targets[p].data()); };
+        sigma = PickSigma(options, job, trial);
     }
 
-    metadata.Set("kernel", options.kernel);
-    metadata.Set("sigma", sigma);
-    metadata.Set("sigma.picked_by", options.pickSigma);
-    metadata.Set("patterns", std::to_string(job.train.Size()));
+    RecordKernelSettings(options, sigma, job.train.Size(), metadata);
 }
 
 }  // namespace koru_cli

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <tuple>
 
@@ -132,16 +131,7 @@ void WriteCurveSvg(const TrainingCurve& curve, const std::string& title, const s
     if (curve.Empty()) {
         throw CliError(fileName + ": nothing to plot: this run has no training curve");
     }
-    PendingFile pending(fileName);
-    {
-        std::ofstream out(pending.TempPath(), std::ios::binary);
-        out << CurveSvg(curve, title);
-        out.close();
-        if (!out) {
-            throw CliError(fileName + ": cannot write the file");
-        }
-    }
-    pending.Commit();
+    WritePendingFile(fileName, CurveSvg(curve, title));
 }
 
 }  // namespace koru_cli

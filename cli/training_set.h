@@ -31,6 +31,10 @@ struct TrainingJob {
     TrainingCurve* curve = nullptr;
 };
 
+// Adds one epoch's errors to the job's curve (the validation error only when
+// there is a validation set) and shows them on its progress display.
+void ReportEpoch(const TrainingJob& job, int epoch, double trainError, double validationError);
+
 // The order in which a training epoch visits the patterns: a Fisher-Yates
 // shuffle driven by the 32-bit Mersenne twister, whose output the C++
 // standard fixes, so a seed gives the same order with every compiler.
