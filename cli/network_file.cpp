@@ -35,7 +35,8 @@ uint64_t DataSectionSize(const NetworkFileLayout& layout) {
             size += 4ull * slab.neurons;
         }
     }
-    bool withChanges = layout.netType == 2 || layout.netType == 3;
+    // The momentum and batch rules keep a change per weight beside it.
+    const bool withChanges = layout.netType == KORU32_NET_BP_MOMENTUM || layout.netType == KORU32_NET_BP_BATCH;
     for (const FileLink& link : layout.links) {
         if (link.weights > 0) {
             size += 4ull * link.weights * (withChanges ? 2 : 1);
@@ -75,7 +76,7 @@ NetworkFileLayout InspectNetworkFile(const std::string& fileName) {
     layout.variant = U16(header + 8);
     layout.format = U16(header + 10);
     layout.patternCount = U16(header + 528);
-    if (layout.netType < 1 || layout.netType > 11) {
+    if (layout.netType < KORU32_NET_BP_PLAIN || layout.netType > KORU32_NET_BP_ADAPTIVE) {
         throw notNetwork("net type " + std::to_string(layout.netType));
     }
     if (layout.paradigm != 1 && layout.paradigm != 6 && layout.paradigm != 8 && layout.paradigm != 9) {
