@@ -8,9 +8,12 @@
 #include <cstring>
 #include <vector>
 
+#include "common/export_readers.h"
 #include "koru32.h"
 
 namespace patternnets_test {
+
+using koru_test::Weights;
 
 inline constexpr int16_t kInput = 0;
 inline constexpr int16_t kPattern = 1;
@@ -73,9 +76,7 @@ protected:
     }
 
     static std::vector<float> Get(int16_t net, int16_t slab, size_t neurons) {
-        std::vector<float> values(neurons, -99.0f);
-        EXPECT_EQ(GetSlab(&net, &slab, values.data()), KORU32_OK);
-        return values;
+        return koru_test::Values(net, slab, neurons);
     }
 
     // patternCount followed by the slab's counts.
@@ -87,12 +88,6 @@ protected:
 
     static void SetCounts(int16_t net, int16_t slab, const std::vector<float>& counts) {
         ASSERT_EQ(PutCounts(&net, &slab, counts.data()), KORU32_OK);
-    }
-
-    static std::vector<float> Weights(int16_t net, int16_t link, size_t count) {
-        std::vector<float> weights(count, -99.0f);
-        EXPECT_EQ(GetLink(&net, &link, weights.data()), KORU32_OK);
-        return weights;
     }
 
     // The exports of the paradigm under test, for the by-value shorthands below.
