@@ -5,15 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "common/export_readers.h"
+#include "common/float_bits.h"
 #include "koru32.h"
 
 namespace patternnets_test {
-
-using koru_test::Weights;
 
 inline constexpr int16_t kInput = 0;
 inline constexpr int16_t kPattern = 1;
@@ -25,11 +23,8 @@ using EvaluateExport = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, con
 using TrainExport = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, const int16_t*);
 using PropagateExport = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, const float*);
 
-inline uint32_t Bits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
+using koru_test::BitsOf;
+using koru_test::Weights;
 
 // Kills every net it made when the test ends, and puts the math mode back.
 class PatternNetTest : public ::testing::Test {
