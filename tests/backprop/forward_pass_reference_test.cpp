@@ -24,6 +24,36 @@ float RandomValue(std::mt19937& random) {
     return random() % 2 ? -value : value;
 }
 
+// Slabs 0..2 of `sourceSizes` neurons feed slab 3 of `destSize` neurons
+// through links 0..2 with `statuses`; slab 3 keeps the sums themselves.
+void BuildThreeLinksIntoOneSlab(const Net& net, const int (&sourceSizes)[3], int destSize,
+                                const int (&statuses)[3]) {
+    for (int s = 0; s < 3; ++s) ASSERT_EQ(Slab(net, s, sourceSizes[s], KORU32_SLAB_INPUT), 0);
+    ASSERT_EQ(Slab(net, 3, destSize, KORU32_SLAB_OUTPUT), 0);
+    SlabOf(net, 3).transfer = -1;  // the sums themselves
+    for (int l = 0; l < 3; ++l) {
+        ASSERT_EQ(Link(net, l, l, 3), 0);
+        ASSERT_EQ(Status(net, l, statuses[l]), 0);
+    }
+}
+
+// Draws each source slab's values, then its link's weights (bias row first),
+// slab by slab, puts them into the net and keeps them for the reference.
+template <typename Value, typename DrawSource, typename DrawWeight>
+void FillSourcesAndWeights(const Net& net, const int (&sourceSizes)[3], int destSize, DrawSource drawSource,
+                           DrawWeight drawWeight, std::vector<std::vector<Value>>& sources,
+                           std::vector<std::vector<Value>>& weights) {
+    sources.assign(3, {});
+    weights.assign(3, {});
+    for (int s = 0; s < 3; ++s) {
+        for (int i = 0; i < sourceSizes[s]; ++i) sources[s].push_back(drawSource());
+        Fill(SlabOf(net, s).values, sources[s]);
+        const size_t count = size_t(sourceSizes[s] + 1) * destSize;
+        for (size_t i = 0; i < count; ++i) weights[s].push_back(drawWeight());
+        Fill(LinkOf(net, s).weights, weights[s]);
+    }
+}
+
 TEST(ForwardPassReference, OddSizesSeveralLinksEveryStatusGiveTheBitsOfTheDefinedOrder) {
     const int sizes[] = {1, 3, 17, 33, 257};
     std::mt19937 random(1206);
@@ -31,26 +61,13 @@ TEST(ForwardPassReference, OddSizesSeveralLinksEveryStatusGiveTheBitsOfTheDefine
     for (int destSize : sizes) {
         for (int sourceSize : sizes) {
             Net net(kNet, KORU32_NET_BP_PLAIN, KORU32_MATH_FLOAT);
-            // Slabs 0..2 feed slab 3 through links 0..2 of sizes
-            // sourceSize and two other odd sizes.
+            // Links of sizes sourceSize and two other odd sizes.
             const int sourceSizes[3] = {sourceSize, sizes[(cases + 1) % 5], sizes[(cases + 3) % 5]};
-            for (int s = 0; s < 3; ++s) ASSERT_EQ(Slab(net, s, sourceSizes[s], KORU32_SLAB_INPUT), 0);
-            ASSERT_EQ(Slab(net, 3, destSize, KORU32_SLAB_OUTPUT), 0);
-            SlabOf(net, 3).transfer = -1;  // the sums themselves
-            int statuses[3];
-            for (int l = 0; l < 3; ++l) {
-                ASSERT_EQ(Link(net, l, l, 3), 0);
-                statuses[l] = (cases + l) % 3;
-                ASSERT_EQ(Status(net, l, statuses[l]), 0);
-            }
-            std::vector<std::vector<float>> sources(3), weights(3);
-            for (int s = 0; s < 3; ++s) {
-                for (int i = 0; i < sourceSizes[s]; ++i) sources[s].push_back(RandomValue(random));
-                Fill(SlabOf(net, s).values, sources[s]);
-                const size_t count = size_t(sourceSizes[s] + 1) * destSize;
-                for (size_t i = 0; i < count; ++i) weights[s].push_back(RandomValue(random));
-                Fill(LinkOf(net, s).weights, weights[s]);
-            }
+            const int statuses[3] = {cases % 3, (cases + 1) % 3, (cases + 2) % 3};
+            ASSERT_NO_FATAL_FAILURE(BuildThreeLinksIntoOneSlab(net, sourceSizes, destSize, statuses));
+            const auto draw = [&] { return RandomValue(random); };
+            std::vector<std::vector<float>> sources, weights;
+            FillSourcesAndWeights(net, sourceSizes, destSize, draw, draw, sources, weights);
 
             // Neuron by neuron: bias, then every source term in order, link
             // after link, each addition rounded to single precision.
@@ -93,26 +110,15 @@ TEST(ForwardPassReference, FixedOddSizesSeveralLinksEveryStatusStopAndWrapAsDefi
         for (int sourceSize : sizes) {
             Net net(kNet, KORU32_NET_BP_PLAIN, KORU32_MATH_FIXED);
             const int sourceSizes[3] = {sourceSize, sizes[(cases + 2) % 5], sizes[(cases + 4) % 5]};
-            for (int s = 0; s < 3; ++s) ASSERT_EQ(Slab(net, s, sourceSizes[s], KORU32_SLAB_INPUT), 0);
-            ASSERT_EQ(Slab(net, 3, destSize, KORU32_SLAB_OUTPUT), 0);
-            SlabOf(net, 3).transfer = -1;  // the sums themselves
-            int statuses[3];
-            for (int l = 0; l < 3; ++l) {
-                ASSERT_EQ(Link(net, l, l, 3), 0);
-                statuses[l] = (cases + l + 1) % 3;
-                ASSERT_EQ(Status(net, l, statuses[l]), 0);
-            }
+            const int statuses[3] = {(cases + 1) % 3, (cases + 2) % 3, (cases + 3) % 3};
+            ASSERT_NO_FATAL_FAILURE(BuildThreeLinksIntoOneSlab(net, sourceSizes, destSize, statuses));
             // Every other case small values: most neurons then stay inside
             // the bound to the end, so both outcomes are met.
             const bool wide = cases % 2 == 0;
-            std::vector<std::vector<int32_t>> sources(3), weights(3);
-            for (int s = 0; s < 3; ++s) {
-                for (int i = 0; i < sourceSizes[s]; ++i) sources[s].push_back(wide ? word(random) : small(random));
-                Fill(SlabOf(net, s).values, sources[s]);
-                const size_t count = size_t(sourceSizes[s] + 1) * destSize;
-                for (size_t i = 0; i < count; ++i) weights[s].push_back(wide ? word(random) : small(random) * 8);
-                Fill(LinkOf(net, s).weights, weights[s]);
-            }
+            std::vector<std::vector<int32_t>> sources, weights;
+            FillSourcesAndWeights(
+                net, sourceSizes, destSize, [&] { return wide ? word(random) : small(random); },
+                [&] { return wide ? word(random) : small(random) * 8; }, sources, weights);
 
             std::vector<int32_t> expected(destSize, 0);
             for (int l = 0; l < 3; ++l) {

@@ -8,11 +8,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include "common/float_bits.h"
 #include "backprop/transfer_float.h"
 #include "backprop/transfer_float_slab.h"
 
@@ -20,11 +20,8 @@ namespace {
 
 using namespace koru::bp;
 
-uint32_t BitsOf(float x) {
-    uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
+using koru_test::AppendNeighbours;
+using koru_test::BitsOf;
 
 std::vector<float> EdgeInputs() {
     const float inf = std::numeric_limits<float>::infinity();
@@ -33,13 +30,7 @@ std::vector<float> EdgeInputs() {
                                 std::numeric_limits<float>::denorm_min(), -std::numeric_limits<float>::denorm_min()};
     // sqrt(708) = 26.608..., where -x^2 leaves the kernel's range.
     for (float centre : {-50.0f, 50.0f, 708.0f, -708.0f, 709.78f, -745.13f, 26.6082f, -26.6082f, 27.3f, 0.0f}) {
-        float up = centre, down = centre;
-        for (int k = 0; k < 30; ++k) {
-            edges.push_back(up);
-            edges.push_back(down);
-            up = std::nextafter(up, inf);
-            down = std::nextafter(down, -inf);
-        }
+        AppendNeighbours(edges, centre, 30);
     }
     return edges;
 }

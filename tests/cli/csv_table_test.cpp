@@ -1,6 +1,6 @@
 // Reading CSV text: rows, line numbers, and the exact file:line:column
 // messages for each kind of bad input.
-#include "cli_error.h"
+#include "cli_error_text.h"
 #include "csv_table.h"
 
 #include <gtest/gtest.h>
@@ -11,21 +11,11 @@ namespace koru_cli {
 namespace {
 
 std::string ErrorOf(const std::string& text) {
-    try {
-        ParseCsv(text, "f.csv");
-    } catch (const CliError& error) {
-        return error.what();
-    }
-    return "no error";
+    return CliErrorText([&] { ParseCsv(text, "f.csv"); });
 }
 
 std::string NumberErrorOf(const CsvTable& table, size_t row, size_t column) {
-    try {
-        table.Number(row, column);
-    } catch (const CliError& error) {
-        return error.what();
-    }
-    return "no error";
+    return CliErrorText([&] { table.Number(row, column); });
 }
 
 TEST(CsvTable, ReadsHeaderRowsAndTheLineOfEveryRow) {

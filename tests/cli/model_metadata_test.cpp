@@ -1,5 +1,5 @@
 // The metadata block: exact round trips, the trailer, and damaged blocks.
-#include "cli_error.h"
+#include "cli_error_text.h"
 #include "model_metadata.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +29,7 @@ ModelMetadata Sample() {
 }
 
 std::string DecodeError(const std::string& text) {
-    try {
-        DecodeMetadata(text, "m.net");
-    } catch (const CliError& error) {
-        return error.what();
-    }
-    return "no error";
+    return CliErrorText([&] { DecodeMetadata(text, "m.net"); });
 }
 
 TEST(ModelMetadata, RoundTripKeepsNamesWithCommasAndNumbersToTheBit) {

@@ -1,6 +1,6 @@
 // The front end's reading of network files, on files laid out byte by byte
 // from the published format.
-#include "cli_error.h"
+#include "cli_error_text.h"
 #include "model_file.h"
 #include "model_metadata.h"
 #include "network_file.h"
@@ -67,12 +67,7 @@ protected:
     }
 
     std::string ErrorOf(const std::string& bytes) {
-        try {
-            InspectNetworkFile(Write(bytes));
-        } catch (const CliError& error) {
-            return error.what();
-        }
-        return "no error";
+        return CliErrorText([&] { InspectNetworkFile(Write(bytes)); });
     }
 
     // One file per test and process: tests run in parallel, and other runs

@@ -7,11 +7,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include "common/float_bits.h"
 #include "core/exp_map.h"
 #include "core/portable_math.h"
 
@@ -33,17 +33,9 @@ constexpr int kRounds = 150;  // 2.6 million arguments
 constexpr int kRounds = 10;
 #endif
 
-std::uint64_t BitsOf(double x) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-double FromBits(std::uint64_t bits) {
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
+using koru_test::AppendNeighbours;
+using koru_test::BitsOf;
+constexpr auto FromBits = koru_test::DoubleFromBits;
 
 // Runs ExpOfArray over `arguments` and compares every element's bits with
 // Exp of it.
@@ -77,15 +69,7 @@ std::vector<double> EdgeArguments() {
                                  -std::numeric_limits<double>::quiet_NaN(), FromBits(0x7ff0000000000001ull),
                                  std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(), -0.0,
                                  1e300, -1e300, 1000.0, -1000.0};
-    for (double c : centres) {
-        double up = c, down = c;
-        for (int k = 0; k < 40; ++k) {
-            edges.push_back(up);
-            edges.push_back(down);
-            up = std::nextafter(up, inf);
-            down = std::nextafter(down, -inf);
-        }
-    }
+    for (double c : centres) AppendNeighbours(edges, c, 40);
     return edges;
 }
 

@@ -7,10 +7,11 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <numbers>
 #include <random>
+
+#include "common/float_bits.h"
 
 namespace {
 
@@ -32,11 +33,7 @@ constexpr int kSweep = 1000000;
 constexpr int kSweep = 200000;
 #endif
 
-std::uint64_t BitsOf(double x) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
+using koru_test::BitsOf;
 
 // Doubles mapped onto the integers in order (-0 and +0 both to 0), so that
 // the difference of two mapped values counts the doubles between them,

@@ -28,10 +28,7 @@ int16_t Weight(int16_t net, int16_t link, int16_t s, int16_t d, float& out) {
 }
 
 TEST_F(LinkExports, BackpropagationLinksHaveABiasRowFirst) {
-    ASSERT_EQ(Net(0, 1), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 3, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 2, 2), KORU32_OK);
-    ASSERT_EQ(Link(0, 0, 0.5f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(1, 3, 2));
     std::vector<float> weights(8);
     for (int i = 0; i < 8; ++i) weights[i] = 10.0f + i;
     const int16_t net = 0, link = 0;
@@ -52,10 +49,7 @@ TEST_F(LinkExports, BackpropagationLinksHaveABiasRowFirst) {
 }
 
 TEST_F(LinkExports, OtherParadigmsHaveNoBiasRow) {
-    ASSERT_EQ(Net(0, 4), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 3, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 2, 2), KORU32_OK);
-    ASSERT_EQ(Link(0, 0, 0.5f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(4, 3, 2));
     std::vector<float> weights = {1, 2, 3, 4, 5, 6};
     const int16_t net = 0, link = 0, s = 2, d = 1;
     ASSERT_EQ(PutLink(&net, &link, weights.data()), KORU32_OK);
@@ -109,10 +103,7 @@ TEST_F(LinkExports, FixedPointNetsDrawTheSameWeightsRoundedToEightTwentyFour) {
 }
 
 TEST_F(LinkExports, ZeroRangeGivesZeroWeightsAndPatternNetsStartAtZero) {
-    ASSERT_EQ(Net(0, 1), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 2, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 2, 1), KORU32_OK);
-    ASSERT_EQ(Link(0, 0, 0.0f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(1, 2, 2, 0.0f, 0, KORU32_SLAB_HIDDEN));
     EXPECT_EQ(Weights(0, 0, 6), std::vector<float>(6, 0.0f));
     for (uint16_t type : {6, 7, 8, 9, 10}) {
         ASSERT_EQ(Net(1, type), KORU32_OK);
@@ -148,10 +139,7 @@ TEST_F(LinkExports, ChangeArraysBelongToTheMomentumBatchAndAdaptiveRules) {
 }
 
 TEST_F(LinkExports, AdaptiveStepSizesStartAtAQuarterOfTheRangeUntilInitLink) {
-    ASSERT_EQ(Net(0, 11), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 2, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 2, 2), KORU32_OK);
-    ASSERT_EQ(Link(0, 0, 0.5f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(11, 2, 2));
     const int16_t net = 0, link = 0;
     std::vector<float> changes(6, -1.0f);
     ASSERT_EQ(GetLinkChanges(&net, &link, changes.data()), KORU32_OK);
@@ -163,10 +151,7 @@ TEST_F(LinkExports, AdaptiveStepSizesStartAtAQuarterOfTheRangeUntilInitLink) {
 }
 
 TEST_F(LinkExports, ChangesAreAddressedLikeWeightsWithTheBiasRow) {
-    ASSERT_EQ(Net(0, 2), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 2, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 3, 2), KORU32_OK);
-    ASSERT_EQ(Link(0, 0, 0.5f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(2, 2, 3));
     const int16_t net = 0, link = 0, bias = 0, last = 2, dest = 3, outside = 3, zero = 0;
     const float value = 1.5f;
     ASSERT_EQ(PutChange(&net, &link, &bias, &dest, &value), KORU32_OK);
@@ -179,10 +164,7 @@ TEST_F(LinkExports, ChangesAreAddressedLikeWeightsWithTheBiasRow) {
 }
 
 TEST_F(LinkExports, DotProductLvqLinksGetUnitLengthColumns) {
-    ASSERT_EQ(Net(0, 5), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 4, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 3, 2), KORU32_OK);
-    ASSERT_EQ(Link(0, 0, 1.0f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(5, 4, 3, 1.0f));
     const std::vector<float> w = Weights(0, 0, 12);
     for (int unit = 0; unit < 3; ++unit) {
         double length = 0;
@@ -250,10 +232,7 @@ TEST_F(LinkExports, ARefusedMakeLinkLeavesTheWeightRangeAsItWas) {
 }
 
 TEST_F(LinkExports, KilledLinksAreGoneAndTheirSlabsFree) {
-    ASSERT_EQ(Net(0, 3), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 2, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 2, 2), KORU32_OK);
-    ASSERT_EQ(Link(0, 4, 0.5f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(3, 2, 2, 0.5f, 4));
     const int16_t net = 0, link = 4, missing = 5, badLink = 32;
     EXPECT_EQ(KillLink(&net, &missing), KORU32_ERR_NO_LINK);
     EXPECT_EQ(KillLink(&net, &badLink), KORU32_ERR_BAD_LINK_NUMBER);

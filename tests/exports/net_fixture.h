@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "common/export_readers.h"
 #include "koru32.h"
 
 namespace koru_test {
@@ -22,18 +23,19 @@ inline int16_t Link(int16_t net, int16_t link, float range, int16_t source, int1
 }
 inline int16_t Seed(int16_t seed) { return SetSeed(&seed); }
 
-inline std::vector<float> Values(int16_t net, int16_t slab, size_t neurons) {
-    std::vector<float> values(neurons, -999.0f);
-    EXPECT_EQ(GetSlab(&net, &slab, values.data()), KORU32_OK);
-    return values;
+// Net 0 of `type` with two slabs: input slab 0 of `inputs` neurons feeds
+// slab 1 of `dests` neurons (of `destKind`, an output slab unless told)
+// through `link`, its weights drawn within +-`range`.
+inline void MakeLinkedPair(uint16_t type, int16_t inputs, int16_t dests, float range = 0.5f, int16_t link = 0,
+                           int16_t destKind = KORU32_SLAB_OUTPUT) {
+    ASSERT_EQ(Net(0, type), KORU32_OK);
+    ASSERT_EQ(Slab(0, 0, inputs, KORU32_SLAB_INPUT), KORU32_OK);
+    ASSERT_EQ(Slab(0, 1, dests, destKind), KORU32_OK);
+    ASSERT_EQ(Link(0, link, range, 0, 1), KORU32_OK);
 }
+
 inline void SetValues(int16_t net, int16_t slab, const std::vector<float>& values) {
     EXPECT_EQ(PutSlab(&net, &slab, values.data()), KORU32_OK);
-}
-inline std::vector<float> Weights(int16_t net, int16_t link, size_t count) {
-    std::vector<float> weights(count, -999.0f);
-    EXPECT_EQ(GetLink(&net, &link, weights.data()), KORU32_OK);
-    return weights;
 }
 
 // Whether a slab's values are held in 8.24 fixed point: 0.1 reads back as

@@ -179,10 +179,7 @@ TEST_F(SlabExports, TransferBelongsToBackpropagationAndChecksItsCode) {
 }
 
 TEST_F(SlabExports, KillSlabWaitsUntilItsLinksAreGone) {
-    ASSERT_EQ(Net(0, 1), KORU32_OK);
-    ASSERT_EQ(Slab(0, 0, 2, 0), KORU32_OK);
-    ASSERT_EQ(Slab(0, 1, 2, 2), KORU32_OK);
-    ASSERT_EQ(Link(0, 0, 0.5f, 0, 1), KORU32_OK);
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(1, 2, 2));
     const int16_t net = 0, source = 0, dest = 1, link = 0;
     EXPECT_EQ(KillSlab(&net, &source), KORU32_ERR_SLAB_HAS_LINKS);
     EXPECT_EQ(KillSlab(&net, &dest), KORU32_ERR_SLAB_HAS_LINKS);

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "../backprop/bp_records.h"
+#include "common/float_bits.h"
 #include "core/engine.h"
 #include "lvq_test_net.h"
 
@@ -19,11 +19,7 @@ namespace {
 
 constexpr int16_t kSecondInput = 2, kSecondLink = 1, kExtraLink = 2;
 
-uint32_t FloatBits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
+using koru_test::BitsOf;
 
 using bptest::RefMul;
 int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
@@ -103,7 +99,7 @@ TEST(LvqScoresReference, OddSizesBothVariantsBothFormatsSeveralLinksMatchTheStra
                             ASSERT_EQ(reinterpret_cast<const int32_t*>(scores.data)[j], fixeds[j])
                                 << "type " << type << ", " << inputs << " inputs, " << units << " units, unit " << j;
                         } else {
-                            ASSERT_EQ(FloatBits(reinterpret_cast<const float*>(scores.data)[j]), FloatBits(floats[j]))
+                            ASSERT_EQ(BitsOf(reinterpret_cast<const float*>(scores.data)[j]), BitsOf(floats[j]))
                                 << "type " << type << ", " << inputs << " inputs, " << units << " units, unit " << j;
                         }
                     }

@@ -43,7 +43,7 @@ TEST_F(Grnn, DistanceVariantWorkedExample) {
     // The numerator summed in float, term by term; the denominator in double.
     const float numerator = static_cast<float>(1.0 + double{k2} * 3.0);
     const double denominator = 1.0 + double{k2};
-    EXPECT_EQ(Bits(y[0]), Bits(static_cast<float>(numerator / denominator)));
+    EXPECT_EQ(BitsOf(y[0]), BitsOf(static_cast<float>(numerator / denominator)));
 }
 
 TEST_F(Grnn, CityBlockVariantDividesBySigma) {
@@ -51,7 +51,7 @@ TEST_F(Grnn, CityBlockVariantDividesBySigma) {
     const int16_t net = MakeThreeSlabNet(kCityBlock, 2, 2, 1);
     StoreOne(net, {3, -1}, {2});
     const std::vector<float> a = Activations(net, {0, 0}, 2.0f, 2);
-    EXPECT_EQ(Bits(a[0]), Bits(ExpAsFloat(-2.0)));
+    EXPECT_EQ(BitsOf(a[0]), BitsOf(ExpAsFloat(-2.0)));
     EXPECT_NEAR(a[0], 0.1353353, 1e-7);
     EXPECT_EQ(Propagate(net, kOutput, 2.0f), KORU32_OK);
     EXPECT_EQ(Get(net, kOutput, 1)[0], 2.0f);

@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
+#include "common/export_readers.h"
+#include "common/float_bits.h"
 #include "koru32.h"
 
 namespace patternnets_test {
@@ -22,11 +23,8 @@ using EvaluateExport = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, con
 using TrainExport = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, const int16_t*);
 using PropagateExport = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, const float*);
 
-inline uint32_t Bits(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
+using koru_test::BitsOf;
+using koru_test::Weights;
 
 // Kills every net it made when the test ends, and puts the math mode back.
 class PatternNetTest : public ::testing::Test {
@@ -73,9 +71,7 @@ protected:
     }
 
     static std::vector<float> Get(int16_t net, int16_t slab, size_t neurons) {
-        std::vector<float> values(neurons, -99.0f);
-        EXPECT_EQ(GetSlab(&net, &slab, values.data()), KORU32_OK);
-        return values;
+        return koru_test::Values(net, slab, neurons);
     }
 
     // patternCount followed by the slab's counts.
@@ -87,12 +83,6 @@ protected:
 
     static void SetCounts(int16_t net, int16_t slab, const std::vector<float>& counts) {
         ASSERT_EQ(PutCounts(&net, &slab, counts.data()), KORU32_OK);
-    }
-
-    static std::vector<float> Weights(int16_t net, int16_t link, size_t count) {
-        std::vector<float> weights(count, -99.0f);
-        EXPECT_EQ(GetLink(&net, &link, weights.data()), KORU32_OK);
-        return weights;
     }
 
     // The exports of the paradigm under test, for the by-value shorthands below.

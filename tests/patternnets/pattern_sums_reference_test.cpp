@@ -17,7 +17,7 @@
 
 namespace {
 
-using patternnets_test::Bits;
+using koru_test::BitsOf;
 
 constexpr int16_t kInputA = 0, kPatternSlab = 1, kOutputSlab = 2, kInputB = 3;
 constexpr int16_t kLinkA = 0, kLinkOut = 1, kLinkB = 2, kLinkExtra = 3;
@@ -117,7 +117,7 @@ TEST_F(PatternSumsReference, OddSizesEveryVariantSeveralLinksMatchTheStraightfor
                 propagate(&net, &kPatternSlab, &sigma);
                 const float* patternValues = block.slabs[kPatternSlab].values->Floats();
                 for (int16_t u = 0; u < units; ++u) {
-                    ASSERT_EQ(Bits(patternValues[u]), Bits(expected[u]))
+                    ASSERT_EQ(BitsOf(patternValues[u]), BitsOf(expected[u]))
                         << "type " << kind.type << ", " << inputs << " inputs, " << units << " units, unit " << u;
                 }
 
@@ -140,7 +140,7 @@ TEST_F(PatternSumsReference, OddSizesEveryVariantSeveralLinksMatchTheStraightfor
                 propagate(&net, &kOutputSlab, &sigma);
                 const float* outputValues = block.slabs[kOutputSlab].values->Floats();
                 for (size_t j = 0; j < expectedOutputs.size(); ++j) {
-                    ASSERT_EQ(Bits(outputValues[j]), Bits(expectedOutputs[j]))
+                    ASSERT_EQ(BitsOf(outputValues[j]), BitsOf(expectedOutputs[j]))
                         << "type " << kind.type << ", " << inputs << " inputs, " << units << " units, class " << j;
                 }
                 KillNet(&net);

@@ -8,22 +8,19 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include "common/float_bits.h"
 #include "patternnets/general_regression_net.h"
 #include "patternnets/pattern_unit_kernels.h"
 #include "patternnets/probabilistic_net.h"
 
 namespace {
 
-uint32_t BitsOf(float x) {
-    uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
+using koru_test::AppendNeighbours;
+using koru_test::BitsOf;
 
 void ExpectKernelsMatchUnits(const std::vector<float>& sums, uint16_t variant, float sigma, bool grnn) {
     const float sigmaSquared = sigma * sigma;
@@ -60,13 +57,7 @@ std::vector<float> EdgeValues(float sigma) {
                                 std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min()};
     for (float centre : {50.0f * s2, 25.0f * s2 + 1.0f, -25.0f * s2 + 1.0f, 708.0f * s2, 1416.0f * s2, 708.0f * sigma,
                          745.2f * s2, -708.0f * s2 + 1.0f}) {
-        float up = centre, down = centre;
-        for (int k = 0; k < 12; ++k) {
-            edges.push_back(up);
-            edges.push_back(down);
-            up = std::nextafter(up, inf);
-            down = std::nextafter(down, -inf);
-        }
+        AppendNeighbours(edges, centre, 12);
     }
     return edges;
 }

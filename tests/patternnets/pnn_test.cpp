@@ -77,10 +77,10 @@ TEST_F(Pnn, KernelsOfTheThreeVariantsAndTheirLimits) {
         const int16_t net = MakeThreeSlabNet(c.type, 3, 2, 1);
         StoreOne(net, c.stored, {1});
         const std::vector<float> a = Activations(net, c.input, c.sigma, 2);
-        EXPECT_EQ(Bits(a[0]), Bits(c.expected)) << "type " << c.type << ", stored " << c.stored[1];
-        EXPECT_EQ(Bits(a[1]), Bits(0.0f));  // unit 2 is not in use
+        EXPECT_EQ(BitsOf(a[0]), BitsOf(c.expected)) << "type " << c.type << ", stored " << c.stored[1];
+        EXPECT_EQ(BitsOf(a[1]), BitsOf(0.0f));  // unit 2 is not in use
     }
-    EXPECT_EQ(Bits(cases[6].expected), 0x51861C46u);
+    EXPECT_EQ(BitsOf(cases[6].expected), 0x51861C46u);
     EXPECT_GT(ExpAsFloat(25.0), cases[6].expected);  // e^25 lies just above the cap
     EXPECT_NEAR(cases[0].expected, 0.36788, 1e-5);
     EXPECT_NEAR(cases[3].expected, std::exp(-1.0), 1e-6);

@@ -35,13 +35,6 @@ protected:
         ASSERT_EQ(PutLinkChanges(&net, &link1, kChanges1), 0);
     }
 
-    int16_t Save(int16_t net, const std::string& path, int32_t length, const void* bytes) {
-        return SaveNet(&net, path.c_str(), &length, bytes);
-    }
-    int16_t Restore(int16_t net, const std::string& path, int32_t length, void* bytes) {
-        return RestoreNet(&net, path.c_str(), &length, bytes);
-    }
-
     // Checks every header field of the example, and the four arrays at their
     // offsets, each element as `element` encodes it.
     template <typename Encode>

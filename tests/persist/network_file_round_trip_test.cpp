@@ -10,13 +10,6 @@
 namespace koru_test {
 namespace {
 
-int16_t Save(int16_t net, const std::string& path, int32_t length = 0, const void* bytes = nullptr) {
-    return SaveNet(&net, path.c_str(), &length, bytes);
-}
-int16_t Restore(int16_t net, const std::string& path, int32_t length = 0, void* bytes = nullptr) {
-    return RestoreNet(&net, path.c_str(), &length, bytes);
-}
-
 class RoundTrip : public PersistTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
 
 TEST_P(RoundTrip, NetComesBackBitForBitInTheFilesFormat) {

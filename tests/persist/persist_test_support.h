@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/float_bits.h"
 #include "koru32.h"
 
 namespace koru_test {
@@ -56,10 +57,14 @@ inline void AppendF32(Bytes& b, float f) {
     std::memcpy(&v, &f, 4);
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
-inline uint32_t BitsOf(float f) {
-    uint32_t v;
-    std::memcpy(&v, &f, 4);
-    return v;
+
+// SaveNet and RestoreNet taking their arguments by value; no caller's bytes
+// unless given.
+inline int16_t Save(int16_t net, const std::string& path, int32_t length = 0, const void* bytes = nullptr) {
+    return SaveNet(&net, path.c_str(), &length, bytes);
+}
+inline int16_t Restore(int16_t net, const std::string& path, int32_t length = 0, void* bytes = nullptr) {
+    return RestoreNet(&net, path.c_str(), &length, bytes);
 }
 
 // The 8.24 element of a value: value x 2^24, plus one half, truncated toward

@@ -55,6 +55,27 @@ inline void UseMath(uint16_t mode) { SetMath(&mode); }
 
 inline void KillTheNet() { KillNet(&kNet); }
 
+// The calls that build net kNet, each adding its result code to the digest.
+inline void AddMakeNet(Digest& digest, uint16_t type) { digest.Add(MakeNet(&kNet, &type)); }
+inline void AddMakeSlab(Digest& digest, int16_t slab, int16_t neurons, int16_t kind) {
+    digest.Add(MakeSlab(&kNet, &slab, &neurons, &kind));
+}
+inline void AddMakeLink(Digest& digest, int16_t link, float range, int16_t source, int16_t dest) {
+    digest.Add(MakeLink(&kNet, &link, &range, &source, &dest));
+}
+inline void AddSetSeed(Digest& digest, int16_t seed) { digest.Add(SetSeed(&seed)); }
+
+// Reads a slab's values or a link's weights (bias rows included) into
+// `values`, then adds the code and the values, in that order.
+inline void AddSlabValues(Digest& digest, int16_t slab, std::vector<float>& values) {
+    digest.Add(GetSlab(&kNet, &slab, values.data()));
+    digest.Add(values);
+}
+inline void AddLinkWeights(Digest& digest, int16_t link, std::vector<float>& weights) {
+    digest.Add(GetLink(&kNet, &link, weights.data()));
+    digest.Add(weights);
+}
+
 struct Section {
     const char* name;
     uint64_t (*compute)();

@@ -14,16 +14,13 @@ const float kPatterns[4][2] = {{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}, {1.0f, 
 const float kTargets[4] = {0.1f, 0.9f, 0.9f, 0.1f};
 
 void MakeXorNet(Digest& digest, uint16_t type, int16_t transfer) {
-    const int16_t two = 2, three = 3, one = 1, seed = 11;
-    const int16_t input = KORU32_SLAB_INPUT, hidden = KORU32_SLAB_HIDDEN, output = KORU32_SLAB_OUTPUT;
-    const float range = 0.5f;
-    digest.Add(MakeNet(&kNet, &type));
-    digest.Add(MakeSlab(&kNet, &kInput, &two, &input));
-    digest.Add(MakeSlab(&kNet, &kHidden, &three, &hidden));
-    digest.Add(MakeSlab(&kNet, &kOutput, &one, &output));
-    digest.Add(SetSeed(&seed));
-    digest.Add(MakeLink(&kNet, &kFirstLink, &range, &kInput, &kHidden));
-    digest.Add(MakeLink(&kNet, &kSecondLink, &range, &kHidden, &kOutput));
+    AddMakeNet(digest, type);
+    AddMakeSlab(digest, kInput, 2, KORU32_SLAB_INPUT);
+    AddMakeSlab(digest, kHidden, 3, KORU32_SLAB_HIDDEN);
+    AddMakeSlab(digest, kOutput, 1, KORU32_SLAB_OUTPUT);
+    AddSetSeed(digest, 11);
+    AddMakeLink(digest, kFirstLink, 0.5f, kInput, kHidden);
+    AddMakeLink(digest, kSecondLink, 0.5f, kHidden, kOutput);
     digest.Add(Transfer(&kNet, &kHidden, &transfer));
     digest.Add(Transfer(&kNet, &kOutput, &transfer));
 }
@@ -65,8 +62,7 @@ uint64_t BackpropTraining(uint16_t mode) {
             digest.Add(second);
             for (int pattern = 0; pattern < 4; ++pattern) {
                 Recall(digest, pattern);
-                digest.Add(GetSlab(&kNet, &kOutput, output.data()));
-                digest.Add(output);
+                AddSlabValues(digest, kOutput, output);
             }
             KillTheNet();
         }

@@ -117,19 +117,17 @@ uint64_t RandomWeights(uint16_t mode) {
     UseMath(mode);
     const int16_t seeds[] = {0, 1, 7, 12345, -1, -32768, 32767};
     const float ranges[] = {1.0f, 0.3f, 7.5f, -2.0f, 0.0f, 200.0f};
-    const int16_t inputs = 5, hidden = 7, kind = KORU32_SLAB_HIDDEN, link = 0;
+    const int16_t inputs = 5, hidden = 7, link = 0;
     std::vector<float> weights((inputs + 1) * hidden);
     for (int16_t seed : seeds) {
         for (float range : ranges) {
             digest.Add(MakeNetWithSlab(KORU32_NET_BP_MOMENTUM, inputs));
-            digest.Add(MakeSlab(&kNet, &kHiddenSlab, &hidden, &kind));
-            digest.Add(SetSeed(&seed));
-            digest.Add(MakeLink(&kNet, &link, &range, &kInputSlab, &kHiddenSlab));
-            digest.Add(GetLink(&kNet, &link, weights.data()));
-            digest.Add(weights);
+            AddMakeSlab(digest, kHiddenSlab, hidden, KORU32_SLAB_HIDDEN);
+            AddSetSeed(digest, seed);
+            AddMakeLink(digest, link, range, kInputSlab, kHiddenSlab);
+            AddLinkWeights(digest, link, weights);
             digest.Add(InitLink(&kNet, &link, &range));
-            digest.Add(GetLink(&kNet, &link, weights.data()));
-            digest.Add(weights);
+            AddLinkWeights(digest, link, weights);
             KillTheNet();
         }
     }

@@ -26,18 +26,15 @@ void AddFileBytes(Digest& digest) {
 uint64_t SavedAndRestored(uint16_t mode) {
     Digest digest;
     UseMath(mode);
-    const uint16_t type = KORU32_NET_BP_MOMENTUM;
-    const int16_t input = 0, hidden = 1, output = 2, three = 3, four = 4, two = 2, seed = 3;
-    const int16_t inputKind = KORU32_SLAB_INPUT, hiddenKind = KORU32_SLAB_HIDDEN, outputKind = KORU32_SLAB_OUTPUT;
-    const int16_t first = 0, second = 1, tanh = KORU32_TRANSFER_TANH;
-    const float range = 0.75f, values[3] = {0.25f, -0.5f, 1.0f};
-    digest.Add(MakeNet(&kNet, &type));
-    digest.Add(MakeSlab(&kNet, &input, &three, &inputKind));
-    digest.Add(MakeSlab(&kNet, &hidden, &four, &hiddenKind));
-    digest.Add(MakeSlab(&kNet, &output, &two, &outputKind));
-    digest.Add(SetSeed(&seed));
-    digest.Add(MakeLink(&kNet, &first, &range, &input, &hidden));
-    digest.Add(MakeLink(&kNet, &second, &range, &hidden, &output));
+    const int16_t input = 0, hidden = 1, output = 2, first = 0, second = 1, tanh = KORU32_TRANSFER_TANH;
+    const float values[3] = {0.25f, -0.5f, 1.0f};
+    AddMakeNet(digest, KORU32_NET_BP_MOMENTUM);
+    AddMakeSlab(digest, input, 3, KORU32_SLAB_INPUT);
+    AddMakeSlab(digest, hidden, 4, KORU32_SLAB_HIDDEN);
+    AddMakeSlab(digest, output, 2, KORU32_SLAB_OUTPUT);
+    AddSetSeed(digest, 3);
+    AddMakeLink(digest, first, 0.75f, input, hidden);
+    AddMakeLink(digest, second, 0.75f, hidden, output);
     digest.Add(Transfer(&kNet, &hidden, &tanh));
     digest.Add(PutSlab(&kNet, &input, values));
 
@@ -52,12 +49,9 @@ uint64_t SavedAndRestored(uint16_t mode) {
     digest.AddBytes(readBack, sizeof readBack);
     // Room for every weight of each link, bias rows included.
     std::vector<float> weights(64), slabValues(3);
-    digest.Add(GetLink(&kNet, &first, weights.data()));
-    digest.Add(weights);
-    digest.Add(GetLink(&kNet, &second, weights.data()));
-    digest.Add(weights);
-    digest.Add(GetSlab(&kNet, &input, slabValues.data()));
-    digest.Add(slabValues);
+    AddLinkWeights(digest, first, weights);
+    AddLinkWeights(digest, second, weights);
+    AddSlabValues(digest, input, slabValues);
     KillTheNet();
     std::remove(kFileName);
     return digest.Value();

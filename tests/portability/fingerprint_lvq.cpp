@@ -18,13 +18,11 @@ uint64_t LvqTraining(uint16_t mode) {
     Digest digest;
     for (uint16_t type : {uint16_t{KORU32_NET_LVQ_DISTANCE}, uint16_t{KORU32_NET_LVQ_DOT}}) {
         UseMath(mode);
-        const int16_t input = KORU32_SLAB_INPUT, output = KORU32_SLAB_OUTPUT, seed = 5;
-        const float range = 1.0f;
-        digest.Add(MakeNet(&kNet, &type));
-        digest.Add(MakeSlab(&kNet, &kInput, &kInputs, &input));
-        digest.Add(MakeSlab(&kNet, &kOutput, &kUnits, &output));
-        digest.Add(SetSeed(&seed));
-        digest.Add(MakeLink(&kNet, &kLink, &range, &kInput, &kOutput));
+        AddMakeNet(digest, type);
+        AddMakeSlab(digest, kInput, kInputs, KORU32_SLAB_INPUT);
+        AddMakeSlab(digest, kOutput, kUnits, KORU32_SLAB_OUTPUT);
+        AddSetSeed(digest, 5);
+        AddMakeLink(digest, kLink, 1.0f, kInput, kOutput);
         const uint16_t keepScores = 0;
         std::vector<float> scores(kUnits);
         for (int epoch = 0; epoch < 20; ++epoch) {
@@ -34,8 +32,7 @@ uint64_t LvqTraining(uint16_t mode) {
                 uint16_t winner = 0;
                 digest.Add(PutSlab(&kNet, &kInput, pattern));
                 digest.Add(LvqPropagate(&kNet, &kOutput));
-                digest.Add(GetSlab(&kNet, &kOutput, scores.data()));
-                digest.Add(scores);
+                AddSlabValues(digest, kOutput, scores);
                 digest.Add(LvqEvaluate(&kNet, &kOutput, &winner, &keepScores));
                 digest.Add(winner);
                 digest.Add(LvqTrain(&kNet, &kOutput, &rate, &radius, &kGridWidth));
@@ -43,8 +40,7 @@ uint64_t LvqTraining(uint16_t mode) {
         }
         // Room for a bias row too: GetLink writes as many weights as the link has.
         std::vector<float> weights((kInputs + 1) * kUnits);
-        digest.Add(GetLink(&kNet, &kLink, weights.data()));
-        digest.Add(weights);
+        AddLinkWeights(digest, kLink, weights);
         KillTheNet();
     }
     return digest.Value();

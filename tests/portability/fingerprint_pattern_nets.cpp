@@ -20,15 +20,13 @@ using Train = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, const int16_
 using Propagate = int16_t(KORU32_CALL*)(const int16_t*, const int16_t*, const float*);
 
 void StoreAndRecall(Digest& digest, uint16_t type, Evaluate evaluate, Train train, Propagate propagate) {
-    const int16_t input = KORU32_SLAB_INPUT, hidden = KORU32_SLAB_HIDDEN, output = KORU32_SLAB_OUTPUT;
     const int16_t toPatterns = 0, toOutputs = 1, newUnit = 0;
-    const float range = 1.0f;
-    digest.Add(MakeNet(&kNet, &type));
-    digest.Add(MakeSlab(&kNet, &kInput, &kInputs, &input));
-    digest.Add(MakeSlab(&kNet, &kPatternSlab, &kPatternUnits, &hidden));
-    digest.Add(MakeSlab(&kNet, &kOutput, &kOutputs, &output));
-    digest.Add(MakeLink(&kNet, &toPatterns, &range, &kInput, &kPatternSlab));
-    digest.Add(MakeLink(&kNet, &toOutputs, &range, &kPatternSlab, &kOutput));
+    AddMakeNet(digest, type);
+    AddMakeSlab(digest, kInput, kInputs, KORU32_SLAB_INPUT);
+    AddMakeSlab(digest, kPatternSlab, kPatternUnits, KORU32_SLAB_HIDDEN);
+    AddMakeSlab(digest, kOutput, kOutputs, KORU32_SLAB_OUTPUT);
+    AddMakeLink(digest, toPatterns, 1.0f, kInput, kPatternSlab);
+    AddMakeLink(digest, toOutputs, 1.0f, kPatternSlab, kOutput);
     for (int pattern = 0; pattern < 6; ++pattern) {
         digest.Add(PutSlab(&kNet, &kInput, kPatterns[pattern]));
         digest.Add(evaluate(&kNet, &kOutput, kTargets[pattern], &newUnit));
