@@ -5,6 +5,7 @@
 #include "commands.h"
 
 #include <CLI/CLI.hpp>
+#include <koru32.h>
 
 #include <map>
 #include <set>
@@ -13,7 +14,19 @@ namespace koru_cli {
 
 namespace {
 
-constexpr const char* kVersion = "koru 0.1.0";
+// "1.0.0" from a version number in the form of KORU32_VERSION_NUMBER.
+std::string VersionText(int32_t number) {
+    return std::to_string(number / 10000) + "." + std::to_string(number / 100 % 100) + "." +
+           std::to_string(number % 100);
+}
+
+// The program's version (that of the header it was built with) and the
+// version of the library it has loaded, which may be a later one.
+std::string VersionLines() {
+    int32_t library = 0;
+    GetLibraryVersion(&library);
+    return "koru " + VersionText(KORU32_VERSION_NUMBER) + "\nKORU32 library " + VersionText(library);
+}
 
 // Options that belong to some paradigms only: naming one for another
 // paradigm is a mistake worth stopping for, not something to ignore.
@@ -43,7 +56,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                  "Run 'koru COMMAND --help' for the options of a command.",
                  "koru"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", kVersion);
+    app.set_version_flag("--version", VersionLines);
 
     // ---- train -------------------------------------------------------------
     TrainCommand train;

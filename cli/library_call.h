@@ -8,7 +8,7 @@
 
 namespace koru_cli {
 
-// A short description of a result code ("no free net", ...).
+// The library's description of a result code ("net not in use", ...).
 const char* ResultText(int16_t code);
 
 // Throws CliError "CALL failed: code N (text)" unless `code` is 0.

@@ -8,7 +8,8 @@
  * nets (GRNN) and learning vector quantisation (LVQ).
  *
  * Every export takes every argument by address and returns a 16-bit result
- * code (KORU32_OK, or one of the KORU32_ERR_ codes below); outputs are written
+ * code (KORU32_OK, or one of the KORU32_ERR_ codes of koru32_result_codes.h,
+ * which GetResultText describes in words); outputs are written
  * only on success unless a comment says otherwise. Neurons and pattern units
  * are numbered from 1; in backpropagation weights, source neuron 0 is the
  * bias. Values travel as 32-bit floats, or as 16-bit integers scaled by 10000.
@@ -27,6 +28,18 @@
 #define KORU32_H
 
 #include <stdint.h>
+
+#include "koru32_result_codes.h"
+
+/* Version of this header. The library's build takes its version from these
+ * lines; GetLibraryVersion tells which version a program has loaded, for a
+ * comparison with KORU32_VERSION_NUMBER at run time. Releases that keep the
+ * major number keep every export and every result code. */
+#define KORU32_VERSION_MAJOR 1
+#define KORU32_VERSION_MINOR 0
+#define KORU32_VERSION_PATCH 0
+#define KORU32_VERSION_NUMBER \
+    (KORU32_VERSION_MAJOR * 10000 + KORU32_VERSION_MINOR * 100 + KORU32_VERSION_PATCH)
 
 /* Calling convention: standard call on 32-bit Windows, the platform's own
  * convention everywhere else. */
@@ -50,46 +63,12 @@ extern "C" {
 #endif
 
 /* ---- Result codes (values are fixed and never change) ------------------ */
-enum {
-    KORU32_OK = 0,
-    KORU32_ERR_NO_MEMORY = 1,             /* memory for a net or an array cannot be obtained */
-    KORU32_ERR_BAD_NET_TYPE = 2,          /* net type outside 1..11 */
-    KORU32_ERR_BAD_NET_NUMBER = 3,        /* net number outside 0..127 */
-    KORU32_ERR_NET_IN_USE = 4,            /* net number already in use, or no free net */
-    KORU32_ERR_NET_NOT_IN_USE = 5,        /* net not in use */
-    KORU32_ERR_BAD_SLAB_KIND = 6,         /* slab kind outside 0..2 */
-    KORU32_ERR_BAD_SLAB_NUMBER = 7,       /* slab number outside 0..31 */
-    KORU32_ERR_SLAB_EXISTS = 8,           /* slab already exists */
-    KORU32_ERR_NO_SLAB = 9,               /* slab does not exist */
-    KORU32_ERR_BAD_SIZE = 10,             /* neuron count or store width below 1 */
-    KORU32_ERR_SLAB_HAS_LINKS = 11,       /* slab still has links */
-    KORU32_ERR_BAD_LINK_NUMBER = 12,      /* link number outside 0..31 */
-    KORU32_ERR_TOO_MANY_LINKS = 13,       /* a slab would have more than 8 incoming or outgoing links */
-    KORU32_ERR_LINK_EXISTS = 14,          /* link already exists */
-    KORU32_ERR_NO_LINK = 15,              /* link does not exist */
-    KORU32_ERR_WRONG_PARADIGM = 16,       /* operation does not belong to the net's paradigm, or the
-                                             slab or link lacks the array it needs */
-    KORU32_ERR_NO_INCOMING_LINKS = 17,    /* the slab has no incoming links */
-    KORU32_ERR_NOT_OUTPUT_SLAB = 18,      /* the slab is not an output slab */
-    KORU32_ERR_BAD_SOURCE_NEURON = 19,    /* source neuron outside the link */
-    KORU32_ERR_BAD_DEST_NEURON = 20,      /* destination neuron outside the link */
-    KORU32_ERR_BAD_MATH_MODE = 22,        /* math mode other than 0 or 1 */
-    KORU32_ERR_NEGATIVE_RADIUS = 23,      /* negative neighbourhood radius */
-    KORU32_ERR_BAD_NEURON = 24,           /* neuron number outside 1..neuron count */
-    KORU32_ERR_SHELL_FILE = 25,           /* shell file cannot be opened or read, or is malformed */
-    KORU32_ERR_BAD_PATTERN = 31,          /* pattern unit outside those in use, or none free */
-    KORU32_ERR_BAD_SMOOTHING = 32,        /* smoothing factor not above 0 */
-    KORU32_ERR_BAD_STORE_NUMBER = 33,     /* store number outside 0..5 */
-    KORU32_ERR_BAD_RECORD_COUNT = 34,     /* record count 0, or a store too large to address */
-    KORU32_ERR_STORE_EXISTS = 35,         /* store already exists */
-    KORU32_ERR_NO_STORE = 36,             /* store does not exist */
-    KORU32_ERR_BAD_RECORD = 37,           /* record number not below the store's record count */
-    KORU32_ERR_ZERO_DENOMINATOR = 38,     /* a GRNN output's denominator is 0 */
-    KORU32_ERR_SAVE_FILE = 40,            /* network file cannot be created, written or closed */
-    KORU32_ERR_RESTORE_FILE = 41,         /* network file cannot be read, or is malformed */
-    KORU32_ERR_NO_CPU_SELECTION = 42,     /* processor selection is not supported */
-    KORU32_ERR_BAD_CODE = 43              /* transfer code outside 0..7, or link status outside 0..2 */
-};
+/* KORU32_OK and the KORU32_ERR_ codes, one per entry of the table in
+ * koru32_result_codes.h, where each code's meaning is given; GetResultText
+ * returns the same text at run time. */
+#define KORU32_RESULT_CODE_ENUMERATOR(name, value, text) KORU32_##name = value,
+enum { KORU32_RESULT_CODES(KORU32_RESULT_CODE_ENUMERATOR) };
+#undef KORU32_RESULT_CODE_ENUMERATOR
 
 /* ---- Net types (the argument of MakeNet) -------------------------------- */
 enum {
@@ -391,6 +370,20 @@ KORU32_API int16_t KORU32_CALL RestoreNet(const int16_t* net, const char* fileNa
 /* Imports a trained three-layer backpropagation net from a shell file into
  * slabs 0..2 and links 0..1 of an existing net. 0, 1, 3, 5, 8, 14, 16, 25. */
 KORU32_API int16_t KORU32_CALL LoadShell(const int16_t* net, const char* fileName);
+
+/* ======================================================================== */
+/* Library information                                                      */
+/* ======================================================================== */
+
+/* Writes the version of the loaded library into `number`, in the form of
+ * KORU32_VERSION_NUMBER (10000 for 1.0.0), so that a program can compare it
+ * with the header it was built with. Always 0. */
+KORU32_API int16_t KORU32_CALL GetLibraryVersion(int32_t* number);
+/* An English description of result code `code`, such as "link number outside
+ * 0..31": static text, never null, the same for the life of the process.
+ * Values that are not result codes (and a null `code`) give "unknown result
+ * code". */
+KORU32_API const char* KORU32_CALL GetResultText(const int16_t* code);
 
 /* ======================================================================== */
 /* Runtime hook                                                             */

@@ -222,7 +222,10 @@ TEST(Program, ExitStatusAndOneLineErrors) {
     EXPECT_NE(help.out.find("train"), std::string::npos);
     CommandResult version = RunKoruProgram("--version");
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "koru 0.1.0\n");
+    // The program and the library it loaded, which here is the one built with it.
+    const std::string release = std::to_string(KORU32_VERSION_MAJOR) + "." + std::to_string(KORU32_VERSION_MINOR) +
+                                "." + std::to_string(KORU32_VERSION_PATCH);
+    EXPECT_EQ(version.out, "koru " + release + "\nKORU32 library " + release + "\n");
     CommandResult usage = RunKoruProgram("train --bogus");
     EXPECT_EQ(usage.status, 2);
     EXPECT_EQ(LineCount(usage.err), 1u);
