@@ -9,10 +9,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
-#ifndef KORU_SOURCE_DATA_DIR
-#define KORU_SOURCE_DATA_DIR "data"
+// Where the data sets lie, relative to the folder of the program: the build
+// sets it from the install layout, and keeps a copy there in its own tree.
+#ifndef KORU_DATA_FROM_PROGRAM
+#define KORU_DATA_FROM_PROGRAM "../share/koru32/data"
 #endif
 
 namespace koru_cli {
@@ -73,7 +77,13 @@ std::string TableRow(const char* paradigm, const char* dataSet, const char* task
 
 std::string DefaultDataDir() {
     const char* fromEnvironment = std::getenv("KORU_DATA_DIR");
-    return fromEnvironment && *fromEnvironment ? fromEnvironment : KORU_SOURCE_DATA_DIR;
+    if (fromEnvironment && *fromEnvironment) return fromEnvironment;
+    // The running program's own file (links resolved), whatever the current
+    // folder; a system without /proc falls back on data/ of the current folder.
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || program.empty()) return "data";
+    return (program.parent_path() / KORU_DATA_FROM_PROGRAM).lexically_normal().string();
 }
 
 int RunDemo(const std::string& dataDir, std::ostream& out) {

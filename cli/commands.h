@@ -29,8 +29,9 @@ int RunInfo(const std::string& modelFile, std::ostream& out);
 // `dataDir` holds iris.csv and diabetes.csv.
 int RunDemo(const std::string& dataDir, std::ostream& out);
 
-// The folder of the bundled data sets: $KORU_DATA_DIR when set, else the
-// data/ folder of the source tree the program was built from.
+// The folder of the bundled data sets: $KORU_DATA_DIR when set, else
+// ../share/koru32/data from the folder of the running program (where the
+// install puts them, and where the build tree keeps a copy).
 std::string DefaultDataDir();
 
 }  // namespace koru_cli
