@@ -1,0 +1,314 @@
+"""scikit-learn estimators over the engine's four paradigms."""
+import numpy as np
+from sklearn.base import BaseEstimator, ClassifierMixin, RegressorMixin
+from sklearn.utils import check_random_state
+from sklearn.utils.multiclass import check_classification_targets
+from sklearn.utils.validation import check_is_fitted
+
+from . import _native
+
+_ACTIVATIONS = {"logistic": 0, "identity": 1, "linear": 1, "tanh": 2, "gaussian": 3, "sine": 4,
+                "tanh15": 5, "symmetric_logistic": 6, "gaussian_complement": 7}
+_SOLVERS = {"plain": 1, "momentum": 2, "batch": 3, "rprop": 11}
+_PNN_KERNELS = {"distance": 6, "dot": 7, "city-block": 10}
+_GRNN_KERNELS = {"distance": 8, "city-block": 9}
+_LVQ_VARIANTS = {"distance": 4, "dot": 5}
+# The smoothing factors the automatic search tries: 24 steps of a log grid
+# from 0.01 to 2, as `koru train --pick-sigma loo` does.
+SIGMA_GRID = [float(v) for v in np.exp(np.linspace(np.log(0.01), np.log(2.0), 24))]
+
+
+def _choice(table, value, what):
+    if value not in table:
+        raise ValueError(f"unknown {what} {value!r} (use {', '.join(sorted(table))})")
+    return table[value]
+
+
+def _seed(random_state):
+    return int(check_random_state(random_state).randint(0, 0x8000))
+
+
+def _fixed(numeric_format):
+    if numeric_format not in ("float", "fixed"):
+        raise ValueError(f"unknown numeric_format {numeric_format!r} (use 'float' or 'fixed')")
+    return numeric_format == "fixed"
+
+
+def _as_float32(X, fixed=False):
+    X = np.ascontiguousarray(X, dtype=np.float32)
+    if fixed and X.size and np.abs(X).max() >= 128.0:
+        raise ValueError("numeric_format='fixed' holds values of about -128..128 (8.24 fixed point); "
+                         "scale the inputs, e.g. with StandardScaler in a Pipeline")
+    return X
+
+
+class _Classifier(ClassifierMixin, BaseEstimator):
+    def _encode(self, X, y):
+        X, y = self._validate_data(X, y, dtype=[np.float64, np.float32])
+        check_classification_targets(y)
+        self.classes_, labels = np.unique(y, return_inverse=True)
+        if len(self.classes_) < 2:
+            raise ValueError(f"{type(self).__name__} needs samples of at least 2 classes; got 1 class")
+        onehot = np.zeros((len(labels), len(self.classes_)), dtype=np.float32)
+        onehot[np.arange(len(labels)), labels] = 1.0
+        return X, labels, onehot
+
+    def predict(self, X):
+        """Predict the class of every row of X."""
+        check_is_fitted(self, "net_")
+        return self.classes_[np.argmax(self.predict_proba(X), axis=1)]
+
+
+def _normalise(scores):
+    scores = np.maximum(scores.astype(np.float64), 0.0)
+    total = scores.sum(axis=1, keepdims=True)
+    empty = total[:, 0] == 0.0
+    scores[empty] = 1.0
+    total[empty] = scores.shape[1]
+    return scores / total
+
+
+class _Backprop(BaseEstimator):
+    def __init__(self, hidden_layer_sizes=(16,), activation="logistic", solver="momentum",
+                 learning_rate_init=None, momentum=0.5, max_iter=200, early_stopping=False,
+                 validation_fraction=0.1, n_iter_no_change=10, tol=1e-4, random_state=None,
+                 numeric_format="float", weight_range=0.5):
+        self.hidden_layer_sizes = hidden_layer_sizes
+        self.activation = activation
+        self.solver = solver
+        self.learning_rate_init = learning_rate_init
+        self.momentum = momentum
+        self.max_iter = max_iter
+        self.early_stopping = early_stopping
+        self.validation_fraction = validation_fraction
+        self.n_iter_no_change = n_iter_no_change
+        self.tol = tol
+        self.random_state = random_state
+        self.numeric_format = numeric_format
+        self.weight_range = weight_range
+
+    def _train(self, X, T, output_transfer, default_rate):
+        fixed = _fixed(self.numeric_format)
+        X = _as_float32(X, fixed)
+        hidden = [int(h) for h in np.atleast_1d(self.hidden_layer_sizes)]
+        s = _native.BpSettings()
+        s.sizes = [X.shape[1]] + hidden + [T.shape[1]]
+        s.transfers = [_choice(_ACTIVATIONS, self.activation, "activation")] * len(hidden) + [output_transfer]
+        s.net_type = _choice(_SOLVERS, self.solver, "solver")
+        s.fixed = fixed
+        s.seed = _seed(self.random_state)
+        s.rate = default_rate if self.learning_rate_init is None else float(self.learning_rate_init)
+        s.momentum = float(self.momentum)
+        s.weight_range = float(self.weight_range)
+        s.max_iter = int(self.max_iter)
+        s.tol = float(self.tol)
+        s.n_iter_no_change = int(self.n_iter_no_change)
+        empty_x = np.zeros((0, X.shape[1]), np.float32)
+        empty_t = np.zeros((0, T.shape[1]), np.float32)
+        if self.early_stopping:
+            if len(X) < 2:
+                raise ValueError("early_stopping needs at least 2 samples (n_samples = 1)")
+            order = np.random.RandomState(s.seed).permutation(len(X))
+            held = min(max(1, int(round(len(X) * self.validation_fraction))), len(X) - 1)
+            v, t = np.sort(order[:held]), np.sort(order[held:])
+            net, losses, scores = _native.bp_fit(s, X[t], T[t], X[v], T[v])
+        else:
+            net, losses, scores = _native.bp_fit(s, X, T, empty_x, empty_t)
+        self.net_ = net
+        self.n_layers_ = len(s.sizes)
+        self.n_outputs_ = T.shape[1]
+        self.loss_curve_ = list(losses)
+        self.validation_scores_ = list(scores) if self.early_stopping else None
+        self.n_iter_ = len(losses)
+        self.best_loss_ = min(losses)
+        return self
+
+    def _outputs(self, X):
+        check_is_fitted(self, "net_")
+        X = self._validate_data(X, reset=False, dtype=[np.float64, np.float32])
+        X = _as_float32(X, _fixed(self.numeric_format))
+        return _native.bp_predict(self.net_, X, self.n_features_in_, self.n_outputs_, self.n_layers_ - 1)
+
+
+class BackpropClassifier(_Classifier, _Backprop):
+    """A backpropagation net with one logistic output per class.
+
+    Parameters follow scikit-learn's ``MLPClassifier`` where they exist;
+    ``solver`` names the engine's rules (``"plain"``, ``"momentum"``,
+    ``"batch"``, ``"rprop"``) and ``numeric_format`` is ``"float"`` or
+    ``"fixed"`` (8.24, inputs within about +-128). ``predict_proba`` gives the
+    outputs normalised to sum to 1. With ``early_stopping`` the kept net is
+    the epoch of the lowest validation error; ``validation_scores_`` holds the
+    validation mean squared error of every epoch.
+    """
+
+    def fit(self, X, y):
+        """Train the net on rows X with labels y."""
+        X, _, T = self._encode(X, y)
+        return self._train(X, T, _ACTIVATIONS["logistic"], 0.2)
+
+    def predict_proba(self, X):
+        """The outputs of every row, normalised to sum to 1."""
+        return _normalise(self._outputs(X))
+
+
+class BackpropRegressor(RegressorMixin, _Backprop):
+    """A backpropagation net with one linear output.
+
+    The target is standardised inside (mean 0, deviation 1), as the linear
+    output is limited to [-10, 10]; see :class:`BackpropClassifier`.
+    """
+
+    def fit(self, X, y):
+        """Train the net on rows X with targets y."""
+        X, y = self._validate_data(X, y, y_numeric=True, dtype=[np.float64, np.float32])
+        y = np.asarray(y, dtype=np.float64)
+        self.target_offset_ = float(y.mean())
+        spread = float(y.std())
+        self.target_scale_ = spread if spread > 0 else 1.0
+        T = ((y - self.target_offset_) / self.target_scale_).astype(np.float32).reshape(-1, 1)
+        return self._train(X, T, _ACTIVATIONS["linear"], 0.05)
+
+    def predict(self, X):
+        """The estimate for every row of X."""
+        return self._outputs(X)[:, 0].astype(np.float64) * self.target_scale_ + self.target_offset_
+
+
+def _pick_sigma(sigma, net, kind, X, T, fallback):
+    if sigma != "auto":
+        if not float(sigma) > 0.0:
+            raise ValueError("sigma must be above 0, or 'auto'")
+        return float(sigma)
+    if len(X) < 2:
+        return 1.0
+    losses = _native.kernel_leave_one_out(net, kind, X, T, SIGMA_GRID, fallback)
+    # The smallest loss wins; among equals the largest (smoothest) factor.
+    best = max(i for i, loss in enumerate(losses) if loss <= min(losses))
+    return SIGMA_GRID[best]
+
+
+class PNNClassifier(_Classifier):
+    """A probabilistic net: one pattern unit per training row.
+
+    Parameters
+    ----------
+    kernel : {"distance", "dot", "city-block"}
+        The engine's kernel ("dot" expects rows of unit length).
+    sigma : float or "auto"
+        The smoothing factor; "auto" picks it by leave-one-out over a log
+        grid of 24 factors from 0.01 to 2 and keeps it in ``sigma_``.
+
+    ``predict_proba`` gives the class densities normalised to sum to 1; a row
+    far from every pattern (all densities 0) gets equal probabilities.
+    """
+
+    def __init__(self, kernel="distance", sigma="auto"):
+        self.kernel = kernel
+        self.sigma = sigma
+
+    def fit(self, X, y):
+        """Store every row of X with its class."""
+        X, _, T = self._encode(X, y)
+        X = _as_float32(X)
+        kind = _choice(_PNN_KERNELS, self.kernel, "kernel")
+        self.net_ = _native.kernel_fit(kind, X, T)
+        self.sigma_ = _pick_sigma(self.sigma, self.net_, kind, X, T, 0.0)
+        return self
+
+    def predict_proba(self, X):
+        """The normalised class densities of every row."""
+        check_is_fitted(self, "net_")
+        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]))
+        scores, _ = _native.kernel_predict(self.net_, _PNN_KERNELS[self.kernel], X, self.n_features_in_,
+                                           len(self.classes_), self.sigma_)
+        return _normalise(scores)
+
+
+class GRNNRegressor(RegressorMixin, BaseEstimator):
+    """A general regression net: one pattern unit per training row.
+
+    Parameters as :class:`PNNClassifier` (kernels "distance", "city-block");
+    a row where the estimate is undefined (denominator 0) gets the training
+    mean.
+    """
+
+    def __init__(self, kernel="distance", sigma="auto"):
+        self.kernel = kernel
+        self.sigma = sigma
+
+    def fit(self, X, y):
+        """Store every row of X with its target."""
+        X, y = self._validate_data(X, y, y_numeric=True, dtype=[np.float64, np.float32])
+        X = _as_float32(X)
+        T = np.ascontiguousarray(y, dtype=np.float32).reshape(-1, 1)
+        kind = _choice(_GRNN_KERNELS, self.kernel, "kernel")
+        self.fallback_ = float(T.mean())
+        self.net_ = _native.kernel_fit(kind, X, T)
+        self.sigma_ = _pick_sigma(self.sigma, self.net_, kind, X, T, self.fallback_)
+        return self
+
+    def predict(self, X):
+        """The estimate for every row of X."""
+        check_is_fitted(self, "net_")
+        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]))
+        out, defined = _native.kernel_predict(self.net_, _GRNN_KERNELS[self.kernel], X, self.n_features_in_, 1,
+                                              self.sigma_)
+        return np.where(defined, out[:, 0].astype(np.float64), self.fallback_)
+
+
+class LVQClassifier(_Classifier):
+    """Learning vector quantisation with the engine's grid neighbourhood.
+
+    Parameters
+    ----------
+    variant : {"distance", "dot"}
+    n_units_per_class : int
+    learning_rate_init, final_learning_rate : float
+        The rate falls linearly between them over the epochs.
+    radius, grid_width : int
+        The neighbourhood radius (falling to 0) and the grid's columns.
+    max_iter : int
+        Epochs.
+    """
+
+    def __init__(self, variant="distance", n_units_per_class=1, learning_rate_init=0.05,
+                 final_learning_rate=0.0, radius=0, grid_width=0, max_iter=30, random_state=None,
+                 numeric_format="float"):
+        self.variant = variant
+        self.n_units_per_class = n_units_per_class
+        self.learning_rate_init = learning_rate_init
+        self.final_learning_rate = final_learning_rate
+        self.radius = radius
+        self.grid_width = grid_width
+        self.max_iter = max_iter
+        self.random_state = random_state
+        self.numeric_format = numeric_format
+
+    def fit(self, X, y):
+        """Train the units on rows X with labels y."""
+        X, labels, _ = self._encode(X, y)
+        s = _native.LvqSettings()
+        s.net_type = _choice(_LVQ_VARIANTS, self.variant, "variant")
+        s.fixed = _fixed(self.numeric_format)
+        X = _as_float32(X, s.fixed)
+        s.seed = _seed(self.random_state)
+        s.classes = len(self.classes_)
+        s.units_per_class = int(self.n_units_per_class)
+        s.rate = float(self.learning_rate_init)
+        s.final_rate = float(self.final_learning_rate)
+        s.radius = int(self.radius)
+        s.grid_width = int(self.grid_width)
+        s.epochs = int(self.max_iter)
+        self.net_, errors = _native.lvq_fit(s, X, [int(v) for v in labels])
+        self.loss_curve_ = list(errors)
+        self.n_iter_ = len(errors)
+        self.unit_classes_ = np.repeat(np.arange(s.classes), s.units_per_class)
+        return self
+
+    def predict(self, X):
+        """The class of the winning unit for every row of X."""
+        check_is_fitted(self, "net_")
+        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]),
+                        _fixed(self.numeric_format))
+        winners, _ = _native.lvq_predict(self.net_, X, self.n_features_in_, len(self.unit_classes_))
+        return self.classes_[self.unit_classes_[winners]]
