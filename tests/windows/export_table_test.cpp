@@ -24,9 +24,9 @@ namespace {
 
 struct Export {
     const char* name;
-    const char* decorated;  // as the 32-bit linker names it: MakeNet@8
+    const char* decorated;  // as the linker names it: MakeNet@8 (32-bit), MakeNet (64-bit)
     void* const* importSlot;
-    int argumentBytes;      // -1 for the cdecl runtime hook
+    int argumentBytes;      // popped by the 32-bit standard call; -1 for the cdecl runtime hook
 };
 
 const Export kExports[] = {
@@ -54,7 +54,7 @@ protected:
     const uint8_t* Base() const { return reinterpret_cast<const uint8_t*>(library_); }
     const IMAGE_DATA_DIRECTORY& Directory(int entry) const {
         const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Base());
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(Base() + dos->e_lfanew);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(Base() + dos->e_lfanew);
         return nt->OptionalHeader.DataDirectory[entry];
     }
 
@@ -125,12 +125,13 @@ TEST_F(KoruLibrary, NeedsOnlyTheSystemsOwnDlls) {
     EXPECT_EQ(Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).VirtualAddress, 0u);
 }
 
-// A standard-call export found by name is called like the one the import
-// library binds: same results, and the caller's stack survives the calls.
-TEST_F(KoruLibrary, ExportsFoundByNameAreStandardCalls) {
-    using NetCall = int16_t(__stdcall*)(const int16_t*);
-    using MakeNetCall = int16_t(__stdcall*)(const int16_t*, const uint16_t*);
-    using ExitCall = int32_t(__stdcall*)(int32_t);
+// An export found by name is called in the header's convention (standard
+// call on 32-bit Windows) like the one the import library binds: same
+// results, and the caller's stack survives the calls.
+TEST_F(KoruLibrary, ExportsFoundByNameUseTheHeadersConvention) {
+    using NetCall = int16_t(KORU32_CALL*)(const int16_t*);
+    using MakeNetCall = int16_t(KORU32_CALL*)(const int16_t*, const uint16_t*);
+    using ExitCall = int32_t(KORU32_CALL*)(int32_t);
     const auto makeNet = Find<MakeNetCall>("MakeNet");
     const auto killNet = Find<NetCall>("KillNet");
     const auto exitEntry = Find<ExitCall>("WEP");
