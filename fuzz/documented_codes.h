@@ -25,8 +25,9 @@ inline constexpr List Transfer = {0, 3, 5, 7, 9, 16, 43};
 inline constexpr List Delta = {0, 3, 5, 7, 9, 16, 24};
 inline constexpr List Counts = {0, 3, 5, 7, 9, 16};
 
-inline constexpr List MakeLink = {0, 1, 3, 5, 7, 9, 12, 13, 14};
-inline constexpr List LinkWhole = {0, 3, 5, 12, 15};  // InitLink, KillLink, GetLink, PutLink
+inline constexpr List MakeLink = {0, 1, 3, 5, 7, 9, 12, 13, 14, 44};
+inline constexpr List LinkWhole = {0, 3, 5, 12, 15};  // KillLink, GetLink, PutLink
+inline constexpr List InitLink = {0, 3, 5, 12, 15, 44};
 inline constexpr List Weight = {0, 3, 5, 12, 15, 19, 20};
 inline constexpr List Change = {0, 3, 5, 12, 15, 16, 19, 20};
 inline constexpr List LinkChanges = {0, 3, 5, 12, 15, 16};
@@ -41,7 +42,7 @@ inline constexpr List BpPropagate = {0, 3, 5, 7, 9, 16, 17};
 inline constexpr List BpEvaluate = {0, 3, 5, 7, 9, 16, 18};  // also the Sum, GetSum and Integer forms
 inline constexpr List BpEvaluateStore = {0, 3, 5, 7, 9, 16, 18, 33, 36, 37};
 inline constexpr List AddSlab = {0, 3, 5, 7, 9};
-inline constexpr List BpTrain = {0, 3, 5, 7, 9, 16};
+inline constexpr List BpTrain = {0, 3, 5, 7, 9, 16, 44};
 
 inline constexpr List PatternPropagate = {0, 3, 5, 7, 9, 16, 17, 32};
 inline constexpr List GrnnPropagate = {0, 3, 5, 7, 9, 16, 17, 32, 38};
