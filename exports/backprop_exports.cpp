@@ -1,5 +1,7 @@
 // Backpropagation: the forward pass, evaluation against targets, training,
 // the scaled addition of slabs, and the runtime's math-error hook.
+#include <cmath>
+
 #include "backprop/backprop.h"
 #include "core/engine.h"
 
@@ -127,6 +129,13 @@ int16_t KORU32_CALL BpTrain(const int16_t* net, const int16_t* slab, const float
     SlabLookup found;
     if (int16_t code = FindSlab(*net, *slab, found)) return code;
     if (found.net->paradigm != KORU32_PARADIGM_BACKPROP) return KORU32_ERR_WRONG_PARADIGM;
+    // A rate or momentum that is NaN or infinite would train every weight it
+    // reaches to NaN (in 8.24 it would silently count as 0). Only what the
+    // net's rule reads is tested: the adaptive rule (11) reads neither, and
+    // only the momentum rule (2) reads the momentum.
+    const uint16_t variant = found.net->variant;
+    if (variant != 11 && !std::isfinite(*rate)) return KORU32_ERR_NOT_FINITE;
+    if (variant == 2 && !std::isfinite(*momentum)) return KORU32_ERR_NOT_FINITE;
     bp::TrainSlab(*found.slab, IsFloatNet(found), found.net->variant, {*rate, *momentum, *apply});
     return KORU32_OK;
 }

@@ -45,6 +45,9 @@ int16_t KORU32_CALL MakeLink(const int16_t* net, const int16_t* link, const floa
     if (int16_t code = FindSlab(*net, *source, from)) return code;
     NetEntry& entry = *to.net;
     if (entry.block->linkUsed[*link] != 0) return KORU32_ERR_LINK_EXISTS;
+    // A NaN or infinite range would fill the link with NaN or infinite
+    // weights (and the adaptive rule's step sizes with it): refused.
+    if (!std::isfinite(*range)) return KORU32_ERR_NOT_FINITE;
     // A refused link leaves the weight range as it was (the shell import
     // draws with it later): the full-slab test runs before it is set, and a
     // set-up that runs out of memory puts it back.
@@ -64,6 +67,7 @@ int16_t KORU32_CALL MakeLink(const int16_t* net, const int16_t* link, const floa
 int16_t KORU32_CALL InitLink(const int16_t* net, const int16_t* link, const float* range) {
     LinkLookup found;
     if (int16_t code = FindLink(*net, *link, found)) return code;
+    if (!std::isfinite(*range)) return KORU32_ERR_NOT_FINITE;  // as MakeLink
     LinkRecord& record = *found.link;
     state.weightRange = std::fabs(*range * 2.0);
     if (record.changes != nullptr) FillValues(*record.changes, 0.0);

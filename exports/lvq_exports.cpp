@@ -1,4 +1,6 @@
 // Learning vector quantisation: scoring, winner and neighbourhood training.
+#include <cmath>
+
 #include "core/engine.h"
 #include "lvq/lvq.h"
 
@@ -33,6 +35,10 @@ int16_t KORU32_CALL LvqTrain(const int16_t* net, const int16_t* slab, const floa
     if (int16_t code = FindSlab(*net, *slab, found)) return code;
     if (state.currentParadigm != KORU32_PARADIGM_LVQ) return KORU32_ERR_WRONG_PARADIGM;
     if (*radius < 0) return KORU32_ERR_NEGATIVE_RADIUS;
+    // A NaN or infinite rate would move the weights to NaN (in 8.24 it would
+    // count as 0). The export's own code for an unusable argument serves.
+    // Any finite rate is taken, a negative one included.
+    if (!std::isfinite(*rate)) return KORU32_ERR_NEGATIVE_RADIUS;
     // The width travels as an unsigned number but counts as a signed one:
     // 65535 is -1, an unusable width that lays the units out in one row.
     TrainNeighbourhoods(*found.slab, *rate, *radius, static_cast<int16_t>(*width), state.mathMode);

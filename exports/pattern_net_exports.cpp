@@ -1,5 +1,7 @@
 // Probabilistic and general regression nets: propagation, presentation of
 // targets and storage of pattern units.
+#include <cmath>
+
 #include "core/engine.h"
 #include "patternnets/general_regression_net.h"
 #include "patternnets/probabilistic_net.h"
@@ -17,11 +19,12 @@ int16_t CheckParadigm(const NetEntry& net, uint16_t paradigm) {
 }
 
 // The checks that both propagations run after the paradigm: 17 before the
-// smoothing factor is looked at, then 32 for one not greater than zero
-// (NaN included).
+// smoothing factor is looked at, then 32 for one that is not a finite number
+// above zero (NaN and infinity included: an infinite factor flattens every
+// kernel to 1, or to NaN for an infinite distance).
 int16_t CheckPropagation(const SlabRecord& slab, float smoothing) {
     if (slab.inCount == 0) return KORU32_ERR_NO_INCOMING_LINKS;
-    if (!(smoothing > 0.0f)) return KORU32_ERR_BAD_SMOOTHING;
+    if (!(smoothing > 0.0f) || std::isinf(smoothing)) return KORU32_ERR_BAD_SMOOTHING;
     return KORU32_OK;
 }
 

@@ -50,8 +50,9 @@ KORU_FUZZ_CODES(Transfer, 0, 3, 5, 7, 9, 16, 43);
 KORU_FUZZ_CODES(Delta, 0, 3, 5, 7, 9, 16, 24);
 KORU_FUZZ_CODES(Counts, 0, 3, 5, 7, 9, 16);
 
-KORU_FUZZ_CODES(MakeLink, 0, 1, 3, 5, 7, 9, 12, 13, 14);
-KORU_FUZZ_CODES(LinkWhole, 0, 3, 5, 12, 15);  // InitLink, KillLink, GetLink, PutLink
+KORU_FUZZ_CODES(MakeLink, 0, 1, 3, 5, 7, 9, 12, 13, 14, 44);
+KORU_FUZZ_CODES(LinkWhole, 0, 3, 5, 12, 15);  // KillLink, GetLink, PutLink
+KORU_FUZZ_CODES(InitLink, 0, 3, 5, 12, 15, 44);
 KORU_FUZZ_CODES(Weight, 0, 3, 5, 12, 15, 19, 20);
 KORU_FUZZ_CODES(Change, 0, 3, 5, 12, 15, 16, 19, 20);
 KORU_FUZZ_CODES(LinkChanges, 0, 3, 5, 12, 15, 16);
@@ -66,7 +67,7 @@ KORU_FUZZ_CODES(BpPropagate, 0, 3, 5, 7, 9, 16, 17);
 KORU_FUZZ_CODES(BpEvaluate, 0, 3, 5, 7, 9, 16, 18);  // also the Sum, GetSum and Integer forms
 KORU_FUZZ_CODES(BpEvaluateStore, 0, 3, 5, 7, 9, 16, 18, 33, 36, 37);
 KORU_FUZZ_CODES(AddSlab, 0, 3, 5, 7, 9);
-KORU_FUZZ_CODES(BpTrain, 0, 3, 5, 7, 9, 16);
+KORU_FUZZ_CODES(BpTrain, 0, 3, 5, 7, 9, 16, 44);
 
 KORU_FUZZ_CODES(PatternPropagate, 0, 3, 5, 7, 9, 16, 17, 32);
 KORU_FUZZ_CODES(GrnnPropagate, 0, 3, 5, 7, 9, 16, 17, 32, 38);

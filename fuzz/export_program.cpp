@@ -146,6 +146,18 @@ struct Runner {
 
     uint32_t SlabSize(int16_t net, int16_t slab) { return NeuronsOf(net, slab); }
 
+    // Weights and changes freshly drawn or set up from a range the call
+    // accepted are finite: a non-finite range is refused.
+    static void RequireFiniteLink(int16_t net, int16_t link, const char* name) {
+        const LinkRecord& record = netTable[net].block->links[link];
+        for (const ValueArray* array : {record.weights, record.changes}) {
+            if (array == nullptr) continue;
+            for (uint32_t i = 0; i < array->count; ++i) {
+                Require(std::isfinite(GetElement(i, *array)), "drew a weight that is not finite", name);
+            }
+        }
+    }
+
     void Step() {
         const uint8_t op = in.Byte() % 64;
         switch (op) {
@@ -317,14 +329,18 @@ struct Runner {
                 const uint64_t weights = (uint64_t{SlabSize(net, source)} + 1) * SlabSize(net, dest);
                 if (weights > kLargestArray) break;
                 Start();
-                Finish("MakeLink", MakeLink(&net, &link, &range, &source, &dest), codes::MakeLink);
+                const int16_t code = MakeLink(&net, &link, &range, &source, &dest);
+                Finish("MakeLink", code, codes::MakeLink);
+                if (code == KORU32_OK) RequireFiniteLink(net, link, "MakeLink");
                 break;
             }
             case 22: {
                 const int16_t net = in.Net(), link = in.Link();
                 const float range = in.Real();
                 Start();
-                Finish("InitLink", InitLink(&net, &link, &range), codes::LinkWhole);
+                const int16_t code = InitLink(&net, &link, &range);
+                Finish("InitLink", code, codes::InitLink);
+                if (code == KORU32_OK) RequireFiniteLink(net, link, "InitLink");
                 break;
             }
             case 23: {

@@ -22,7 +22,21 @@
  * (one thread at a time, or a lock of its own around every call), and each
  * call sees everything the calls before it did, whichever thread made them.
  * Two calls at the same moment are not allowed, not even on different nets:
- * every lookup writes the shared current paradigm and math mode.
+ * every call that looks up a slab or a link of a net writes the shared
+ * current paradigm and math mode (the math mode becomes that net's format,
+ * see SetMath), so a call on one thread would change the format of a net
+ * another thread is making.
+ *
+ * Non-finite numbers. The rates, momentum, weight ranges and smoothing
+ * factors that steer training and initialisation are checked: one that is
+ * NaN or infinite is refused (the code is named at each export) and the
+ * call changes nothing. Data are not checked: a NaN or an infinity put into
+ * a slab, a store, a weight, a count or a target (and AddSlab's factor,
+ * which scales slab values like data) is kept as given in a float net and
+ * spreads through every result computed from it (a NaN input trains the
+ * weights it reaches to NaN), while an 8.24 net stores it as 0. The library
+ * never traps on such values: it raises no signal, does not change the
+ * floating-point environment, and reports nothing about them.
  */
 #ifndef KORU32_H
 #define KORU32_H
@@ -129,14 +143,25 @@ enum {
 /* Nets                                                                     */
 /* ======================================================================== */
 
-/* Makes net `net` of type `type` in a free slot. 0, 1, 2, 3, 4. */
+/* Makes net `net` of type `type` in a free slot, in the current math mode
+ * (see SetMath); PNN and GRNN nets are always float. 0, 1, 2, 3, 4. */
 KORU32_API int16_t KORU32_CALL MakeNet(const int16_t* net, const uint16_t* type);
 /* Releases a net with all its slabs, links and stores. 0, 3, 5. */
 KORU32_API int16_t KORU32_CALL KillNet(const int16_t* net);
 /* Writes the lowest free net number into `net` (it is not reserved). 0, 4. */
 KORU32_API int16_t KORU32_CALL GetNextNet(uint16_t* net);
-/* Chooses the number format of nets made afterwards: KORU32_MATH_FLOAT or
- * KORU32_MATH_FIXED. 0, 22. */
+/* Sets the math mode, the number format of nets made afterwards:
+ * KORU32_MATH_FLOAT or KORU32_MATH_FIXED. 0, 22.
+ * The mode is not the caller's alone: every call that looks up a slab or a
+ * link (every slab, link, backpropagation, PNN, GRNN and LVQ export except
+ * MakeSlab) sets it to the format of the net it looked up, and RestoreNet
+ * sets it to the file's format. So after SetMath(FIXED), any such call on a
+ * float net (a PNN or GRNN net included) makes the next MakeNet float.
+ * MakeNet, KillNet, MakeSlab, the store exports that name no slab, SaveNet
+ * and LoadShell leave it alone; a call refused before its lookup succeeds
+ * leaves it alone too. The paradigm routines choose their float or 8.24
+ * path by it and the network file relies on it, so this is kept: call
+ * SetMath right before MakeNet when nets of both formats are in use. */
 KORU32_API int16_t KORU32_CALL SetMath(const uint16_t* mode);
 /* Processor selection is not supported; the argument is not read. Always 42. */
 KORU32_API int16_t KORU32_CALL SetCPU(const int16_t* unused);
@@ -202,11 +227,12 @@ KORU32_API int16_t KORU32_CALL PutCounts(const int16_t* net, const int16_t* slab
 /* ======================================================================== */
 
 /* Makes a link from `source` to `dest` with random weights in +-|range|
- * (zero weights in PNN and GRNN nets). 0, 1, 3, 5, 7, 9, 12, 13, 14. */
+ * (zero weights in PNN and GRNN nets). 0, 1, 3, 5, 7, 9, 12, 13, 14, 44
+ * (a range that is not finite; tested after 14). */
 KORU32_API int16_t KORU32_CALL MakeLink(const int16_t* net, const int16_t* link, const float* range,
                                         const int16_t* source, const int16_t* dest);
 /* Draws new random weights in +-|range| and clears the weight changes.
- * 0, 3, 5, 12, 15. */
+ * 0, 3, 5, 12, 15, 44 (a range that is not finite). */
 KORU32_API int16_t KORU32_CALL InitLink(const int16_t* net, const int16_t* link, const float* range);
 /* Removes a link. 0, 3, 5, 12, 15. */
 KORU32_API int16_t KORU32_CALL KillLink(const int16_t* net, const int16_t* link);
@@ -300,7 +326,10 @@ KORU32_API int16_t KORU32_CALL AddSlab(const int16_t* net, const int16_t* source
                                        const float* factor);
 /* Trains the links leaving a slab with the deltas of the slabs they feed, and
  * leaves the slab's own deltas for the next call further back. `apply` ends
- * a batch (batch and adaptive rules). 0, 3, 5, 7, 9, 16. */
+ * a batch (batch and adaptive rules). 0, 3, 5, 7, 9, 16, 44 (tested after 16:
+ * a rate that is not finite in the plain, momentum and batch rules, or a
+ * momentum that is not finite in the momentum rule; the adaptive rule reads
+ * neither, nor does the plain or batch rule read the momentum). */
 KORU32_API int16_t KORU32_CALL BpTrain(const int16_t* net, const int16_t* slab, const float* rate,
                                        const float* momentum, const uint16_t* apply);
 
@@ -309,7 +338,9 @@ KORU32_API int16_t KORU32_CALL BpTrain(const int16_t* net, const int16_t* slab, 
 /* ======================================================================== */
 
 /* Computes the pattern slab's kernel activations, or the output slab's class
- * scores, for the input in the input slab. 0, 3, 5, 7, 9, 16, 17, 32. */
+ * scores, for the input in the input slab. 0, 3, 5, 7, 9, 16, 17, 32 (a
+ * smoothing factor that is not a finite number above 0: NaN and infinity
+ * included). */
 KORU32_API int16_t KORU32_CALL PnnPropagate(const int16_t* net, const int16_t* slab,
                                             const float* smoothing);
 /* Presents a class vector on the output slab and takes a new pattern unit
@@ -326,7 +357,8 @@ KORU32_API int16_t KORU32_CALL PnnTrain(const int16_t* net, const int16_t* slab,
 /* ======================================================================== */
 
 /* Computes the pattern slab's activations and denominator, or the output
- * slab's estimates. 0, 3, 5, 7, 9, 16, 17, 32, 38 (outputs then hold 0). */
+ * slab's estimates. 0, 3, 5, 7, 9, 16, 17, 32 (as PnnPropagate), 38 (outputs
+ * then hold 0). */
 KORU32_API int16_t KORU32_CALL GrnnPropagate(const int16_t* net, const int16_t* slab,
                                              const float* smoothing);
 /* Presents a target vector on the output slab and takes a new pattern unit
@@ -350,7 +382,9 @@ KORU32_API int16_t KORU32_CALL LvqPropagate(const int16_t* net, const int16_t* s
 KORU32_API int16_t KORU32_CALL LvqEvaluate(const int16_t* net, const int16_t* slab, uint16_t* winner,
                                            const uint16_t* flag);
 /* Moves the winner and its grid neighbours within `radius` toward the input
- * pattern by `rate`; `width` is the number of grid columns. 0, 3, 5, 7, 9, 16, 23. */
+ * pattern by `rate` (a negative rate moves them away); `width` is the number
+ * of grid columns. 0, 3, 5, 7, 9, 16, 23 (a negative radius, or a rate that
+ * is not finite). */
 KORU32_API int16_t KORU32_CALL LvqTrain(const int16_t* net, const int16_t* slab, const float* rate,
                                         const int16_t* radius, const uint16_t* width);
 
@@ -359,12 +393,14 @@ KORU32_API int16_t KORU32_CALL LvqTrain(const int16_t* net, const int16_t* slab,
 /* ======================================================================== */
 
 /* Writes a net to a network file, followed by `length` bytes of the
- * caller's own (`bytes` may be null). 0, 3, 5, 40. */
+ * caller's own (`bytes` may be null: nothing is appended). 0, 3, 5, 40 (also
+ * a negative length, refused before the file is created or truncated). */
 KORU32_API int16_t KORU32_CALL SaveNet(const int16_t* net, const char* fileName, const int32_t* length,
                                        const void* bytes);
 /* Rebuilds a net from a network file in the free slot `net` and reads back
- * `length` bytes of the caller's own (`bytes` may be null). Switches the
- * math mode to the file's format. 0, 3, 4, 41, or a code of the making calls. */
+ * `length` bytes of the caller's own (`bytes` may be null: nothing is read).
+ * Switches the math mode to the file's format. 0, 3, 4, 41 (also a negative
+ * length, refused before the file is opened), or a code of the making calls. */
 KORU32_API int16_t KORU32_CALL RestoreNet(const int16_t* net, const char* fileName, const int32_t* length,
                                           void* bytes);
 /* Imports a trained three-layer backpropagation net from a shell file into

@@ -40,21 +40,22 @@
     X(ERR_BAD_SOURCE_NEURON, 19, "source neuron outside the link")                                \
     X(ERR_BAD_DEST_NEURON, 20, "destination neuron outside the link")                             \
     X(ERR_BAD_MATH_MODE, 22, "math mode other than 0 or 1")                                       \
-    X(ERR_NEGATIVE_RADIUS, 23, "negative neighbourhood radius")                                   \
+    X(ERR_NEGATIVE_RADIUS, 23, "negative neighbourhood radius, or a learning rate that is not finite") \
     X(ERR_BAD_NEURON, 24, "neuron number outside 1..neuron count")                                \
     X(ERR_SHELL_FILE, 25, "shell file cannot be opened or read, or is malformed")                 \
     X(ERR_BAD_PATTERN, 31, "pattern unit outside those in use, or none free")                     \
-    X(ERR_BAD_SMOOTHING, 32, "smoothing factor not above 0")                                      \
+    X(ERR_BAD_SMOOTHING, 32, "smoothing factor not a finite number above 0")                      \
     X(ERR_BAD_STORE_NUMBER, 33, "store number outside 0..5")                                      \
     X(ERR_BAD_RECORD_COUNT, 34, "record count 0, or a store too large to address")                \
     X(ERR_STORE_EXISTS, 35, "store already exists")                                               \
     X(ERR_NO_STORE, 36, "store does not exist")                                                   \
     X(ERR_BAD_RECORD, 37, "record number not below the store's record count")                     \
     X(ERR_ZERO_DENOMINATOR, 38, "a GRNN output's denominator is 0")                               \
-    X(ERR_SAVE_FILE, 40, "network file cannot be created, written or closed")                     \
-    X(ERR_RESTORE_FILE, 41, "network file cannot be read, or is malformed")                       \
+    X(ERR_SAVE_FILE, 40, "network file cannot be created, written or closed, or a negative length of caller bytes") \
+    X(ERR_RESTORE_FILE, 41, "network file cannot be read, or is malformed, or a negative length of caller bytes") \
     X(ERR_NO_CPU_SELECTION, 42, "processor selection is not supported")                           \
-    X(ERR_BAD_CODE, 43, "transfer code outside 0..7, or link status outside 0..2")
+    X(ERR_BAD_CODE, 43, "transfer code outside 0..7, or link status outside 0..2")                \
+    X(ERR_NOT_FINITE, 44, "a weight range, learning rate or momentum that is NaN or infinite")
 
 /* The text GetResultText gives a value that is not in the table. */
 #define KORU32_UNKNOWN_RESULT_TEXT "unknown result code"

@@ -3,6 +3,8 @@
 // the arrays those calls made are then overwritten with the file's data.
 //
 // What a failed restore leaves behind:
+// - a negative length of caller bytes: 41 before the file is opened; the
+//   slot stays free and the math mode is not touched;
 // - a file that cannot be opened, a header that is short, whose table sizes
 //   are not 32 and 32, that gives a slab a negative neuron count (a count
 //   above 32767) or a link a status outside 0..2: 41, before MakeNet; the
@@ -174,6 +176,9 @@ int16_t ReadDataSection(int16_t net, OpenFile& file, int16_t fileFormat) {
 int16_t RestoreNetwork(int16_t net, const char* name, int32_t length, void* bytes) {
     if (!IsValidNetNumber(net)) return KORU32_ERR_BAD_NET_NUMBER;
     if (netTable[net].paradigm != 0) return KORU32_ERR_NET_IN_USE;
+    // As in SaveNet, a negative length is refused, here before the file is
+    // opened and before the math mode is touched: the slot stays free.
+    if (length < 0) return KORU32_ERR_RESTORE_FILE;
 
     OpenFile file(platform::OpenFileForReading(name));
     if (!file.IsOpen()) return KORU32_ERR_RESTORE_FILE;

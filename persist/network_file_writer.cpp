@@ -58,6 +58,10 @@ int16_t SaveNetwork(int16_t net, const char* name, int32_t length, const void* b
     if (!IsValidNetNumber(net)) return KORU32_ERR_BAD_NET_NUMBER;
     const NetEntry& entry = netTable[net];
     if (entry.paradigm == 0) return KORU32_ERR_NET_NOT_IN_USE;
+    // A negative length is a caller's mistake, not "no bytes": refused with
+    // the export's one failure code before the file is created, so that an
+    // existing file of that name keeps its contents.
+    if (length < 0) return KORU32_ERR_SAVE_FILE;
 
     uint8_t header[nf::kHeaderBytes];
     AssembleHeader(entry, header);

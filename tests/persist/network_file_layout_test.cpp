@@ -122,11 +122,9 @@ TEST_F(NetworkFileLayout, CallerBytesFollowTheLinkArraysAndAreReadBackUpToTheLen
     const Bytes file = ReadWholeFile(Path("with.bin"));
     ASSERT_EQ(file.size(), 641u);
     EXPECT_EQ(Bytes(file.begin() + 634, file.end()), Bytes(mine, mine + 7));
-    // A length of 0 or below, or no bytes at all, appends nothing.
-    for (int32_t length : {0, -1, -100000}) {
-        ASSERT_EQ(Save(3, Path("none.bin"), length, mine), 0);
-        EXPECT_EQ(ReadWholeFile(Path("none.bin")).size(), 634u) << length;
-    }
+    // A length of 0, or no bytes at all, appends nothing.
+    ASSERT_EQ(Save(3, Path("none.bin"), 0, mine), 0);
+    EXPECT_EQ(ReadWholeFile(Path("none.bin")).size(), 634u);
     ASSERT_EQ(Save(3, Path("none.bin"), 7, nullptr), 0);
     EXPECT_EQ(ReadWholeFile(Path("none.bin")).size(), 634u);
 
@@ -138,14 +136,12 @@ TEST_F(NetworkFileLayout, CallerBytesFollowTheLinkArraysAndAreReadBackUpToTheLen
     std::memset(back, 0xEE, sizeof back);
     ASSERT_EQ(Restore(11, Path("with.bin"), 3, back), 0);
     EXPECT_EQ(Bytes(back, back + 4), (Bytes{1, 2, 3, 0xEE}));
-    // No length, a negative one, or no buffer: nothing is read.
-    for (int32_t length : {0, -5}) {
-        std::memset(back, 0xEE, sizeof back);
-        const int16_t net = 12;
-        ASSERT_EQ(Restore(net, Path("with.bin"), length, back), 0) << length;
-        EXPECT_EQ(Bytes(back, back + 8), Bytes(8, 0xEE));
-        KillNet(&net);
-    }
+    // No length, or no buffer: nothing is read.
+    std::memset(back, 0xEE, sizeof back);
+    ASSERT_EQ(Restore(12, Path("with.bin"), 0, back), 0);
+    EXPECT_EQ(Bytes(back, back + 8), Bytes(8, 0xEE));
+    const int16_t twelve = 12;
+    KillNet(&twelve);
     ASSERT_EQ(Restore(12, Path("with.bin"), 7, nullptr), 0);
 
     // A longer length gives 41, but the net was whole before the caller's
@@ -156,6 +152,35 @@ TEST_F(NetworkFileLayout, CallerBytesFollowTheLinkArraysAndAreReadBackUpToTheLen
     float changes[4];
     ASSERT_EQ(GetLinkChanges(&net, &link1, changes), 0);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(BitsOf(changes[i]), BitsOf(kChanges1[i]));
+}
+
+TEST_F(NetworkFileLayout, NegativeLengthsAreRefusedBeforeAnyFileIsTouched) {
+    SetMathMode(false);
+    BuildExample(3);
+    const uint8_t mine[7] = {1, 2, 3, 4, 5, 6, 7};
+    ASSERT_EQ(Save(3, Path("kept.bin"), 7, mine), 0);
+    const Bytes kept = ReadWholeFile(Path("kept.bin"));
+    // A save into an existing file keeps it whole; into a new name makes
+    // nothing. A restore leaves the slot free, the buffer unwritten and the
+    // math mode as it was (the float file would have set float).
+    SetMathMode(true);
+    for (int32_t length : {-1, -5, -100000, INT32_MIN}) {
+        for (const void* bytes : {static_cast<const void*>(mine), static_cast<const void*>(nullptr)}) {
+            SCOPED_TRACE(testing::Message() << "length " << length << (bytes ? " with bytes" : " without"));
+            EXPECT_EQ(Save(3, Path("kept.bin"), length, bytes), KORU32_ERR_SAVE_FILE);
+            EXPECT_EQ(ReadWholeFile(Path("kept.bin")), kept);
+            EXPECT_EQ(Save(3, Path("new.bin"), length, bytes), KORU32_ERR_SAVE_FILE);
+            EXPECT_FALSE(fs::exists(Path("new.bin")));
+            uint8_t back[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+            EXPECT_EQ(Restore(9, Path("kept.bin"), length, bytes ? back : nullptr), KORU32_ERR_RESTORE_FILE);
+            EXPECT_FALSE(SlotInUse(9));
+            EXPECT_EQ(Bytes(back, back + 4), Bytes(4, 0xEE));
+            EXPECT_TRUE(MathModeIsFixed());
+            // The number checks still come first.
+            EXPECT_EQ(Save(4, Path("new.bin"), length, bytes), KORU32_ERR_NET_NOT_IN_USE);
+            EXPECT_EQ(Restore(3, Path("kept.bin"), length, nullptr), KORU32_ERR_NET_IN_USE);
+        }
+    }
 }
 
 TEST_F(NetworkFileLayout, SaveChecksNetNumberThenUseBeforeCreatingTheFile) {
