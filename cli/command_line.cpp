@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -32,6 +34,43 @@ void CheckParadigmOptions(const std::vector<ParadigmOption>& options, const std:
             }
             throw CLI::ValidationError(entry.option->get_name() + " applies to --paradigm " + allowed +
                                        ", not " + paradigm);
+        }
+    }
+}
+
+// The range a real-valued option must lie in. Every real option is checked
+// here, after parsing, so that NaN and the infinities (which CLI11 reads as
+// numbers, and which range checks let through) never reach the training.
+struct RealLimit {
+    CLI::Option* option;
+    double value;
+    double low;
+    bool lowIncluded;
+    double high;
+    bool highIncluded;
+};
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+void CheckRealOptions(const std::vector<RealLimit>& limits) {
+    for (const RealLimit& limit : limits) {
+        if (limit.option->count() == 0) {
+            continue;
+        }
+        const std::string name = limit.option->get_name();
+        if (!std::isfinite(limit.value)) {
+            throw CLI::ValidationError(name + " must be finite");
+        }
+        bool aboveLow = limit.lowIncluded ? limit.value >= limit.low : limit.value > limit.low;
+        bool belowHigh = limit.highIncluded ? limit.value <= limit.high : limit.value < limit.high;
+        if (!aboveLow || !belowHigh) {
+            throw CLI::ValidationError(name + " must be " + (limit.lowIncluded ? "at least " : "above ") +
+                                       Number(limit.low) + " and " + (limit.highIncluded ? "at most " : "below ") +
+                                       Number(limit.high) + ", not " + limit.option->as<std::string>());
         }
     }
 }
@@ -69,17 +108,18 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     trainCommand->add_option("--scaling", train.options.scaling, "input scaling: minmax or standard")
         ->check(CLI::IsMember({"minmax", "standard"}))
         ->capture_default_str();
-    trainCommand->add_option("--validation", train.options.validation, "fraction of rows held out for validation")
-        ->check(CLI::Range(0.0, 0.9))
-        ->capture_default_str();
+    auto* validation = trainCommand->add_option("--validation", train.options.validation,
+                                                "fraction of rows held out for validation, 0 to 0.9")
+                           ->capture_default_str();
     trainCommand->add_option("--seed", train.options.seed, "seed of the weights, the split and the order")
         ->capture_default_str();
     trainCommand->add_option("--plot", train.plot, "write the training curve to this SVG file");
     trainCommand->add_flag("-q,--quiet", train.quiet, "no progress display");
 
     const std::string bpGroup = "Backpropagation (--paradigm bp)";
-    auto* hidden = trainCommand->add_option("--hidden", train.options.bp.hidden, "hidden layer sizes, e.g. 8 or 8,4")
+    auto* hidden = trainCommand->add_option("--hidden", train.options.bp.hidden, "hidden layer sizes (1 to 32767 each), e.g. 8 or 8,4")
                        ->delimiter(',')
+                       ->check(CLI::Range(1, 32767))
                        ->capture_default_str()
                        ->group(bpGroup);
     auto* transfer = trainCommand->add_option("--transfer", train.options.bp.transfer,
@@ -95,18 +135,19 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                      ->check(CLI::IsMember({"plain", "momentum", "batch", "adaptive"}))
                      ->capture_default_str()
                      ->group(bpGroup);
-    auto* rateOption = trainCommand->add_option("--rate", rate, "learning rate (bp: 0.2 to classify, 0.05 to regress; lvq: 0.1, falling to --final-rate)")
+    auto* rateOption = trainCommand->add_option("--rate", rate, "learning rate (bp: above 0, at most 10; 0.2 to classify, 0.05 to regress; lvq: above 0, at most 1; 0.1, "
+                                         "falling to --final-rate)")
                            ->group(bpGroup);
-    auto* momentumOption = trainCommand->add_option("--momentum", momentum, "momentum of the momentum rule (0.5)")
+    auto* momentumOption = trainCommand->add_option("--momentum", momentum, "momentum of the momentum rule, 0 to below 1 (0.5)")
                                ->group(bpGroup);
     auto* epochsOption = trainCommand->add_option("--epochs", epochs, "epochs (bp: 300; lvq: 100)")
                              ->check(CLI::Range(1, 1000000))
                              ->group(bpGroup);
     auto* targetErrorOption = trainCommand->add_option("--target-error", targetError,
-                                                       "stop once the training mean squared error is at or below it")
+                                                       "stop once the training mean squared error is at or below it (0 or more)")
                                   ->group(bpGroup);
     auto* weightRangeOption = trainCommand->add_option("--weight-range", weightRange,
-                                                       "initial weights drawn in +-range (0.5)")
+                                                       "initial weights drawn in +-range, above 0, at most 100 (0.5)")
                                   ->group(bpGroup);
     auto* formatOption = trainCommand->add_option("--format", format, "numbers of a bp or lvq net: float (32-bit) or fixed (8.24)")
                              ->check(CLI::IsMember({"float", "fixed"}))
@@ -119,7 +160,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                        ->check(CLI::IsMember({"distance", "dot", "city-block"}))
                        ->capture_default_str()
                        ->group(kernelGroup);
-    auto* sigma = trainCommand->add_option("--sigma", train.options.kernel.sigma, "smoothing factor")
+    auto* sigma = trainCommand->add_option("--sigma", train.options.kernel.sigma, "smoothing factor, above 0, at most 1e6")
                       ->capture_default_str()
                       ->group(kernelGroup);
     auto* pickSigma = trainCommand->add_option("--pick-sigma", train.options.kernel.pickSigma,
@@ -131,7 +172,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                       ->check(CLI::Range(1, 32767))
                       ->capture_default_str()
                       ->group(kernelGroup);
-    auto* finalRateOption = trainCommand->add_option("--final-rate", finalRate, "LVQ rate at the last epoch (0.001)")
+    auto* finalRateOption = trainCommand->add_option("--final-rate", finalRate, "LVQ rate at the last epoch, 0 to 1 (0.001)")
                                 ->group(kernelGroup);
     auto* radius = trainCommand->add_option("--radius", train.options.lvq.radius,
                                             "LVQ neighbourhood radius at the first epoch, falling to 0")
@@ -189,6 +230,14 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                                   {radius, {"lvq"}},
                                   {gridWidth, {"lvq"}}},
                                  paradigm);
+            const bool lvqRate = paradigm == "lvq";
+            CheckRealOptions({{validation, train.options.validation, 0.0, true, 0.9, true},
+                              {rateOption, rate, 0.0, false, lvqRate ? 1.0 : 10.0, true},
+                              {momentumOption, momentum, 0.0, true, 1.0, false},
+                              {targetErrorOption, targetError, 0.0, true, 1e30, true},
+                              {weightRangeOption, weightRange, 0.0, false, 100.0, true},
+                              {sigma, train.options.kernel.sigma, 0.0, false, 1e6, true},
+                              {finalRateOption, finalRate, 0.0, true, 1.0, true}});
             BpOptions& bp = train.options.bp;
             LvqOptions& lvq = train.options.lvq;
             if (rateOption->count()) (paradigm == "lvq" ? lvq.rate : bp.rate) = rate;
@@ -211,7 +260,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         if (error.get_exit_code() == 0) {
             return app.exit(error, out, err);  // --help, --version
         }
-        err << "koru: error: " << error.what() << " (see 'koru --help' or 'koru COMMAND --help')\n";
+        err << "koru: error: " << OneLine(error.what()) << " (see 'koru --help' or 'koru COMMAND --help')\n";
         return 2;
     }
 

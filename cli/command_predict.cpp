@@ -6,6 +6,7 @@
 // quoted by libcsv where they need it.
 #include "commands.h"
 #include "csv_table.h"
+#include "file_roles.h"
 #include "labeled_data.h"
 #include "model_file.h"
 #include "pending_file.h"
@@ -41,6 +42,7 @@ std::string Real(double value) {
 
 int RunPredict(const std::string& modelFile, const std::string& dataFile, const std::string& outputFile,
                std::ostream& out) {
+    CheckFileRoles({{"MODEL.net", modelFile}, {"DATA.csv", dataFile}}, {{"-o", outputFile}});
     Model model = LoadModel(modelFile, true);
     const ModelMetadata& metadata = model.metadata;
     CsvTable table = ReadCsv(dataFile);

@@ -1,6 +1,7 @@
 // command_train.cpp - `koru train DATA.csv -o MODEL.net [options]`.
 #include "cli_error.h"
 #include "commands.h"
+#include "file_roles.h"
 #include "model_file.h"
 #include "training_curve.h"
 
@@ -25,6 +26,7 @@ std::string Measure(const Evaluation& evaluation) {
 
 int RunTrain(const TrainCommand& command, std::ostream& out) {
     const TrainOptions& options = command.options;
+    CheckFileRoles({{"DATA.csv", options.dataFile}}, {{"-o", command.output}, {"--plot", command.plot}});
     bool kernelNet = options.paradigm == "pnn" || options.paradigm == "grnn";
     if (!command.plot.empty() && kernelNet && options.kernel.pickSigma == "none") {
         throw CliError("--plot needs a training curve: pnn and grnn have one only with --pick-sigma loo or validation");

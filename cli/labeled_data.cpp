@@ -21,8 +21,8 @@ std::string TrimmedField(const CsvTable& table, size_t row, int column) {
 
 std::string Label(const CsvTable& table, size_t row, int column) {
     if (IsMissingValue(table.rows[row][static_cast<size_t>(column)])) {
-        throw CliError(table.Where(row, static_cast<size_t>(column)) + "missing value in column '" +
-                       table.header[static_cast<size_t>(column)] + "'");
+        throw CliError(table.Where(row, static_cast<size_t>(column)) + "missing value in column " +
+                       QuotedCell(table.header[static_cast<size_t>(column)]));
     }
     return TrimmedField(table, row, column);
 }
@@ -41,14 +41,16 @@ ColumnChoice ChooseColumns(const CsvTable& table, const std::vector<std::string>
             }
         }
     } else {
+        std::vector<bool> chosen(table.header.size(), false);
         for (const std::string& name : inputNames) {
             int column = table.RequireColumn(name);
             if (column == choice.target) {
-                throw CliError(table.fileName + ": column '" + name + "' is the target; it cannot be an input too");
+                throw CliError(table.fileName + ": column " + QuotedCell(name) + " is the target; it cannot be an input too");
             }
-            if (std::find(choice.inputs.begin(), choice.inputs.end(), column) != choice.inputs.end()) {
-                throw CliError(table.fileName + ": input column '" + name + "' is named twice");
+            if (chosen[static_cast<size_t>(column)]) {
+                throw CliError(table.fileName + ": input column " + QuotedCell(name) + " is named twice");
             }
+            chosen[static_cast<size_t>(column)] = true;
             choice.inputs.push_back(column);
         }
     }
@@ -86,8 +88,8 @@ std::vector<int> ReadClasses(const CsvTable& table, int column, const std::vecto
         std::string label = Label(table, row, column);
         auto found = std::find(classes.begin(), classes.end(), label);
         if (found == classes.end()) {
-            throw CliError(table.Where(row, static_cast<size_t>(column)) + "class '" + label +
-                           "' is not one the model knows");
+            throw CliError(table.Where(row, static_cast<size_t>(column)) + "class " + QuotedCell(label) +
+                           " is not one the model knows");
         }
         indices[row] = static_cast<int>(found - classes.begin());
     }

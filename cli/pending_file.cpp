@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <unistd.h>
 
@@ -22,7 +23,20 @@ PendingFile::~PendingFile() {
     }
 }
 
+std::string SystemReason(int error) {
+    return error != 0 ? std::string(" (") + std::strerror(error) + ")" : std::string();
+}
+
 void PendingFile::Commit() {
+    // The bytes reach the disk before the name does: after a crash the target
+    // is either the earlier file or the whole new one.
+    int fd = open(temp_.c_str(), O_RDONLY);
+    if (fd < 0 || fsync(fd) != 0) {
+        int error = errno;
+        if (fd >= 0) close(fd);
+        throw CliError(target_ + ": cannot write the file" + SystemReason(error));
+    }
+    close(fd);
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
         int error = errno;
         throw CliError(target_ + ": cannot write the file (" + std::strerror(error) + ")");
@@ -33,11 +47,12 @@ void PendingFile::Commit() {
 void WritePendingFile(const std::string& fileName, const std::string& text) {
     PendingFile pending(fileName);
     {
+        errno = 0;
         std::ofstream out(pending.TempPath(), std::ios::binary);
         out << text;
         out.close();
         if (!out) {
-            throw CliError(fileName + ": cannot write the file");
+            throw CliError(fileName + ": cannot write the file" + SystemReason(errno));
         }
     }
     pending.Commit();

@@ -94,8 +94,8 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
     if (task == Task::Classify) {
         metadata.classes = CollectClasses(table, columns.target);
         if (metadata.classes.size() < 2) {
-            throw CliError(options.dataFile + ": the target column '" + metadata.targetColumn +
-                           "' holds a single class; a classifier needs at least two");
+            throw CliError(options.dataFile + ": the target column " + QuotedCell(metadata.targetColumn) +
+                           " holds a single class; a classifier needs at least two");
         }
         if (metadata.classes.size() > 32767) {
             throw CliError(options.dataFile + ": too many classes");
