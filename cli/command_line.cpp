@@ -98,8 +98,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         ->check(CLI::IsMember({"bp", "pnn", "grnn", "lvq"}))
         ->capture_default_str();
     trainCommand->add_option("--target", train.options.target, "target column (default: the last column)");
-    trainCommand->add_option("--inputs", train.options.inputs, "input columns, comma separated (default: all others)")
-        ->delimiter(',');
+    trainCommand->add_option("--inputs", train.options.inputs, "input columns as one comma-separated value, e.g. a,b "
+                                                               "(default: all others)")
+        ->delimiter(',')
+        ->allow_extra_args(false);
     trainCommand->add_option("--task", train.options.task,
                              "classify or regress; auto: pnn and lvq classify, grnn regresses, bp classifies a "
                              "target with text or at most 10 distinct values")
@@ -113,12 +115,17 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                            ->capture_default_str();
     trainCommand->add_option("--seed", train.options.seed, "seed of the weights, the split and the order")
         ->capture_default_str();
+    trainCommand->add_option("--sample", train.options.sample,
+                             "train on this many rows drawn at random with --seed (0: every row); pnn and grnn "
+                             "hold at most 32767 training rows")
+        ->check(CLI::Range(size_t{0}, size_t{100000000}));
     trainCommand->add_option("--plot", train.plot, "write the training curve to this SVG file");
     trainCommand->add_flag("-q,--quiet", train.quiet, "no progress display");
 
     const std::string bpGroup = "Backpropagation (--paradigm bp)";
     auto* hidden = trainCommand->add_option("--hidden", train.options.bp.hidden, "hidden layer sizes (1 to 32767 each), e.g. 8 or 8,4")
                        ->delimiter(',')
+                       ->allow_extra_args(false)
                        ->check(CLI::Range(1, 32767))
                        ->capture_default_str()
                        ->group(bpGroup);
@@ -143,6 +150,12 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     auto* epochsOption = trainCommand->add_option("--epochs", epochs, "epochs (bp: 300; lvq: 100)")
                              ->check(CLI::Range(1, 1000000))
                              ->group(bpGroup);
+    auto* patience = trainCommand->add_option("--patience", train.options.bp.patience,
+                                              "stop after this many epochs without a better validation error; "
+                                              "0: run every epoch (the best epoch's weights are kept either way)")
+                         ->check(CLI::Range(0, 1000000))
+                         ->capture_default_str()
+                         ->group(bpGroup);
     auto* targetErrorOption = trainCommand->add_option("--target-error", targetError,
                                                        "stop once the training mean squared error is at or below it (0 or more)")
                                   ->group(bpGroup);
@@ -160,8 +173,9 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                        ->check(CLI::IsMember({"distance", "dot", "city-block"}))
                        ->capture_default_str()
                        ->group(kernelGroup);
-    auto* sigma = trainCommand->add_option("--sigma", train.options.kernel.sigma, "smoothing factor, above 0, at most 1e6")
-                      ->capture_default_str()
+    auto* sigma = trainCommand->add_option("--sigma", train.options.kernel.sigma,
+                                           "smoothing factor, above 0, at most 1e6 (default: chosen by leave-one-out; "
+                                           "giving one implies --pick-sigma none)")
                       ->group(kernelGroup);
     auto* pickSigma = trainCommand->add_option("--pick-sigma", train.options.kernel.pickSigma,
                                                "choose sigma: none, loo (leave-one-out) or validation")
@@ -218,6 +232,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                                   {rule, {"bp"}},
                                   {momentumOption, {"bp"}},
                                   {targetErrorOption, {"bp"}},
+                                  {patience, {"bp"}},
                                   {weightRangeOption, {"bp"}},
                                   {rateOption, {"bp", "lvq"}},
                                   {epochsOption, {"bp", "lvq"}},
@@ -238,6 +253,13 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                               {weightRangeOption, weightRange, 0.0, false, 100.0, true},
                               {sigma, train.options.kernel.sigma, 0.0, false, 1e6, true},
                               {finalRateOption, finalRate, 0.0, true, 1.0, true}});
+            if (sigma->count() > 0) {
+                if (pickSigma->count() > 0 && train.options.kernel.pickSigma != "none") {
+                    throw CLI::ValidationError("--sigma sets the smoothing factor; it cannot go with --pick-sigma " +
+                                               train.options.kernel.pickSigma);
+                }
+                train.options.kernel.pickSigma = "none";
+            }
             BpOptions& bp = train.options.bp;
             LvqOptions& lvq = train.options.lvq;
             if (rateOption->count()) (paradigm == "lvq" ? lvq.rate : bp.rate) = rate;

@@ -43,6 +43,7 @@ std::string Real(double value) {
 int RunPredict(const std::string& modelFile, const std::string& dataFile, const std::string& outputFile,
                std::ostream& out) {
     CheckFileRoles({{"MODEL.net", modelFile}, {"DATA.csv", dataFile}}, {{"-o", outputFile}});
+    CheckModelAndData(modelFile, dataFile, "predict");
     Model model = LoadModel(modelFile, true);
     const ModelMetadata& metadata = model.metadata;
     CsvTable table = ReadCsv(dataFile);

@@ -102,7 +102,7 @@ void ValidateKernelJob(const KernelOptions& options, size_t patterns, size_t val
     }
     if (patterns > 32767) {
         throw CliError("a " + paradigm + " holds at most 32767 training patterns; this set has " +
-                       std::to_string(patterns));
+                       std::to_string(patterns) + " (--sample N trains on N rows drawn at random with --seed)");
     }
 }
 

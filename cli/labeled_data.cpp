@@ -4,6 +4,8 @@
 #include "cli_error.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <set>
 
 namespace koru_cli {
@@ -72,14 +74,29 @@ std::vector<std::vector<double>> ReadInputs(const CsvTable& table, const std::ve
 }
 
 std::vector<std::string> CollectClasses(const CsvTable& table, int column) {
-    std::vector<std::string> classes;
+    std::set<std::string> seen;
     for (size_t row = 0; row < table.rows.size(); ++row) {
-        std::string label = Label(table, row, column);
-        if (std::find(classes.begin(), classes.end(), label) == classes.end()) {
-            classes.push_back(label);
-        }
+        seen.insert(Label(table, row, column));
     }
-    return classes;
+    std::vector<std::string> classes(seen.begin(), seen.end());
+    // Labels that are all numbers sort by value (2 before 10); others stay in
+    // byte order. Either way the order depends on the labels alone, never on
+    // the order of the rows.
+    std::vector<double> values;
+    for (const std::string& label : classes) {
+        char* end = nullptr;
+        double value = std::strtod(label.c_str(), &end);
+        if (end == label.c_str() || *end != '\0' || !std::isfinite(value)) {
+            return classes;
+        }
+        values.push_back(value);
+    }
+    std::vector<size_t> order(classes.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return values[a] < values[b]; });
+    std::vector<std::string> sorted;
+    for (size_t i : order) sorted.push_back(classes[i]);
+    return sorted;
 }
 
 std::vector<int> ReadClasses(const CsvTable& table, int column, const std::vector<std::string>& classes) {

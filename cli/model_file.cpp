@@ -6,6 +6,7 @@
 
 #include <koru32.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -193,6 +194,39 @@ void CheckMetadataFitsNet(const ModelMetadata& metadata, const NetworkFileLayout
             }
             break;
         }
+    }
+}
+
+namespace {
+
+// The first bytes of a file (fewer when it is shorter), or none when it
+// cannot be read: the reading itself reports that.
+std::string FileStart(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    char bytes[512];
+    file.read(bytes, sizeof bytes);
+    return std::string(bytes, static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+}
+
+bool StartsLikeNetworkFile(const std::string& start) {
+    return start.size() >= 4 && start.compare(0, 4, std::string("\x20\x00\x20\x00", 4)) == 0;
+}
+
+bool StartsLikeText(const std::string& start) {
+    return !start.empty() && start.find('\0') == std::string::npos &&
+           start.find_first_of(",\n") != std::string::npos;
+}
+
+}  // namespace
+
+void CheckModelAndData(const std::string& modelFile, const std::string& dataFile, const std::string& command) {
+    const std::string usage = "; usage: koru " + command + " MODEL.net DATA.csv";
+    const std::string model = FileStart(modelFile);
+    if (!StartsLikeNetworkFile(model) && StartsLikeText(model)) {
+        throw CliError(modelFile + " looks like a CSV file, not a model" + usage);
+    }
+    if (StartsLikeNetworkFile(FileStart(dataFile))) {
+        throw CliError(dataFile + " looks like a network file, not CSV data" + usage);
     }
 }
 

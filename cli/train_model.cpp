@@ -45,6 +45,26 @@ Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategoric
     return resolved;
 }
 
+void SampleRows(CsvTable& table, size_t count, uint32_t seed) {
+    if (count == 0 || count >= table.rows.size()) {
+        return;
+    }
+    std::vector<size_t> order(table.rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::mt19937 random(seed ^ 0x5A5A5A5Au);
+    ShuffleOrder(order, random);
+    order.resize(count);
+    std::sort(order.begin(), order.end());
+    std::vector<std::vector<std::string>> rows;
+    std::vector<long> lines;
+    for (size_t row : order) {
+        rows.push_back(std::move(table.rows[row]));
+        lines.push_back(table.lines[row]);
+    }
+    table.rows = std::move(rows);
+    table.lines = std::move(lines);
+}
+
 void SplitRows(size_t rows, double fraction, uint32_t seed, std::vector<size_t>& train,
                std::vector<size_t>& validation) {
     std::vector<size_t> order(rows);
@@ -71,6 +91,7 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
     }
 
     CsvTable table = ReadCsv(options.dataFile);
+    SampleRows(table, options.sample, options.seed);
     ColumnChoice columns = ChooseColumns(table, options.inputs, options.target);
     if (columns.inputs.size() > 32767) {
         throw CliError(options.dataFile + ": too many input columns");
@@ -170,6 +191,9 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
 
     metadata.Set("data", options.dataFile);
     metadata.Set("seed", std::to_string(options.seed));
+    if (options.sample > 0) {
+        metadata.Set("rows.sample", std::to_string(options.sample));
+    }
     metadata.Set("rows.train", std::to_string(trainRows.size()));
     metadata.Set("rows.validation", std::to_string(validationRows.size()));
 

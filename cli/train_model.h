@@ -5,6 +5,7 @@
 #define KORU_CLI_TRAIN_MODEL_H
 
 #include "bp_trainer.h"
+#include "csv_table.h"
 #include "evaluation.h"
 #include "kernel_options.h"
 #include "library_call.h"
@@ -30,6 +31,7 @@ struct TrainOptions {
     std::string scaling = "minmax";
     double validation = 0.2;          // fraction of the rows held out
     uint32_t seed = 1;
+    size_t sample = 0;                // >0: train on this many rows drawn at random (seeded)
     BpOptions bp;
     KernelOptions kernel;
     LvqOptions lvq;
@@ -52,6 +54,10 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress);
 // backpropagation classifies a target column that looks categorical (any
 // non-numeric value, or at most 10 distinct values) and regresses otherwise.
 Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategorical);
+
+// Keeps `count` of the table's rows, drawn at random with `seed` (a
+// generator of its own, apart from the split's), in file order.
+void SampleRows(CsvTable& table, size_t count, uint32_t seed);
 
 // Splits row indices 0..rows-1 into training and validation rows: a shuffle
 // with `seed`, then the first round(rows x fraction) rows are held out.

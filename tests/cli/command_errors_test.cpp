@@ -117,7 +117,9 @@ TEST(CommandLine, UnknownColumnsAndUnusableTargets) {
                   data + ":2:5: non-numeric value 'setosa' in column 'species'");
     ExpectRefusal(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--task", "regress"}), 1,
                   "pnn nets classify; use bp or grnn to regress");
-    ExpectRefusal(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--plot", ScratchPath("c.svg")}), 1,
+    ExpectRefusal(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--sigma", "0.1", "--plot",
+                           ScratchPath("c.svg")}),
+                  1,
                   "--plot needs a training curve: pnn and grnn have one only with --pick-sigma loo or validation");
     EXPECT_TRUE(ScratchFiles().empty());
 }
@@ -125,7 +127,10 @@ TEST(CommandLine, UnknownColumnsAndUnusableTargets) {
 TEST(CommandLine, FilesThatAreNotModels) {
     std::string data = DataFile("iris.csv");
     ExpectRefusal(RunKoru({"eval", data, data}), 1,
-                  data + ": not a network file (its table sizes are not 32 and 32)");
+                  data + " looks like a CSV file, not a model; usage: koru eval MODEL.net DATA.csv");
+    std::string foreign = ScratchPath("foreign.net");
+    WriteText(foreign, std::string(600, '\x01'));
+    ExpectRefusal(RunKoru({"info", foreign}), 1, foreign + ": not a network file (its table sizes are not 32 and 32)");
     std::string tiny = ScratchPath("tiny.net");
     WriteText(tiny, "KORU");
     ExpectRefusal(RunKoru({"info", tiny}), 1, tiny + ": not a network file, or a truncated one (it is shorter than the 530-byte header)");
@@ -179,6 +184,8 @@ std::string TrainedPnn() {
 
 TEST(CommandLine, DataThatDoesNotFitTheModel) {
     std::string model = TrainedPnn();
+    ExpectRefusal(RunKoru({"predict", model, model}), 1,
+                  model + " looks like a network file, not CSV data; usage: koru predict MODEL.net DATA.csv");
     std::string data = ScratchPath("flowers.csv");
     WriteText(data,
               "sepal_length,sepal_width,petal_length,petal_width,species\n"

@@ -1,0 +1,106 @@
+// The defaults of `koru train` and its handling of inputs: sigma chosen by
+// leave-one-out, backpropagation's best epoch and early stop, class labels in
+// sorted order, one value per list option, and subsampling.
+#include "command_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace koru_cli_test {
+namespace {
+
+// The value of "key=" in a model file's metadata, or "(none)".
+std::string Setting(const std::string& model, const std::string& key) {
+    std::string bytes = ReadText(model);
+    size_t at = bytes.find("\n" + key + "=");
+    if (at == std::string::npos) return "(none)";
+    at += key.size() + 2;
+    return bytes.substr(at, bytes.find('\n', at) - at);
+}
+
+TEST(Defaults, SigmaIsPickedByLeaveOneOutUnlessGiven) {
+    const std::string data = DataFile("iris.csv"), model = ScratchPath("m.net");
+    ASSERT_EQ(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn"}).status, 0);
+    EXPECT_EQ(Setting(model, "set.sigma.picked_by"), "loo");
+    ASSERT_EQ(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "grnn", "--target", "petal_width",
+                       "--inputs", "sepal_length,petal_length", "--sigma", "0.3"})
+                  .status,
+              0);
+    EXPECT_EQ(Setting(model, "set.sigma.picked_by"), "none");
+    EXPECT_EQ(Setting(model, "set.sigma"), "0.3");
+    CommandResult both = RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--sigma", "0.3",
+                                  "--pick-sigma", "loo"});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_NE(both.err.find("--sigma sets the smoothing factor; it cannot go with --pick-sigma loo"),
+              std::string::npos);
+}
+
+TEST(Defaults, BackpropKeepsTheBestEpochAndStopsAfterItsPatience) {
+    const std::string data = DataFile("iris.csv"), model = ScratchPath("m.net");
+    struct Case {
+        std::vector<std::string> options;
+        int patience;
+    };
+    for (const Case& c : std::vector<Case>{{{}, 20}, {{"--patience", "5"}, 5}, {{"--patience", "0"}, 0}}) {
+        std::vector<std::string> args{"train", data, "-o", model, "-q"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(RunKoru(args).status, 0);
+        const int run = std::stoi(Setting(model, "set.bp.epochs_run"));
+        const int best = std::stoi(Setting(model, "set.bp.best_epoch"));
+        EXPECT_LE(best, run) << c.patience;
+        if (c.patience == 0) {
+            EXPECT_EQ(run, 300);
+        } else {
+            EXPECT_TRUE(run == best + c.patience || run == 300) << c.patience << ": " << run << " " << best;
+        }
+    }
+    // The saved net is the best epoch's: the same bytes as a run stopped
+    // right after that epoch (same seed, so the same first epochs).
+    const std::string full = ReadText(model);
+    const std::string best = Setting(model, "set.bp.best_epoch");
+    const std::string shorter = ScratchPath("short.net");
+    ASSERT_EQ(RunKoru({"train", data, "-o", shorter, "-q", "--epochs", best, "--patience", "0"}).status, 0);
+    const std::string cut = ReadText(shorter);
+    ASSERT_NE(best, "300");
+    EXPECT_EQ(full.substr(0, full.find("koru-model 1\n")), cut.substr(0, cut.find("koru-model 1\n")));
+}
+
+TEST(Defaults, ClassesAreSortedAndListOptionsTakeOneValue) {
+    const std::string model = ScratchPath("m.net"), data = ScratchPath("d.csv");
+    struct Case {
+        std::string rows;
+        std::string classes;
+    };
+    for (const Case& c : std::vector<Case>{{"1,10\n2,2\n3,1\n4,10\n", "1,2,10"},
+                                           {"1,z\n2,b\n3,a\n4,b\n", "a,b,z"},
+                                           {"1,2\n2,b\n3,10\n", "10,2,b"}}) {
+        WriteText(data, "x,class\n" + c.rows);
+        CommandResult result = RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--validation", "0"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(Setting(model, "classes"), c.classes);
+    }
+    // A list option takes one comma-separated value: the data file after it
+    // is never taken for a column name.
+    CommandResult swallowed = RunKoru({"train", "--inputs", "sepal_length", "petal_width", DataFile("iris.csv"),
+                                       "-o", model, "-q"});
+    EXPECT_EQ(swallowed.status, 2);
+    CommandResult hidden = RunKoru({"train", "--hidden", "4,3", DataFile("iris.csv"), "-o", model, "-q"});
+    EXPECT_EQ(hidden.status, 0) << hidden.err;
+    EXPECT_EQ(Setting(model, "set.bp.hidden"), "4%2C3");
+}
+
+TEST(Defaults, SampleDrawsRowsAndIsOfferedPastTheKernelNetLimit) {
+    const std::string model = ScratchPath("m.net"), data = ScratchPath("big.csv");
+    CommandResult sampled = RunKoru({"train", DataFile("iris.csv"), "-o", model, "-q", "--sample", "50"});
+    ASSERT_EQ(sampled.status, 0) << sampled.err;
+    EXPECT_NE(sampled.out.find(": 40 training rows, 10 validation rows"), std::string::npos) << sampled.out;
+    std::string text = "x,class\n";
+    for (int row = 0; row < 41000; ++row) text += std::to_string(row % 97) + "," + (row % 2 ? "a\n" : "b\n");
+    WriteText(data, text);
+    CommandResult refused = RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--sigma", "0.1"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "koru: error: a PNN holds at most 32767 training patterns; this set has 32800 (--sample N "
+                           "trains on N rows drawn at random with --seed)\n");
+}
+
+}  // namespace
+}  // namespace koru_cli_test
