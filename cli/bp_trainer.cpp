@@ -122,7 +122,7 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
     std::mt19937 random(job.seed);
 
     if (job.progress) {
-        job.progress->Start("bp", options.epochs);
+        job.progress->Start("bp", options.epochs, "mse");
     }
     int epochsRun = 0;
     double trainError = NAN;

@@ -98,7 +98,7 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
         job.curve->yLabel = "error rate";
     }
     if (job.progress) {
-        job.progress->Start("lvq", options.epochs);
+        job.progress->Start("lvq", options.epochs, "error rate");
     }
     double trainError = NAN;
     double validationError = NAN;

@@ -222,10 +222,12 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
         }
         return Evaluate(predictor, metadata, data);
     };
+    auto scoring = std::chrono::steady_clock::now();
     model.training = measure(trainRows);
     if (!validationRows.empty()) {
         model.validation = measure(validationRows);
     }
+    model.scoringSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - scoring).count();
     return model;
 }
 

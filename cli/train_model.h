@@ -45,7 +45,8 @@ struct TrainedModel {
     size_t validationRows = 0;
     Evaluation training;
     std::optional<Evaluation> validation;
-    double seconds = 0.0;             // training time, without reading the file
+    double seconds = 0.0;             // training time, without reading the file or scoring
+    double scoringSeconds = 0.0;      // scoring the training and validation rows afterwards
 };
 
 TrainedModel TrainModel(const TrainOptions& options, Progress& progress);

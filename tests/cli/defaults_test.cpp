@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace koru_cli_test {
 namespace {
 
@@ -100,6 +102,44 @@ TEST(Defaults, SampleDrawsRowsAndIsOfferedPastTheKernelNetLimit) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err, "koru: error: a PNN holds at most 32767 training patterns; this set has 32800 (--sample N "
                            "trains on N rows drawn at random with --seed)\n");
+}
+
+}  // namespace
+}  // namespace koru_cli_test
+
+namespace koru_cli_test {
+namespace {
+
+// Every `koru` command the READMEs show runs, in order, in a scratch folder,
+// and a figure quoted in its comment ("accuracy: 0.9667") is what it prints.
+TEST(Docs, EveryCommandInTheReadmesRunsAndPrintsWhatItQuotes) {
+    const std::string data = DataFile("");
+    size_t commands = 0;
+    for (const std::string& readme : {data + "../README.md", data + "../cli/README.md"}) {
+        std::istringstream text(ReadText(readme));
+        std::string line;
+        while (std::getline(text, line)) {
+            // Commands, not the synopsis lines with placeholders (MODEL.net, [options]).
+            if (line.rfind("    koru ", 0) != 0 || line.find('[') != std::string::npos ||
+                line.find("MODEL.net") != std::string::npos) {
+                continue;
+            }
+            std::string command = line.substr(9, line.find('#') == std::string::npos ? std::string::npos
+                                                                                      : line.find('#') - 9);
+            for (size_t at = command.find("data/"); at != std::string::npos; at = command.find("data/", at + data.size())) {
+                command.replace(at, 5, data);
+            }
+            CommandResult result = RunKoruProgram(command, "cd " + ScratchPath("") + " && ");
+            ++commands;
+            EXPECT_EQ(result.status, 0) << readme << ": " << line << "\n" << result.err;
+            size_t quote = line.find("\"", line.find('#') == std::string::npos ? line.size() : line.find('#'));
+            if (quote != std::string::npos) {
+                std::string figure = line.substr(quote + 1, line.find('"', quote + 1) - quote - 1);
+                EXPECT_NE(result.out.find(figure), std::string::npos) << line << "\n" << result.out;
+            }
+        }
+    }
+    EXPECT_GE(commands, 10u);
 }
 
 }  // namespace
