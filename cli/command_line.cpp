@@ -200,15 +200,22 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
                           ->group(kernelGroup);
 
     // ---- eval, predict, info, demo ----------------------------------------
-    std::string modelFile, dataFile, predictOutput, dataDir = DefaultDataDir();
+    std::string modelFile, dataFile, dataDir = DefaultDataDir();
     CLI::App* evalCommand = app.add_subcommand(
         "eval", "Evaluate a model on a CSV file: accuracy and confusion matrix, or RMSE and MAE.");
     evalCommand->add_option("MODEL.net", modelFile, "network file made by 'koru train'")->required();
     evalCommand->add_option("DATA.csv", dataFile, "CSV file with the model's columns")->required();
+    PredictCommand predict;
     CLI::App* predictCommand = app.add_subcommand("predict", "Write the model's predictions for a CSV file as CSV.");
-    predictCommand->add_option("MODEL.net", modelFile, "network file made by 'koru train'")->required();
-    predictCommand->add_option("DATA.csv", dataFile, "CSV file with the model's input columns")->required();
-    predictCommand->add_option("-o,--output", predictOutput, "CSV file to write (default: standard output)");
+    predictCommand->add_option("MODEL.net", predict.modelFile, "network file made by 'koru train'")->required();
+    predictCommand->add_option("DATA.csv", predict.dataFile, "CSV file with the model's input columns")->required();
+    predictCommand->add_option("-o,--output", predict.output, "CSV file to write (default: standard output)");
+    predictCommand->add_flag("--proba", predict.proba,
+                             "classifiers: one column p:CLASS per class, summing to 1 (bp: outputs, pnn: kernel "
+                             "sums, each over their total; lvq: 1 for the winning class)");
+    predictCommand->add_option("--id", predict.ids, "copy this data column through (repeatable)")
+        ->allow_extra_args(false);
+    predictCommand->add_flag("--keep-inputs", predict.keepInputs, "copy every column of the data row through");
     CLI::App* infoCommand = app.add_subcommand(
         "info", "Describe a network file: net type, format, slabs, links, pattern counts, metadata.");
     infoCommand->add_option("MODEL.net", modelFile, "network file")->required();
@@ -289,7 +296,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     try {
         if (trainCommand->parsed()) return RunTrain(train, out);
         if (evalCommand->parsed()) return RunEval(modelFile, dataFile, out);
-        if (predictCommand->parsed()) return RunPredict(modelFile, dataFile, predictOutput, out);
+        if (predictCommand->parsed()) return RunPredict(predict, out);
         if (infoCommand->parsed()) return RunInfo(modelFile, out);
         if (demoCommand->parsed()) return RunDemo(dataDir, out);
     } catch (const CliError& error) {

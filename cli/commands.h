@@ -7,6 +7,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace koru_cli {
 
@@ -20,9 +21,16 @@ int RunTrain(const TrainCommand& command, std::ostream& out);
 
 int RunEval(const std::string& modelFile, const std::string& dataFile, std::ostream& out);
 
-// Writes the predictions as CSV to `outputFile`, or to `out` when it is empty.
-int RunPredict(const std::string& modelFile, const std::string& dataFile, const std::string& outputFile,
-               std::ostream& out);
+struct PredictCommand {
+    std::string modelFile;
+    std::string dataFile;
+    std::string output;            // empty: standard output
+    bool proba = false;            // one probability column per class instead of raw scores
+    std::vector<std::string> ids;  // data columns copied through
+    bool keepInputs = false;       // every column of the data row copied through
+};
+// Writes the predictions as CSV to the command's output, or to `out`.
+int RunPredict(const PredictCommand& command, std::ostream& out);
 
 int RunInfo(const std::string& modelFile, std::ostream& out);
 

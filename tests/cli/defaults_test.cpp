@@ -144,3 +144,50 @@ TEST(Docs, EveryCommandInTheReadmesRunsAndPrintsWhatItQuotes) {
 
 }  // namespace
 }  // namespace koru_cli_test
+
+namespace koru_cli_test {
+namespace {
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    return fields;
+}
+
+// --proba: per paradigm, one probability per class summing to 1 whose
+// largest is the predicted class; --id and --keep-inputs copy columns.
+TEST(Predict, ProbabilitiesSumToOneAndColumnsAreCopiedThrough) {
+    const std::string data = DataFile("iris.csv"), model = ScratchPath("m.net");
+    for (const char* paradigm : {"bp", "pnn", "lvq"}) {
+        ASSERT_EQ(RunKoru({"train", data, "-o", model, "-q", "--paradigm", paradigm}).status, 0);
+        CommandResult result = RunKoru({"predict", model, data, "--proba", "--id", "petal_width", "--id", "species"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        std::istringstream lines(result.out);
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(line, "line,petal_width,species,predicted:species,p:setosa,p:versicolor,p:virginica") << paradigm;
+        size_t rows = 0;
+        while (std::getline(lines, line)) {
+            std::vector<std::string> f = Fields(line);
+            ASSERT_EQ(f.size(), 7u) << line;
+            double p[3] = {std::stod(f[4]), std::stod(f[5]), std::stod(f[6])};
+            EXPECT_NEAR(p[0] + p[1] + p[2], 1.0, 1e-6) << paradigm << ": " << line;
+            const char* names[3] = {"setosa", "versicolor", "virginica"};
+            size_t best = p[1] > p[0] ? (p[2] > p[1] ? 2 : 1) : (p[2] > p[0] ? 2 : 0);
+            EXPECT_EQ(f[3], names[best]) << paradigm << ": " << line;
+            ++rows;
+        }
+        EXPECT_EQ(rows, 150u) << paradigm;
+    }
+    CommandResult kept = RunKoru({"predict", model, data, "--keep-inputs"});
+    EXPECT_EQ(kept.out.substr(0, kept.out.find('\n', kept.out.find('\n') + 1)),
+              "line,sepal_length,sepal_width,petal_length,petal_width,species,predicted:species\n"
+              "2,5.1,3.5,1.4,0.2,setosa,setosa");
+    ASSERT_EQ(RunKoru({"train", DataFile("diabetes.csv"), "-o", model, "-q", "--paradigm", "grnn"}).status, 0);
+    EXPECT_EQ(RunKoru({"predict", model, DataFile("diabetes.csv"), "--proba"}).err,
+              "koru: error: --proba applies to classifiers; " + model + " is a regressor\n");
+}
+
+}  // namespace
+}  // namespace koru_cli_test
