@@ -37,6 +37,18 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     trainCommand->add_option("--plot", train.plot, "write the training curve to this SVG file");
     trainCommand->add_flag("-q,--quiet", train.quiet, "no progress display");
 
+    CvCommand cv;
+    TrainFlags cvFlags;
+    CLI::App* cvCommand = app.add_subcommand(
+        "cv", "Stratified K-fold cross validation: train on K-1 folds as 'koru train' would, score the "
+              "held-out fold, and print each fold's and the mean and standard deviation of the metric.");
+    cvCommand->add_option("DATA.csv", cvFlags.options.dataFile, "CSV file to cross-validate on")->required();
+    cvCommand->add_option("--folds", cv.folds, "number of folds, 2 or more")
+        ->check(CLI::Range(2, 1000))
+        ->capture_default_str();
+    cvFlags.Add(cvCommand);
+    cvCommand->add_flag("-q,--quiet", cv.quiet, "no progress display");
+
     // ---- eval, predict, info, demo ----------------------------------------
     std::string modelFile, dataFile, dataDir = DefaultDataDir();
     CLI::App* evalCommand = app.add_subcommand(
@@ -67,10 +79,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     demoCommand->add_option("--data", dataDir, "folder holding iris.csv and diabetes.csv")
         ->capture_default_str();
 
-    const std::set<std::string> commands{"train", "eval", "predict", "info", "demo"};
+    const std::set<std::string> commands{"train", "cv", "eval", "predict", "info", "demo"};
     if (argc > 1 && argv[1][0] != '-' && commands.count(argv[1]) == 0) {
         err << "koru: error: unknown command '" << argv[1]
-            << "' (use train, eval, predict, info or demo; see 'koru --help')\n";
+            << "' (use train, cv, eval, predict, info or demo; see 'koru --help')\n";
         return 2;
     }
     try {
@@ -78,6 +90,10 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         if (trainCommand->parsed()) {
             trainFlags.Finish();
             train.options = trainFlags.options;
+        }
+        if (cvCommand->parsed()) {
+            cvFlags.Finish();
+            cv.options = cvFlags.options;
         }
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) {
@@ -89,6 +105,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
 
     try {
         if (trainCommand->parsed()) return RunTrain(train, out);
+        if (cvCommand->parsed()) return RunCv(cv, out);
         if (evalCommand->parsed()) return RunEval(modelFile, dataFile, out);
         if (predictCommand->parsed()) return RunPredict(predict, out);
         if (infoCommand->parsed()) return RunInfo(modelFile, out);

@@ -3,6 +3,7 @@
 #ifndef KORU_CLI_COMMANDS_H
 #define KORU_CLI_COMMANDS_H
 
+#include "csv_table.h"
 #include "train_model.h"
 
 #include <ostream>
@@ -18,6 +19,18 @@ struct TrainCommand {
     bool quiet = false;
 };
 int RunTrain(const TrainCommand& command, std::ostream& out);
+
+struct CvCommand {
+    TrainOptions options;
+    int folds = 5;
+    bool quiet = false;
+};
+// Prints each fold's score, then the mean and standard deviation (over the
+// folds, with K - 1 in the denominator) of accuracy or RMSE.
+int RunCv(const CvCommand& command, std::ostream& out);
+// The fold (0 to folds-1) of every row: a seeded shuffle, ordered by class for
+// a classifier, dealt out in turn. Sets `task` as training would resolve it.
+std::vector<int> CrossValidationFolds(const CsvTable& table, const TrainOptions& options, int folds, Task& task);
 
 int RunEval(const std::string& modelFile, const std::string& dataFile, std::ostream& out);
 

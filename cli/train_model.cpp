@@ -45,6 +45,17 @@ Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategoric
     return resolved;
 }
 
+void KeepRows(CsvTable& table, const std::vector<size_t>& rows) {
+    std::vector<std::vector<std::string>> kept;
+    std::vector<long> lines;
+    for (size_t row : rows) {
+        kept.push_back(std::move(table.rows[row]));
+        lines.push_back(table.lines[row]);
+    }
+    table.rows = std::move(kept);
+    table.lines = std::move(lines);
+}
+
 void SampleRows(CsvTable& table, size_t count, uint32_t seed) {
     if (count == 0 || count >= table.rows.size()) {
         return;
@@ -55,14 +66,7 @@ void SampleRows(CsvTable& table, size_t count, uint32_t seed) {
     ShuffleOrder(order, random);
     order.resize(count);
     std::sort(order.begin(), order.end());
-    std::vector<std::vector<std::string>> rows;
-    std::vector<long> lines;
-    for (size_t row : order) {
-        rows.push_back(std::move(table.rows[row]));
-        lines.push_back(table.lines[row]);
-    }
-    table.rows = std::move(rows);
-    table.lines = std::move(lines);
+    KeepRows(table, order);
 }
 
 void SplitRows(size_t rows, double fraction, uint32_t seed, std::vector<size_t>& train,
@@ -92,6 +96,9 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
 
     CsvTable table = ReadCsv(options.dataFile);
     SampleRows(table, options.sample, options.seed);
+    if (!options.rows.empty()) {
+        KeepRows(table, options.rows);
+    }
     ColumnChoice columns = ChooseColumns(table, options.inputs, options.target);
     if (columns.inputs.size() > 32767) {
         throw CliError(options.dataFile + ": too many input columns");

@@ -32,6 +32,7 @@ struct TrainOptions {
     double validation = 0.2;          // fraction of the rows held out
     uint32_t seed = 1;
     size_t sample = 0;                // >0: train on this many rows drawn at random (seeded)
+    std::vector<size_t> rows;         // non-empty: only these rows (after --sample), as cross validation asks
     BpOptions bp;
     KernelOptions kernel;
     LvqOptions lvq;
@@ -55,6 +56,9 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress);
 // backpropagation classifies a target column that looks categorical (any
 // non-numeric value, or at most 10 distinct values) and regresses otherwise.
 Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategorical);
+
+// Keeps the table's rows `rows` (indices in increasing order), in that order.
+void KeepRows(CsvTable& table, const std::vector<size_t>& rows);
 
 // Keeps `count` of the table's rows, drawn at random with `seed` (a
 // generator of its own, apart from the split's), in file order.

@@ -33,7 +33,7 @@ TEST(CommandHelp, EverySubcommandHasHelp) {
     // Each subcommand's help names its arguments (and train's, its options of
     // every paradigm); the top-level help names every subcommand.
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"train", "--pick-sigma"}, {"eval", "DATA.csv"}, {"predict", "--output"}, {"info", "MODEL.net"},
+        {"train", "--pick-sigma"}, {"cv", "--folds"}, {"eval", "DATA.csv"}, {"predict", "--output"}, {"info", "MODEL.net"},
         {"demo", "--data"}};
     CommandResult top = RunKoru({"--help"});
     EXPECT_EQ(top.status, 0);

@@ -2,9 +2,12 @@
 // leave-one-out, backpropagation's best epoch and early stop, class labels in
 // sorted order, one value per list option, and subsampling.
 #include "command_test_support.h"
+#include "commands.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <sstream>
 
 namespace koru_cli_test {
@@ -187,6 +190,53 @@ TEST(Predict, ProbabilitiesSumToOneAndColumnsAreCopiedThrough) {
     ASSERT_EQ(RunKoru({"train", DataFile("diabetes.csv"), "-o", model, "-q", "--paradigm", "grnn"}).status, 0);
     EXPECT_EQ(RunKoru({"predict", model, DataFile("diabetes.csv"), "--proba"}).err,
               "koru: error: --proba applies to classifiers; " + model + " is a regressor\n");
+}
+
+}  // namespace
+}  // namespace koru_cli_test
+
+namespace koru_cli_test {
+namespace {
+
+// Stratified folds: each class spread over the folds within one row, every
+// row in one fold; the summary is the mean and deviation of the fold lines.
+TEST(CrossValidation, FoldsAreStratifiedAndTheSummaryIsTheirMean) {
+    std::string text = "x,class\n";
+    for (int row = 0; row < 53; ++row) text += std::to_string(row) + "," + (row % 4 == 0 ? "rare\n" : "common\n");
+    koru_cli::CsvTable table = koru_cli::ParseCsv(text, "t.csv");
+    koru_cli::TrainOptions options;
+    options.paradigm = "pnn";
+    koru_cli::Task task = koru_cli::Task::Regress;
+    std::vector<int> fold = koru_cli::CrossValidationFolds(table, options, 5, task);
+    EXPECT_EQ(task, koru_cli::Task::Classify);
+    int rare[5] = {}, all[5] = {};
+    for (size_t row = 0; row < fold.size(); ++row) {
+        ASSERT_TRUE(fold[row] >= 0 && fold[row] < 5);
+        ++all[fold[row]];
+        rare[fold[row]] += table.rows[row][1] == "rare";
+    }
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_TRUE(rare[k] == 2 || rare[k] == 3) << k;  // 14 rare rows over 5 folds
+        EXPECT_TRUE(all[k] == 10 || all[k] == 11) << k;
+    }
+    CommandResult cv = RunKoru({"cv", DataFile("iris.csv"), "-q", "--folds", "3", "--paradigm", "lvq"});
+    ASSERT_EQ(cv.status, 0) << cv.err;
+    std::istringstream lines(cv.out);
+    std::vector<double> scores;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("fold ", 0) == 0) {
+            EXPECT_NE(line.find(": 100 training rows, 50 test rows, accuracy "), std::string::npos) << line;
+            scores.push_back(std::stod(line.substr(line.rfind(' ') + 1)));
+        }
+    }
+    ASSERT_EQ(scores.size(), 3u);
+    double mean = (scores[0] + scores[1] + scores[2]) / 3;
+    double deviation = std::sqrt(((scores[0] - mean) * (scores[0] - mean) + (scores[1] - mean) * (scores[1] - mean) +
+                                  (scores[2] - mean) * (scores[2] - mean)) / 2);
+    char expected[120];
+    std::snprintf(expected, sizeof expected, "accuracy: %.4g +- %.4g (mean +- standard deviation over 3 folds)\n",
+                  mean, deviation);
+    EXPECT_EQ(cv.out.substr(cv.out.rfind("accuracy: ")), expected);
 }
 
 }  // namespace
