@@ -1,5 +1,6 @@
 // main.cpp - the `koru` program.
 #include "command_line.h"
+#include "pending_file.h"
 
 #include <csignal>
 #include <iostream>
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
     // signal turns into a write that fails with EFBIG: reported, and the
     // temporary file removed.
     std::signal(SIGXFSZ, SIG_IGN);
+    koru_cli::RemoveTempFilesOnStopSignals();
     return koru_cli::RunCommandLine(argc, argv, std::cout, std::cerr);
 }

@@ -29,6 +29,14 @@ private:
     bool committed_ = false;
 };
 
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP end the program as they would, after
+// removing the temporary file of a PendingFile being written: an interrupted
+// save leaves the earlier file whole and nothing beside it. Training holds no
+// file open, so an interrupt there leaves nothing either.
+void RemoveTempFilesOnStopSignals();
+// What the handler does; callable directly.
+void RemovePendingTempFile();
+
 // " (the system's text for `error`)", or nothing for 0.
 std::string SystemReason(int error);
 

@@ -2,6 +2,7 @@
 // input, numeric options out of range, damaged or cut model files, a file
 // size limit, and input text that would garble a message.
 #include "command_test_support.h"
+#include "pending_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -174,7 +175,9 @@ TEST(Reliability, AFileSizeLimitEndsInAMessageAndLeavesNoFile) {
 TEST(Reliability, CellsNeverGarbleAMessage) {
     std::string wide, wideRow;
     for (int c = 0; c < 100000; ++c) {
-        wide += "c" + std::to_string(c) + ",";
+        wide += 'c';
+        wide += std::to_string(c);
+        wide += ',';
         wideRow += "1,";
     }
     struct Case {
@@ -206,6 +209,31 @@ TEST(Reliability, CellsNeverGarbleAMessage) {
         EXPECT_EQ(result.status, 1) << c.label;
         EXPECT_EQ(result.err, "koru: error: " + data + c.message + "\n") << c.label;
     }
+}
+
+}  // namespace
+}  // namespace koru_cli_test
+
+namespace koru_cli_test {
+namespace {
+
+// Stopped by a signal, during training or during a save, koru leaves the
+// earlier model whole and no temporary file beside it.
+TEST(Reliability, AStopSignalLeavesTheEarlierModelAndNoTemporaryFile) {
+    const std::string model = ScratchPath("m.net");
+    WriteText(model, "earlier model");
+    CommandResult result = RunKoruProgram("train " + DataFile("iris.csv") + " -o " + model +
+                                              " -q --epochs 1000000 --patience 0 & sleep 0.3; kill -TERM $!; wait $!",
+                                          "");
+    EXPECT_EQ(ReadText(model), "earlier model");
+    EXPECT_EQ(ScratchFiles(), std::vector<std::string>{"m.net"});
+    {
+        koru_cli::PendingFile pending(model);
+        WriteText(pending.TempPath(), "half a model");
+        koru_cli::RemovePendingTempFile();  // what the signal handler does
+        EXPECT_FALSE(FileExists(pending.TempPath()));
+    }
+    EXPECT_EQ(ReadText(model), "earlier model");
 }
 
 }  // namespace
