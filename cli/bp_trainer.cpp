@@ -121,6 +121,12 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
     std::iota(order.begin(), order.end(), size_t{0});
     std::mt19937 random(job.seed);
 
+    if (job.curve) {
+        job.curve->yLabel = "mean squared error of the outputs";
+        job.curve->logY = true;
+        job.curve->trainingName = "training mse";
+        job.curve->validationName = "validation mse";
+    }
     if (job.progress) {
         job.progress->Start("bp", options.epochs, "mse");
     }
