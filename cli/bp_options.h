@@ -22,7 +22,7 @@ struct BpOptions {
     // Stop after this many epochs without a better validation error (0: run
     // every epoch). With validation rows the weights of the best epoch are
     // kept either way.
-    int patience = 20;
+    int patience = 50;
     std::string format = "float";
 };
 

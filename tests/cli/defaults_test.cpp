@@ -45,7 +45,7 @@ TEST(Defaults, BackpropKeepsTheBestEpochAndStopsAfterItsPatience) {
         std::vector<std::string> options;
         int patience;
     };
-    for (const Case& c : std::vector<Case>{{{}, 20}, {{"--patience", "5"}, 5}, {{"--patience", "0"}, 0}}) {
+    for (const Case& c : std::vector<Case>{{{}, 50}, {{"--patience", "5"}, 5}, {{"--patience", "0"}, 0}}) {
         std::vector<std::string> args{"train", data, "-o", model, "-q"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         ASSERT_EQ(RunKoru(args).status, 0);

@@ -137,8 +137,8 @@ TEST(Plot, TrainingCurveOfTrainingAndValidationError) {
     ASSERT_EQ(result.status, 0) << result.err;
     std::string svg = ReadText(plot);
     EXPECT_EQ(svg.rfind("<svg", 0), 0u);
-    EXPECT_NE(svg.find(">training<"), std::string::npos);
-    EXPECT_NE(svg.find(">validation<"), std::string::npos);
+    EXPECT_NE(svg.find(">training mse<"), std::string::npos);
+    EXPECT_NE(svg.find(">validation mse<"), std::string::npos);
     EXPECT_NE(svg.find(">epoch<"), std::string::npos);
 }
 
