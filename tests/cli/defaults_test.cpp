@@ -69,6 +69,14 @@ TEST(Defaults, BackpropKeepsTheBestEpochAndStopsAfterItsPatience) {
     EXPECT_EQ(full.substr(0, full.find("koru-model 1\n")), cut.substr(0, cut.find("koru-model 1\n")));
 }
 
+TEST(Defaults, EveryRuleConvergesOnIrisAtItsDefaultRate) {
+    for (const char* rule : {"plain", "momentum", "batch", "adaptive"}) {
+        CommandResult result = RunKoru({"cv", DataFile("iris.csv"), "-q", "--folds", "3", "--rule", rule});
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_GE(std::stod(result.out.substr(result.out.rfind("accuracy: ") + 10)), 0.9) << rule;
+    }
+}
+
 TEST(Defaults, ClassesAreSortedAndListOptionsTakeOneValue) {
     const std::string model = ScratchPath("m.net"), data = ScratchPath("d.csv");
     struct Case {
