@@ -77,11 +77,11 @@ void ValidateBpOptions(const BpOptions& options) {
         throw CliError("unknown number format '" + options.format + "' (use float or fixed)");
     }
     if (options.hidden.size() > 29) {
-        throw CliError("at most 29 hidden layers (a net has 32 slabs)");
+        throw CliError("--hidden: at most 29 hidden layers (a net has 32 slabs)");
     }
     for (int size : options.hidden) {
         if (size < 1 || size > 32767) {
-            throw CliError("a hidden layer needs 1 to 32767 neurons, not " + std::to_string(size));
+            throw CliError("--hidden: a hidden layer needs 1 to 32767 neurons, not " + std::to_string(size));
         }
     }
     if (options.epochs < 1) {

@@ -19,6 +19,10 @@ struct BpOptions {
     int epochs = 300;
     double targetError = 0.0;    // stop once the training error is at or below it
     double weightRange = 0.5;
+    // Stop after this many epochs without a better validation error (0: run
+    // every epoch). With validation rows the weights of the best epoch are
+    // kept either way.
+    int patience = 50;
     std::string format = "float";
 };
 

@@ -40,6 +40,38 @@ double SetError(const int16_t* net, int16_t outputSlab, const PatternSet& set) {
     return total / static_cast<double>(set.Size() * set.targets[0].size());
 }
 
+// The weights (and the weight changes, where the rule keeps them) of every
+// link, so the best epoch's net can be put back after training went on.
+class WeightSnapshot {
+public:
+    WeightSnapshot(const int16_t* net, const std::vector<int>& sizes) : net_(net) {
+        for (size_t link = 0; link + 1 < sizes.size(); ++link) {
+            size_t count = static_cast<size_t>(sizes[link] + 1) * static_cast<size_t>(sizes[link + 1]);
+            weights_.emplace_back(count);
+            changes_.emplace_back(count);
+        }
+    }
+    void Take() {
+        for (int16_t link = 0; link < static_cast<int16_t>(weights_.size()); ++link) {
+            Check(GetLink(net_, &link, weights_[static_cast<size_t>(link)].data()), "GetLink");
+            hasChanges_ = GetLinkChanges(net_, &link, changes_[static_cast<size_t>(link)].data()) == KORU32_OK;
+        }
+    }
+    void Restore() const {
+        for (int16_t link = 0; link < static_cast<int16_t>(weights_.size()); ++link) {
+            Check(PutLink(net_, &link, weights_[static_cast<size_t>(link)].data()), "PutLink");
+            if (hasChanges_) {
+                Check(PutLinkChanges(net_, &link, changes_[static_cast<size_t>(link)].data()), "PutLinkChanges");
+            }
+        }
+    }
+
+private:
+    const int16_t* net_;
+    std::vector<std::vector<float>> weights_, changes_;
+    bool hasChanges_ = false;
+};
+
 }  // namespace
 
 void TrainBackprop(const NetSlot& slot, const BpOptions& options, const TrainingJob& job,
@@ -89,12 +121,25 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
     std::iota(order.begin(), order.end(), size_t{0});
     std::mt19937 random(job.seed);
 
+    if (job.curve) {
+        job.curve->yLabel = "mean squared error of the outputs";
+        job.curve->logY = true;
+        job.curve->trainingName = "training mse";
+        job.curve->validationName = "validation mse";
+    }
     if (job.progress) {
-        job.progress->Start("bp", options.epochs);
+        job.progress->Start("bp", options.epochs, "mse");
     }
     int epochsRun = 0;
     double trainError = NAN;
     double validationError = NAN;
+    // With validation rows the net of the best validation error is the one
+    // saved, and training stops after `patience` epochs without a better one.
+    const bool keepBest = job.validation.Size() > 0;
+    WeightSnapshot best(net, sizes);
+    int bestEpoch = 0;
+    double bestTrain = NAN, bestValidation = NAN;
+    bool stoppedEarly = false;
     for (int epoch = 1; epoch <= options.epochs; ++epoch) {
         ShuffleOrder(order, random);
         double total = 0.0;
@@ -116,14 +161,36 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
         validationError = SetError(net, outputSlab, job.validation);
         epochsRun = epoch;
         ReportEpoch(job, epoch, trainError, validationError);
+        if (keepBest && (bestEpoch == 0 || validationError < bestValidation)) {
+            best.Take();
+            bestEpoch = epoch;
+            bestTrain = trainError;
+            bestValidation = validationError;
+        }
         if (options.targetError > 0.0 && trainError <= options.targetError) {
             break;
         }
+        if (keepBest && options.patience > 0 && epoch - bestEpoch >= options.patience) {
+            stoppedEarly = true;
+            break;
+        }
+    }
+    if (keepBest && bestEpoch != epochsRun) {
+        best.Restore();
+        trainError = bestTrain;
+        validationError = bestValidation;
     }
     if (job.progress) {
         job.progress->Finish();
-        if (epochsRun < options.epochs) {
+        if (stoppedEarly) {
+            job.progress->Note("bp: stopped after " + std::to_string(epochsRun) + " epochs, " +
+                               std::to_string(options.patience) + " without a better validation error");
+        } else if (epochsRun < options.epochs) {
             job.progress->Note("bp: reached the target error after " + std::to_string(epochsRun) + " epochs");
+        }
+        if (keepBest) {
+            job.progress->Note("bp: kept the weights of epoch " + std::to_string(bestEpoch) +
+                               ", the best validation error");
         }
     }
 
@@ -137,6 +204,10 @@ void TrainBackprop(const NetSlot& slot, const BpOptions& options, const Training
     metadata.Set("bp.target_error", options.targetError);
     metadata.Set("bp.epochs", std::to_string(options.epochs));
     metadata.Set("bp.epochs_run", std::to_string(epochsRun));
+    metadata.Set("bp.patience", std::to_string(options.patience));
+    if (keepBest) {
+        metadata.Set("bp.best_epoch", std::to_string(bestEpoch));
+    }
     metadata.Set("format", options.format);
     metadata.Set("train.mse", trainError);
     if (job.validation.Size() > 0) {

@@ -9,6 +9,7 @@
 namespace koru_cli {
 
 int RunEval(const std::string& modelFile, const std::string& dataFile, std::ostream& out) {
+    CheckModelAndData(modelFile, dataFile, "eval");
     Model model = LoadModel(modelFile, true);
     CsvTable table = ReadCsv(dataFile);
     LabeledData data = ReadForModel(table, model.metadata, true);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -71,9 +72,11 @@ void OnRecordEnd(int terminator, void* user) {
                               std::to_string(i + 1) + ": empty column name in the header";
                 return;
             }
-            if (std::find(table.header.begin(), table.header.end(), name) != table.header.end()) {
+            // One hash lookup per name: a header of 100,000 columns is
+            // checked in linear time.
+            if (!table.index.emplace(name, static_cast<int>(i)).second) {
                 state.error = *state.fileName + ":" + std::to_string(recordLine) + ":" +
-                              std::to_string(i + 1) + ": duplicate column name '" + name + "'";
+                              std::to_string(i + 1) + ": duplicate column name " + QuotedCell(name);
                 return;
             }
             table.header.push_back(name);
@@ -96,21 +99,30 @@ void OnRecordEnd(int terminator, void* user) {
 }  // namespace
 
 int CsvTable::ColumnIndex(const std::string& name) const {
-    auto found = std::find(header.begin(), header.end(), name);
-    return found == header.end() ? -1 : static_cast<int>(found - header.begin());
+    auto found = index.find(name);
+    return found == index.end() ? -1 : found->second;
+}
+
+std::string ColumnList(const std::vector<std::string>& names) {
+    constexpr size_t kShown = 10;
+    std::string list;
+    for (size_t i = 0; i < names.size() && i < kShown; ++i) {
+        list += i ? ", " : "";
+        list += names[i].size() > 60 ? QuotedCell(names[i]) : names[i];
+    }
+    if (names.size() > kShown) {
+        list += " and " + std::to_string(names.size() - kShown) + " more";
+    }
+    return list;
 }
 
 int CsvTable::RequireColumn(const std::string& name) const {
-    int index = ColumnIndex(name);
-    if (index < 0) {
-        std::string known;
-        for (const std::string& column : header) {
-            known += known.empty() ? "" : ", ";
-            known += column;
-        }
-        throw CliError(fileName + ": unknown column '" + name + "' (the columns are: " + known + ")");
+    int found = ColumnIndex(name);
+    if (found < 0) {
+        throw CliError(fileName + ": unknown column " + QuotedCell(name) + " (the columns are: " + ColumnList(header) +
+                       ")");
     }
-    return index;
+    return found;
 }
 
 std::string CsvTable::Where(size_t row, size_t column) const {
@@ -126,7 +138,7 @@ bool IsMissingValue(const std::string& field) {
 double CsvTable::Number(size_t row, size_t column) const {
     const std::string& field = rows[row][column];
     if (IsMissingValue(field)) {
-        throw CliError(Where(row, column) + "missing value in column '" + header[column] + "'");
+        throw CliError(Where(row, column) + "missing value in column " + QuotedCell(header[column]));
     }
     std::string text = Trim(field);
     const char* begin = text.data();
@@ -136,9 +148,16 @@ double CsvTable::Number(size_t row, size_t column) const {
     }
     double value = 0.0;
     auto [stop, error] = std::from_chars(begin, end, value);
+    if (error == std::errc::result_out_of_range ||
+        (error == std::errc() && stop == end && std::isfinite(value) && std::fabs(value) > FLT_MAX)) {
+        // The nets compute in 32-bit floats: such a value would scale the rest
+        // of its column to nothing, or overflow.
+        throw CliError(Where(row, column) + "value " + QuotedCell(text) + " in column " + QuotedCell(header[column]) +
+                       " is outside the range of 32-bit floats (about -3.4e38 to 3.4e38)");
+    }
     if (error != std::errc() || stop != end || !std::isfinite(value)) {
-        throw CliError(Where(row, column) + "non-numeric value '" + text + "' in column '" +
-                       header[column] + "'");
+        throw CliError(Where(row, column) + "non-numeric value " + QuotedCell(text) + " in column " +
+                       QuotedCell(header[column]));
     }
     return value;
 }
@@ -150,18 +169,24 @@ CsvTable ParseCsv(const std::string& text, const std::string& fileName) {
     state.fileName = &fileName;
     state.table = &table;
 
+    // A byte-order mark, as some spreadsheet programs write one, is not part
+    // of the first column's name.
+    const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const char* bytes = text.data() + start;
+    const size_t size = text.size() - start;
+
     csv_parser parser;
     if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0) {
         throw CliError(fileName + ": cannot start the CSV parser");
     }
-    size_t parsed = csv_parse(&parser, text.data(), text.size(), OnField, OnRecordEnd, &state);
-    int finish = (parsed == text.size()) ? csv_fini(&parser, OnField, OnRecordEnd, &state) : -1;
+    size_t parsed = csv_parse(&parser, bytes, size, OnField, OnRecordEnd, &state);
+    int finish = (parsed == size) ? csv_fini(&parser, OnField, OnRecordEnd, &state) : -1;
     int status = csv_error(&parser);
     csv_free(&parser);
-    if (parsed != text.size()) {
+    if (parsed != size) {
         // libcsv stops at the byte that breaks the quoting rules; its line is
         // the number of line feeds before it, plus one.
-        long line = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(parsed), '\n'));
+        long line = 1 + static_cast<long>(std::count(bytes, bytes + parsed, '\n'));
         throw CliError(fileName + ":" + std::to_string(line) + ": malformed CSV: a stray double quote (" +
                        csv_strerror(status) + ")");
     }

@@ -8,6 +8,7 @@
 #define KORU_CLI_CSV_TABLE_H
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace koru_cli {
@@ -17,6 +18,7 @@ struct CsvTable {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
     std::vector<long> lines;  // the file line on which each row starts
+    std::unordered_map<std::string, int> index;  // column name -> column
 
     // Index of the column called `name`, or -1.
     int ColumnIndex(const std::string& name) const;
@@ -25,18 +27,22 @@ struct CsvTable {
     int RequireColumn(const std::string& name) const;
     // "FILE:LINE:COLUMN: " for field `column` (from 0) of row `row`.
     std::string Where(size_t row, size_t column) const;
-    // Field `column` of row `row` as a number; a CliError for a missing value
-    // or a field that is not a finite number.
+    // Field `column` of row `row` as a number; a CliError for a missing value,
+    // a field that is not a finite number, or one beyond the range of 32-bit
+    // floats (1e300).
     double Number(size_t row, size_t column) const;
 };
 
-// Reads a whole CSV file (comma separated, double quotes, LF or CRLF line
+// Reads a whole CSV file (a UTF-8 byte-order mark is skipped; comma separated, double quotes, LF or CRLF line
 // ends). Throws CliError for an unreadable file, a malformed quote, a header
 // without columns, a duplicate column name, a ragged row or no data row.
 CsvTable ReadCsv(const std::string& fileName);
 
 // Parses a CSV text as ReadCsv does; `fileName` is used in the messages.
 CsvTable ParseCsv(const std::string& text, const std::string& fileName);
+
+// The names for a message: the first 10, then "and N more".
+std::string ColumnList(const std::vector<std::string>& names);
 
 // True for the spellings that stand for "no value" in data files: an empty
 // field (after trimming spaces), "NA", "N/A", "NaN", "null" and "?".

@@ -62,6 +62,7 @@ double PickSigma(const KernelOptions& options, const TrainingJob& job, const Sig
         job.curve->yLabel = std::string(leaveOneOut ? "leave-one-out " : "validation ") +
                             (trial.squaredError ? "RMSE (scaled target)" : "error rate");
         job.curve->logX = true;
+        job.curve->validationName = job.curve->yLabel;  // what the one curve is, not "validation"
         for (size_t s = 0; s < sigmas.size(); ++s) {
             job.curve->x.push_back(sigmas[s]);
             job.curve->validation.push_back(measure(s));
@@ -102,7 +103,7 @@ void ValidateKernelJob(const KernelOptions& options, size_t patterns, size_t val
     }
     if (patterns > 32767) {
         throw CliError("a " + paradigm + " holds at most 32767 training patterns; this set has " +
-                       std::to_string(patterns));
+                       std::to_string(patterns) + " (--sample N trains on N rows drawn at random with --seed)");
     }
 }
 

@@ -20,8 +20,11 @@ constexpr int16_t kOutputSlab = 2;
 
 struct KernelOptions {
     std::string kernel = "distance";  // distance | dot (PNN only) | city-block
-    double sigma = 0.1;               // the smoothing factor, on the scaled inputs
-    std::string pickSigma = "none";   // none | loo (leave-one-out) | validation
+    double sigma = 0.1;               // the smoothing factor, on the scaled inputs (pickSigma none)
+    // none | loo (leave-one-out) | validation. No single smoothing factor
+    // suits every data set, so by default leave-one-out chooses it; the
+    // command line implies none when --sigma is given.
+    std::string pickSigma = "loo";
 };
 
 // The smoothing factors tried by a search: 24 values spaced evenly on a log

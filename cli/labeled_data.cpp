@@ -4,6 +4,8 @@
 #include "cli_error.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <set>
 
 namespace koru_cli {
@@ -21,8 +23,8 @@ std::string TrimmedField(const CsvTable& table, size_t row, int column) {
 
 std::string Label(const CsvTable& table, size_t row, int column) {
     if (IsMissingValue(table.rows[row][static_cast<size_t>(column)])) {
-        throw CliError(table.Where(row, static_cast<size_t>(column)) + "missing value in column '" +
-                       table.header[static_cast<size_t>(column)] + "'");
+        throw CliError(table.Where(row, static_cast<size_t>(column)) + "missing value in column " +
+                       QuotedCell(table.header[static_cast<size_t>(column)]));
     }
     return TrimmedField(table, row, column);
 }
@@ -41,14 +43,16 @@ ColumnChoice ChooseColumns(const CsvTable& table, const std::vector<std::string>
             }
         }
     } else {
+        std::vector<bool> chosen(table.header.size(), false);
         for (const std::string& name : inputNames) {
             int column = table.RequireColumn(name);
             if (column == choice.target) {
-                throw CliError(table.fileName + ": column '" + name + "' is the target; it cannot be an input too");
+                throw CliError(table.fileName + ": column " + QuotedCell(name) + " is the target; it cannot be an input too");
             }
-            if (std::find(choice.inputs.begin(), choice.inputs.end(), column) != choice.inputs.end()) {
-                throw CliError(table.fileName + ": input column '" + name + "' is named twice");
+            if (chosen[static_cast<size_t>(column)]) {
+                throw CliError(table.fileName + ": input column " + QuotedCell(name) + " is named twice");
             }
+            chosen[static_cast<size_t>(column)] = true;
             choice.inputs.push_back(column);
         }
     }
@@ -70,14 +74,29 @@ std::vector<std::vector<double>> ReadInputs(const CsvTable& table, const std::ve
 }
 
 std::vector<std::string> CollectClasses(const CsvTable& table, int column) {
-    std::vector<std::string> classes;
+    std::set<std::string> seen;
     for (size_t row = 0; row < table.rows.size(); ++row) {
-        std::string label = Label(table, row, column);
-        if (std::find(classes.begin(), classes.end(), label) == classes.end()) {
-            classes.push_back(label);
-        }
+        seen.insert(Label(table, row, column));
     }
-    return classes;
+    std::vector<std::string> classes(seen.begin(), seen.end());
+    // Labels that are all numbers sort by value (2 before 10); others stay in
+    // byte order. Either way the order depends on the labels alone, never on
+    // the order of the rows.
+    std::vector<double> values;
+    for (const std::string& label : classes) {
+        char* end = nullptr;
+        double value = std::strtod(label.c_str(), &end);
+        if (end == label.c_str() || *end != '\0' || !std::isfinite(value)) {
+            return classes;
+        }
+        values.push_back(value);
+    }
+    std::vector<size_t> order(classes.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return values[a] < values[b]; });
+    std::vector<std::string> sorted;
+    for (size_t i : order) sorted.push_back(classes[i]);
+    return sorted;
 }
 
 std::vector<int> ReadClasses(const CsvTable& table, int column, const std::vector<std::string>& classes) {
@@ -86,8 +105,8 @@ std::vector<int> ReadClasses(const CsvTable& table, int column, const std::vecto
         std::string label = Label(table, row, column);
         auto found = std::find(classes.begin(), classes.end(), label);
         if (found == classes.end()) {
-            throw CliError(table.Where(row, static_cast<size_t>(column)) + "class '" + label +
-                           "' is not one the model knows");
+            throw CliError(table.Where(row, static_cast<size_t>(column)) + "class " + QuotedCell(label) +
+                           " is not one the model knows");
         }
         indices[row] = static_cast<int>(found - classes.begin());
     }

@@ -31,7 +31,8 @@ ColumnChoice ChooseColumns(const CsvTable& table, const std::vector<std::string>
 // Numeric input values of the chosen columns, with file:line:column errors.
 std::vector<std::vector<double>> ReadInputs(const CsvTable& table, const std::vector<int>& columns);
 
-// The class labels of a target column in order of first appearance.
+// The class labels of a target column, sorted: by value when every label is
+// a number, else in byte order, so shuffled rows give the same model.
 std::vector<std::string> CollectClasses(const CsvTable& table, int column);
 
 // Class indices of a target column against known labels; a label the model

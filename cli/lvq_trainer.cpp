@@ -96,9 +96,11 @@ void TrainLvq(const NetSlot& slot, const LvqOptions& options, const TrainingJob&
     const uint16_t width = static_cast<uint16_t>(options.gridWidth);
     if (job.curve) {
         job.curve->yLabel = "error rate";
+        job.curve->trainingName = "training error rate";
+        job.curve->validationName = "validation error rate";
     }
     if (job.progress) {
-        job.progress->Start("lvq", options.epochs);
+        job.progress->Start("lvq", options.epochs, "error rate");
     }
     double trainError = NAN;
     double validationError = NAN;

@@ -22,7 +22,7 @@ namespace koru_cli {
 
 struct LvqOptions {
     std::string variant = "distance";  // distance | dot
-    int unitsPerClass = 2;
+    int unitsPerClass = 5;  // 2 fell short on digits and breast cancer
     double rate = 0.1;
     double finalRate = 0.001;
     int radius = 0;

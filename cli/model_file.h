@@ -31,6 +31,10 @@ void SaveModel(const NetSlot& slot, const ModelMetadata& metadata, const std::st
 // wrong size.
 Model LoadModel(const std::string& fileName, bool requireMetadata);
 
+// Refuses a model and a data file given the wrong way round: "X looks like a
+// CSV file, not a model; usage: koru COMMAND MODEL.net DATA.csv" and the reverse.
+void CheckModelAndData(const std::string& modelFile, const std::string& dataFile, const std::string& command);
+
 // The checks LoadModel makes between metadata and net; throws CliError.
 void CheckMetadataFitsNet(const ModelMetadata& metadata, const NetworkFileLayout& layout,
                           const std::string& fileName);

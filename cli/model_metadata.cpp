@@ -89,6 +89,10 @@ bool ParseDouble(const std::string& text, double& value) {
     return error == std::errc() && stop == text.data() + text.size() && std::isfinite(value);
 }
 
+std::string FileOf(const std::string& source) {
+    return source.empty() ? std::string() : source + ": damaged model metadata: ";
+}
+
 }  // namespace
 
 const char* ParadigmName(Paradigm paradigm) {
@@ -148,7 +152,7 @@ bool ModelMetadata::Has(const std::string& key) const {
 const std::string& ModelMetadata::Get(const std::string& key) const {
     auto found = FindSetting(settings, key);
     if (found == settings.end()) {
-        throw CliError("the model's metadata has no '" + key + "' entry");
+        throw CliError(FileOf(source) + "the model's metadata has no '" + key + "' entry");
     }
     return found->second;
 }
@@ -160,7 +164,7 @@ void ModelMetadata::SetIntegers(const std::string& key, const std::vector<int>& 
 double ModelMetadata::GetNumber(const std::string& key) const {
     double value = 0.0;
     if (!ParseDouble(Get(key), value)) {
-        throw CliError("the model's metadata entry '" + key + "' is not a number");
+        throw CliError(FileOf(source) + "the model's metadata entry '" + key + "' is not a number");
     }
     return value;
 }
@@ -170,7 +174,7 @@ std::vector<int> ModelMetadata::GetIntegers(const std::string& key) const {
     for (const std::string& item : SplitList(Get(key))) {
         double value = 0.0;
         if (!ParseDouble(item, value) || value != std::floor(value) || std::fabs(value) > 1e9) {
-            throw CliError("the model's metadata entry '" + key + "' is not a list of integers");
+            throw CliError(FileOf(source) + "the model's metadata entry '" + key + "' is not a list of integers");
         }
         values.push_back(static_cast<int>(value));
     }
@@ -207,6 +211,7 @@ ModelMetadata DecodeMetadata(const std::string& text, const std::string& source)
         throw fail("it does not start with '" + std::string(kFirstLine) + "'");
     }
     ModelMetadata metadata;
+    metadata.source = source;
     bool seen[12] = {};
     const char* required[] = {"paradigm", "task", "inputs", "target", "classes", "scaling",
                               "scaling.offset", "scaling.scale", "unit_length", "target.offset",
@@ -216,7 +221,7 @@ ModelMetadata DecodeMetadata(const std::string& text, const std::string& source)
         for (const std::string& item : SplitList(value)) {
             double number = 0.0;
             if (!ParseDouble(item, number)) {
-                throw fail("'" + key + "' holds '" + item + "', not a number");
+                throw fail("'" + key + "' holds " + QuotedCell(item) + ", not a number");
             }
             out.push_back(number);
         }
@@ -225,7 +230,7 @@ ModelMetadata DecodeMetadata(const std::string& text, const std::string& source)
     while (std::getline(in, line)) {
         size_t equals = line.find('=');
         if (equals == std::string::npos) {
-            throw fail("line '" + line + "' has no '='");
+            throw fail("line " + QuotedCell(line) + " has no '='");
         }
         std::string key = line.substr(0, equals);
         std::string raw = line.substr(equals + 1);

@@ -32,6 +32,7 @@ Paradigm ParseParadigmName(const std::string& name);
 const char* TaskName(Task task);              // "classify", "regress"
 
 inline constexpr char kTrailerMagic[9] = "KORUMETA";
+inline constexpr char kMetadataStart[] = "koru-model 1\n";
 inline constexpr size_t kTrailerSize = 12;
 
 struct ModelMetadata {
@@ -47,6 +48,9 @@ struct ModelMetadata {
     // The paradigm's settings and the training summary, in the order they were
     // set (shown as they are by `koru info`).
     std::vector<std::pair<std::string, std::string>> settings;
+    // The file the metadata was read from (empty for a model just trained):
+    // the errors of Get, GetNumber and GetIntegers name it.
+    std::string source;
 
     void Set(const std::string& key, const std::string& value);
     void Set(const std::string& key, double value);

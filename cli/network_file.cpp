@@ -7,6 +7,7 @@
 #include <koru32.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace koru_cli {
 
@@ -45,29 +46,44 @@ uint64_t DataSectionSize(const NetworkFileLayout& layout) {
     return size;
 }
 
-NetworkFileLayout InspectNetworkFile(const std::string& fileName) {
+std::string ReadWholeFile(const std::string& fileName) {
     std::ifstream file(fileName, std::ios::binary);
     if (!file) {
         throw CliError(fileName + ": cannot open the file");
     }
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (file.bad()) {
+        throw CliError(fileName + ": cannot read the file");
+    }
+    return bytes.str();
+}
+
+bool LooksLikeKoruModel(const std::string& bytes) {
+    const size_t magic = sizeof kTrailerMagic - 1;
+    return bytes.find(kMetadataStart, kHeaderSize) != std::string::npos ||
+           (bytes.size() >= magic && bytes.compare(bytes.size() - magic, magic, kTrailerMagic) == 0);
+}
+
+NetworkFileLayout InspectNetworkFile(const std::string& fileName) {
+    return InspectNetworkBytes(ReadWholeFile(fileName), fileName);
+}
+
+NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::string& fileName) {
+    // A file that holds koru's metadata text or its trailer was made by
+    // `koru train`: whatever is wrong with it, it was damaged or cut short.
+    const bool koruModel = LooksLikeKoruModel(bytes);
     auto notNetwork = [&](const std::string& why) {
-        return CliError(fileName + ": not a network file (" + why + ")");
+        return CliError(fileName + (koruModel ? ": a truncated or damaged koru model (" : ": not a network file (") +
+                        why + ")");
     };
-    file.seekg(0, std::ios::end);
-    std::streamoff size = file.tellg();
-    if (size < 0) {
-        throw CliError(fileName + ": cannot read the file");
-    }
     NetworkFileLayout layout;
-    layout.fileSize = static_cast<uint64_t>(size);
+    layout.fileSize = bytes.size();
     if (layout.fileSize < kHeaderSize) {
-        throw notNetwork("it is shorter than the " + std::to_string(kHeaderSize) + "-byte header");
+        throw CliError(fileName + ": not a network file, or a truncated one (it is shorter than the " +
+                       std::to_string(kHeaderSize) + "-byte header)");
     }
-    unsigned char header[kHeaderSize];
-    file.seekg(0);
-    if (!file.read(reinterpret_cast<char*>(header), kHeaderSize)) {
-        throw CliError(fileName + ": cannot read the file");
-    }
+    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data());
     if (U16(header) != kTableSize || U16(header + 2) != kTableSize) {
         throw notNetwork("its table sizes are not 32 and 32");
     }
@@ -101,19 +117,19 @@ NetworkFileLayout InspectNetworkFile(const std::string& fileName) {
     }
     layout.netBytes = kHeaderSize + DataSectionSize(layout);
     if (layout.fileSize < layout.netBytes) {
-        throw notNetwork("it ends before the " + std::to_string(layout.netBytes) +
-                         " bytes its header calls for");
+        // The header is sound, so this is a network file that was cut short.
+        throw CliError(fileName + ": a truncated or damaged network file (it ends before the " +
+                       std::to_string(layout.netBytes) + " bytes its header calls for)");
     }
     layout.callerBytes = layout.fileSize - layout.netBytes;
     if (layout.callerBytes >= kTrailerSize) {
-        unsigned char trailer[kTrailerSize];
-        file.seekg(static_cast<std::streamoff>(layout.fileSize - kTrailerSize));
-        if (file.read(reinterpret_cast<char*>(trailer), kTrailerSize)) {
-            int64_t length = ReadTrailer(trailer);
-            if (length >= 0 && static_cast<uint64_t>(length) + kTrailerSize == layout.callerBytes) {
-                layout.metadataLength = length;
-            }
+        int64_t length = ReadTrailer(header + layout.fileSize - kTrailerSize);
+        if (length >= 0 && static_cast<uint64_t>(length) + kTrailerSize == layout.callerBytes) {
+            layout.metadataLength = length;
         }
+    }
+    if (layout.metadataLength < 0 && koruModel) {
+        throw notNetwork("its metadata is cut short or its end marker is damaged");
     }
     return layout;
 }

@@ -47,8 +47,21 @@ struct NetworkFileLayout {
 
 // Reads and checks the layout; throws CliError "FILE: not a network file
 // (why)" for a file that is too short, has other table sizes, names an
-// unknown net type, paradigm, format or slab kind, or ends before its data.
+// unknown net type, paradigm, format or slab kind; "FILE: a truncated or
+// damaged network file (why)" for one that ends before its data; and "FILE: a
+// truncated or damaged koru model (why)" for any fault of a file that holds
+// koru's metadata text or trailer (LooksLikeKoruModel), including a trailer
+// that is cut short or does not fit.
 NetworkFileLayout InspectNetworkFile(const std::string& fileName);
+// The same for the file's bytes, read already.
+NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::string& fileName);
+
+// The whole file; CliError "FILE: cannot open the file" and the like.
+std::string ReadWholeFile(const std::string& fileName);
+
+// Whether the bytes hold, past the header, the first line of koru's metadata
+// or end in its trailer's magic: then the file was made by `koru train`.
+bool LooksLikeKoruModel(const std::string& bytes);
 
 // Whether a slab of `kind` in a net of `paradigm` keeps per-neuron counts
 // in the file: the class counts of a PNN output slab, the unit counts of a

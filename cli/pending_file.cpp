@@ -4,25 +4,76 @@
 #include "cli_error.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <unistd.h>
 
 namespace koru_cli {
 
+namespace {
+
+// The temporary file being written, for the signal handler: a fixed buffer
+// (the handler may not allocate), empty when there is none. The program
+// writes one output at a time.
+char gPendingPath[4096];
+volatile std::sig_atomic_t gHavePending = 0;
+
+void OnStopSignal(int signal) {
+    RemovePendingTempFile();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+}  // namespace
+
+void RemovePendingTempFile() {
+    if (gHavePending) {
+        unlink(gPendingPath);  // async-signal-safe
+        gHavePending = 0;
+    }
+}
+
+void RemoveTempFilesOnStopSignals() {
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+    std::signal(SIGHUP, OnStopSignal);
+}
+
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {
     // Same folder as the target, so the rename never crosses file systems.
     temp_ = target_ + ".koru-tmp-" + std::to_string(static_cast<long>(getpid()));
+    if (temp_.size() < sizeof gPendingPath) {
+        gHavePending = 0;
+        std::memcpy(gPendingPath, temp_.c_str(), temp_.size() + 1);
+        gHavePending = 1;
+    }
 }
 
 PendingFile::~PendingFile() {
+    gHavePending = 0;
     if (!committed_) {
         std::remove(temp_.c_str());
     }
 }
 
+std::string SystemReason(int error) {
+    return error != 0 ? std::string(" (") + std::strerror(error) + ")" : std::string();
+}
+
 void PendingFile::Commit() {
+    // The bytes reach the disk before the name does: after a crash the target
+    // is either the earlier file or the whole new one.
+    int fd = open(temp_.c_str(), O_RDONLY);
+    if (fd < 0 || fsync(fd) != 0) {
+        int error = errno;
+        if (fd >= 0) close(fd);
+        throw CliError(target_ + ": cannot write the file" + SystemReason(error));
+    }
+    close(fd);
+    gHavePending = 0;  // from here on the temporary name may be the target's
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
         int error = errno;
         throw CliError(target_ + ": cannot write the file (" + std::strerror(error) + ")");
@@ -33,11 +84,12 @@ void PendingFile::Commit() {
 void WritePendingFile(const std::string& fileName, const std::string& text) {
     PendingFile pending(fileName);
     {
+        errno = 0;
         std::ofstream out(pending.TempPath(), std::ios::binary);
         out << text;
         out.close();
         if (!out) {
-            throw CliError(fileName + ": cannot write the file");
+            throw CliError(fileName + ": cannot write the file" + SystemReason(errno));
         }
     }
     pending.Commit();

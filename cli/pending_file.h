@@ -1,7 +1,7 @@
 // pending_file.h - writing an output file so that a failure leaves nothing.
 //
 // The output is written under a temporary name beside its final one and
-// renamed into place by Commit(); a PendingFile that goes away uncommitted
+// flushed to the disk and renamed into place by Commit(); a PendingFile that goes away uncommitted
 // (an error was thrown) removes the temporary file. A failed run therefore
 // leaves neither a partial file nor a damaged earlier one.
 #ifndef KORU_CLI_PENDING_FILE_H
@@ -28,6 +28,17 @@ private:
     std::string temp_;
     bool committed_ = false;
 };
+
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP end the program as they would, after
+// removing the temporary file of a PendingFile being written: an interrupted
+// save leaves the earlier file whole and nothing beside it. Training holds no
+// file open, so an interrupt there leaves nothing either.
+void RemoveTempFilesOnStopSignals();
+// What the handler does; callable directly.
+void RemovePendingTempFile();
+
+// " (the system's text for `error`)", or nothing for 0.
+std::string SystemReason(int error);
 
 // Writes `text` as the whole of `fileName` through a PendingFile; throws
 // CliError "FILE: cannot write the file" when it cannot.

@@ -39,8 +39,9 @@ std::string Progress::FormatDuration(double seconds) {
     return text;
 }
 
-void Progress::Start(const std::string& what, int totalSteps) {
+void Progress::Start(const std::string& what, int totalSteps, const std::string& metric) {
     what_ = what;
+    metric_ = metric;
     total_ = totalSteps > 0 ? totalSteps : 1;
     nextPlainStep_ = 0;
     open_ = true;
@@ -60,10 +61,10 @@ std::string Progress::Line(int step, double error, double validationError, bool 
         line += "] ";
     }
     char text[160];
-    std::snprintf(text, sizeof text, "epoch %d/%d  error %.6f", step, total_, error);
+    std::snprintf(text, sizeof text, "epoch %d/%d  %s %.4g", step, total_, metric_.c_str(), error);
     line += text;
     if (!std::isnan(validationError)) {
-        std::snprintf(text, sizeof text, "  validation %.6f", validationError);
+        std::snprintf(text, sizeof text, "  validation %s %.4g", metric_.c_str(), validationError);
         line += text;
     }
     line += "  ETA ";

@@ -22,7 +22,9 @@ public:
 
     Progress(Mode mode, std::ostream& out);
 
-    void Start(const std::string& what, int totalSteps);
+    // `metric` names the errors Update shows ("mse", "error rate"); they are
+    // shown with 4 significant digits.
+    void Start(const std::string& what, int totalSteps, const std::string& metric = "error");
     // `validationError` is NaN when there is no validation set.
     void Update(int step, double error, double validationError);
     void Finish();
@@ -40,6 +42,7 @@ private:
     Mode mode_;
     std::ostream& out_;
     std::string what_;
+    std::string metric_ = "error";
     int total_ = 0;
     int nextPlainStep_ = 0;
     bool open_ = false;

@@ -45,6 +45,30 @@ Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategoric
     return resolved;
 }
 
+void KeepRows(CsvTable& table, const std::vector<size_t>& rows) {
+    std::vector<std::vector<std::string>> kept;
+    std::vector<long> lines;
+    for (size_t row : rows) {
+        kept.push_back(std::move(table.rows[row]));
+        lines.push_back(table.lines[row]);
+    }
+    table.rows = std::move(kept);
+    table.lines = std::move(lines);
+}
+
+void SampleRows(CsvTable& table, size_t count, uint32_t seed) {
+    if (count == 0 || count >= table.rows.size()) {
+        return;
+    }
+    std::vector<size_t> order(table.rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::mt19937 random(seed ^ 0x5A5A5A5Au);
+    ShuffleOrder(order, random);
+    order.resize(count);
+    std::sort(order.begin(), order.end());
+    KeepRows(table, order);
+}
+
 void SplitRows(size_t rows, double fraction, uint32_t seed, std::vector<size_t>& train,
                std::vector<size_t>& validation) {
     std::vector<size_t> order(rows);
@@ -60,116 +84,163 @@ void SplitRows(size_t rows, double fraction, uint32_t seed, std::vector<size_t>&
     std::sort(train.begin(), train.end());
 }
 
+namespace {
+
+// The rows of the data file as numbers: raw inputs and, per row, the class
+// index or the target value.
+struct RawData {
+    Task task = Task::Classify;
+    std::vector<std::vector<double>> inputs;
+    std::vector<int> classes;
+    std::vector<double> targets;
+};
+
+// Reads the file's rows and columns; fills the metadata's columns and classes.
+RawData ReadTrainingData(const TrainOptions& options, Paradigm paradigm, ModelMetadata& metadata) {
+    CsvTable table = ReadCsv(options.dataFile);
+    SampleRows(table, options.sample, options.seed);
+    if (!options.rows.empty()) {
+        KeepRows(table, options.rows);
+    }
+    ColumnChoice columns = ChooseColumns(table, options.inputs, options.target);
+    if (columns.inputs.size() > 32767) {
+        throw CliError(options.dataFile + ": too many input columns");
+    }
+    RawData raw;
+    raw.task = ResolveTask(options.task, paradigm,
+                           options.task == "auto" && paradigm == Paradigm::Backprop
+                               ? LooksCategorical(table, columns.target, 10)
+                               : false);
+    raw.inputs = ReadInputs(table, columns.inputs);
+    metadata.paradigm = paradigm;
+    metadata.task = raw.task;
+    metadata.targetColumn = table.header[static_cast<size_t>(columns.target)];
+    for (int column : columns.inputs) {
+        metadata.inputColumns.push_back(table.header[static_cast<size_t>(column)]);
+    }
+    if (raw.task == Task::Regress) {
+        raw.targets = ReadTargets(table, columns.target);
+        return raw;
+    }
+    metadata.classes = CollectClasses(table, columns.target);
+    if (metadata.classes.size() < 2) {
+        throw CliError(options.dataFile + ": the target column " + QuotedCell(metadata.targetColumn) +
+                       " holds a single class; a classifier needs at least two");
+    }
+    if (metadata.classes.size() > 32767) {
+        throw CliError(options.dataFile + ": too many classes");
+    }
+    raw.classes = ReadClasses(table, columns.target, metadata.classes);
+    return raw;
+}
+
+// Fits the input and target scaling on the training rows, and the fallback
+// (mean target or most frequent class) a kernel net gives when undecided.
+void FitScaling(const TrainOptions& options, Paradigm paradigm, const RawData& raw,
+                const std::vector<size_t>& trainRows, ModelMetadata& metadata) {
+    std::vector<std::vector<double>> trainInputs;
+    for (size_t row : trainRows) {
+        trainInputs.push_back(raw.inputs[row]);
+    }
+    metadata.inputScaling = Scaling::Fit(ParseScalingName(options.scaling), trainInputs);
+    metadata.unitLength = (paradigm == Paradigm::Pnn && options.kernel.kernel == "dot") ||
+                          (paradigm == Paradigm::Lvq && options.lvq.variant == "dot");
+    if (raw.task == Task::Regress) {
+        double low = raw.targets[trainRows[0]], high = low, sum = 0.0;
+        for (size_t row : trainRows) {
+            low = std::min(low, raw.targets[row]);
+            high = std::max(high, raw.targets[row]);
+            sum += raw.targets[row];
+        }
+        metadata.targetOffset = low;
+        metadata.targetScale = high > low ? high - low : 1.0;
+        metadata.Set("fallback", sum / static_cast<double>(trainRows.size()));
+        return;
+    }
+    std::vector<size_t> frequency(metadata.classes.size(), 0);
+    for (size_t row : trainRows) {
+        ++frequency[static_cast<size_t>(raw.classes[row])];
+    }
+    size_t most = static_cast<size_t>(std::max_element(frequency.begin(), frequency.end()) - frequency.begin());
+    metadata.Set("fallback", std::to_string(most));
+}
+
+// The patterns as the net sees them: scaled inputs (unit length for dot
+// kernels), one-hot class vectors or the target scaled to [0, 1].
+PatternSet MakePatternSet(const ModelMetadata& metadata, const RawData& raw, const std::vector<size_t>& rows) {
+    PatternSet set;
+    for (size_t row : rows) {
+        std::vector<float> input = metadata.inputScaling.ApplyRow(raw.inputs[row]);
+        if (metadata.unitLength) {
+            ScaleToUnitLength(input);
+        }
+        set.inputs.push_back(std::move(input));
+        if (raw.task == Task::Classify) {
+            std::vector<float> oneHot(metadata.classes.size(), 0.0f);
+            oneHot[static_cast<size_t>(raw.classes[row])] = 1.0f;
+            set.targets.push_back(std::move(oneHot));
+            set.classes.push_back(raw.classes[row]);
+        } else {
+            set.targets.push_back(
+                {static_cast<float>((raw.targets[row] - metadata.targetOffset) / metadata.targetScale)});
+        }
+    }
+    return set;
+}
+
+// Measures raw rows through the same predictor `koru eval` uses.
+Evaluation MeasureRows(const Predictor& predictor, const ModelMetadata& metadata, const RawData& raw,
+                       const std::vector<size_t>& rows) {
+    LabeledData data;
+    data.hasTargets = true;
+    for (size_t row : rows) {
+        data.inputs.push_back(raw.inputs[row]);
+        if (raw.task == Task::Classify) {
+            data.classes.push_back(raw.classes[row]);
+        } else {
+            data.targets.push_back(raw.targets[row]);
+        }
+    }
+    return Evaluate(predictor, metadata, data);
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
 TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
     Paradigm paradigm = ParseParadigmName(options.paradigm);
-    ScalingMethod scalingMethod = ParseScalingName(options.scaling);
+    ParseScalingName(options.scaling);
     if (!(options.validation >= 0.0 && options.validation <= 0.9)) {
         throw CliError("--validation must lie between 0 and 0.9");
     }
     if (paradigm == Paradigm::Backprop) {
         ValidateBpOptions(options.bp);
     }
-
-    CsvTable table = ReadCsv(options.dataFile);
-    ColumnChoice columns = ChooseColumns(table, options.inputs, options.target);
-    if (columns.inputs.size() > 32767) {
-        throw CliError(options.dataFile + ": too many input columns");
-    }
-    Task task = ResolveTask(options.task, paradigm,
-                            options.task == "auto" && paradigm == Paradigm::Backprop
-                                ? LooksCategorical(table, columns.target, 10)
-                                : false);
-    std::vector<std::vector<double>> rawInputs = ReadInputs(table, columns.inputs);
-
     TrainedModel model;
     ModelMetadata& metadata = model.metadata;
-    metadata.paradigm = paradigm;
-    metadata.task = task;
-    metadata.targetColumn = table.header[static_cast<size_t>(columns.target)];
-    for (int column : columns.inputs) {
-        metadata.inputColumns.push_back(table.header[static_cast<size_t>(column)]);
-    }
-    std::vector<int> classes;
-    std::vector<double> targets;
-    if (task == Task::Classify) {
-        metadata.classes = CollectClasses(table, columns.target);
-        if (metadata.classes.size() < 2) {
-            throw CliError(options.dataFile + ": the target column '" + metadata.targetColumn +
-                           "' holds a single class; a classifier needs at least two");
-        }
-        if (metadata.classes.size() > 32767) {
-            throw CliError(options.dataFile + ": too many classes");
-        }
-        classes = ReadClasses(table, columns.target, metadata.classes);
-    } else {
-        targets = ReadTargets(table, columns.target);
-    }
-
+    RawData raw = ReadTrainingData(options, paradigm, metadata);
     std::vector<size_t> trainRows, validationRows;
-    SplitRows(table.rows.size(), options.validation, options.seed, trainRows, validationRows);
+    SplitRows(raw.inputs.size(), options.validation, options.seed, trainRows, validationRows);
     model.trainRows = trainRows.size();
     model.validationRows = validationRows.size();
+    FitScaling(options, paradigm, raw, trainRows, metadata);
 
-    std::vector<std::vector<double>> trainInputs;
-    for (size_t row : trainRows) {
-        trainInputs.push_back(rawInputs[row]);
-    }
-    metadata.inputScaling = Scaling::Fit(scalingMethod, trainInputs);
-    bool dotKernel = (paradigm == Paradigm::Pnn && options.kernel.kernel == "dot") ||
-                     (paradigm == Paradigm::Lvq && options.lvq.variant == "dot");
-    metadata.unitLength = dotKernel;
-    if (task == Task::Regress) {
-        double low = targets[trainRows[0]], high = low, sum = 0.0;
-        for (size_t row : trainRows) {
-            low = std::min(low, targets[row]);
-            high = std::max(high, targets[row]);
-            sum += targets[row];
-        }
-        metadata.targetOffset = low;
-        metadata.targetScale = high > low ? high - low : 1.0;
-        metadata.Set("fallback", sum / static_cast<double>(trainRows.size()));
-    } else {
-        std::vector<size_t> frequency(metadata.classes.size(), 0);
-        for (size_t row : trainRows) {
-            ++frequency[static_cast<size_t>(classes[row])];
-        }
-        size_t most = static_cast<size_t>(std::max_element(frequency.begin(), frequency.end()) - frequency.begin());
-        metadata.Set("fallback", std::to_string(most));
-    }
-
-    // The patterns as the net sees them: scaled inputs (unit length for dot
-    // kernels), one-hot class vectors or the target scaled to [0, 1].
-    auto makeSet = [&](const std::vector<size_t>& rows) {
-        PatternSet set;
-        for (size_t row : rows) {
-            std::vector<float> input = metadata.inputScaling.ApplyRow(rawInputs[row]);
-            if (metadata.unitLength) {
-                ScaleToUnitLength(input);
-            }
-            set.inputs.push_back(std::move(input));
-            if (task == Task::Classify) {
-                std::vector<float> oneHot(metadata.classes.size(), 0.0f);
-                oneHot[static_cast<size_t>(classes[row])] = 1.0f;
-                set.targets.push_back(std::move(oneHot));
-                set.classes.push_back(classes[row]);
-            } else {
-                set.targets.push_back(
-                    {static_cast<float>((targets[row] - metadata.targetOffset) / metadata.targetScale)});
-            }
-        }
-        return set;
-    };
     TrainingJob job;
-    job.task = task;
+    job.task = raw.task;
     job.classCount = static_cast<int>(metadata.classes.size());
-    job.train = makeSet(trainRows);
-    job.validation = makeSet(validationRows);
+    job.train = MakePatternSet(metadata, raw, trainRows);
+    job.validation = MakePatternSet(metadata, raw, validationRows);
     job.seed = options.seed;
     job.progress = &progress;
     job.curve = &model.curve;
-
     metadata.Set("data", options.dataFile);
     metadata.Set("seed", std::to_string(options.seed));
+    if (options.sample > 0) {
+        metadata.Set("rows.sample", std::to_string(options.sample));
+    }
     metadata.Set("rows.train", std::to_string(trainRows.size()));
     metadata.Set("rows.validation", std::to_string(validationRows.size()));
 
@@ -181,27 +252,14 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
         case Paradigm::Grnn: TrainGrnn(*model.slot, options.kernel, job, metadata); break;
         case Paradigm::Lvq: TrainLvq(*model.slot, options.lvq, job, metadata); break;
     }
-    model.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    // Measure on raw rows through the same predictor `koru eval` uses.
+    model.seconds = SecondsSince(start);
     Predictor predictor(model.slot->Net(), metadata);
-    auto measure = [&](const std::vector<size_t>& rows) {
-        LabeledData data;
-        data.hasTargets = true;
-        for (size_t row : rows) {
-            data.inputs.push_back(rawInputs[row]);
-            if (task == Task::Classify) {
-                data.classes.push_back(classes[row]);
-            } else {
-                data.targets.push_back(targets[row]);
-            }
-        }
-        return Evaluate(predictor, metadata, data);
-    };
-    model.training = measure(trainRows);
+    auto scoring = std::chrono::steady_clock::now();
+    model.training = MeasureRows(predictor, metadata, raw, trainRows);
     if (!validationRows.empty()) {
-        model.validation = measure(validationRows);
+        model.validation = MeasureRows(predictor, metadata, raw, validationRows);
     }
+    model.scoringSeconds = SecondsSince(scoring);
     return model;
 }
 

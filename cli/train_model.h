@@ -5,6 +5,7 @@
 #define KORU_CLI_TRAIN_MODEL_H
 
 #include "bp_trainer.h"
+#include "csv_table.h"
 #include "evaluation.h"
 #include "kernel_options.h"
 #include "library_call.h"
@@ -30,6 +31,8 @@ struct TrainOptions {
     std::string scaling = "minmax";
     double validation = 0.2;          // fraction of the rows held out
     uint32_t seed = 1;
+    size_t sample = 0;                // >0: train on this many rows drawn at random (seeded)
+    std::vector<size_t> rows;         // non-empty: only these rows (after --sample), as cross validation asks
     BpOptions bp;
     KernelOptions kernel;
     LvqOptions lvq;
@@ -43,7 +46,8 @@ struct TrainedModel {
     size_t validationRows = 0;
     Evaluation training;
     std::optional<Evaluation> validation;
-    double seconds = 0.0;             // training time, without reading the file
+    double seconds = 0.0;             // training time, without reading the file or scoring
+    double scoringSeconds = 0.0;      // scoring the training and validation rows afterwards
 };
 
 TrainedModel TrainModel(const TrainOptions& options, Progress& progress);
@@ -52,6 +56,13 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress);
 // backpropagation classifies a target column that looks categorical (any
 // non-numeric value, or at most 10 distinct values) and regresses otherwise.
 Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategorical);
+
+// Keeps the table's rows `rows` (indices in increasing order), in that order.
+void KeepRows(CsvTable& table, const std::vector<size_t>& rows);
+
+// Keeps `count` of the table's rows, drawn at random with `seed` (a
+// generator of its own, apart from the split's), in file order.
+void SampleRows(CsvTable& table, size_t count, uint32_t seed);
 
 // Splits row indices 0..rows-1 into training and validation rows: a shuffle
 // with `seed`, then the first round(rows x fraction) rows are held out.

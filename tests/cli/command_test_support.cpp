@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -48,9 +49,9 @@ CommandResult RunKoru(const std::vector<std::string>& args) {
     return result;
 }
 
-CommandResult RunKoruProgram(const std::string& arguments) {
+CommandResult RunKoruProgram(const std::string& arguments, const std::string& shellPrefix) {
     std::string errFile = ScratchPath("program.stderr");
-    std::string command = std::string(KORU_BINARY) + " " + arguments + " 2>" + errFile;
+    std::string command = shellPrefix + std::string(KORU_BINARY) + " " + arguments + " 2>" + errFile;
     CommandResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -98,6 +99,20 @@ std::vector<std::string> ScratchFiles() {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string WithoutChecksum(const std::string& bytes) {
+    const size_t trailer = 12, line = 15;  // "crc32=" + 8 hex digits + LF
+    std::string out = bytes;
+    const size_t at = out.size() - trailer - line;
+    EXPECT_EQ(out.compare(at, 6, "crc32="), 0) << "no checksum line";
+    out.erase(at, line);
+    const size_t lengthAt = out.size() - trailer;
+    uint32_t length = 0;
+    for (int i = 3; i >= 0; --i) length = (length << 8) | static_cast<unsigned char>(out[lengthAt + static_cast<size_t>(i)]);
+    length -= line;
+    for (size_t i = 0; i < 4; ++i) out[lengthAt + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+    return out;
 }
 
 double LastLineValue(const std::string& text, const std::string& name) {

@@ -100,10 +100,13 @@ TEST_F(NetworkFileTest, FindsTheMetadataTrailerOnlyWhereItFitsExactly) {
     NetworkFileLayout layout = InspectNetworkFile(Write(net + caller));
     EXPECT_EQ(layout.callerBytes, caller.size());
     EXPECT_EQ(layout.metadataLength, 13);
-    // Foreign caller bytes before the block: the announced length does not
-    // account for them, so the file counts as having no metadata.
-    layout = InspectNetworkFile(Write(net + "xy" + caller));
-    EXPECT_EQ(layout.callerBytes, caller.size() + 2);
+    // Bytes before the block: the announced length does not account for
+    // them, so the block is not where it should be: a damaged koru model.
+    EXPECT_EQ(ErrorOf(net + "xy" + caller),
+              path_ + ": a truncated or damaged koru model (its metadata is cut short or its end marker is damaged)");
+    // Foreign caller bytes without koru's block: a net without metadata.
+    layout = InspectNetworkFile(Write(net + "xy"));
+    EXPECT_EQ(layout.callerBytes, 2u);
     EXPECT_EQ(layout.metadataLength, -1);
 }
 
@@ -130,12 +133,12 @@ TEST_F(NetworkFileTest, CountArraysOfPatternNetsAreCounted) {
     NetworkFileLayout layout = InspectNetworkFile(Write(bytes + std::string(12 + 280, '\0')));
     EXPECT_EQ(layout.netBytes, kHeaderSize + 12 + 280);
     EXPECT_EQ(ErrorOf(bytes + std::string(12 + 279, '\0')),
-              path_ + ": not a network file (it ends before the 822 bytes its header calls for)");
+              path_ + ": a truncated or damaged network file (it ends before the 822 bytes its header calls for)");
 }
 
 TEST_F(NetworkFileTest, ForeignFilesAreNotNetworkFiles) {
     EXPECT_EQ(ErrorOf("sepal_length,species\n5.1,setosa\n"),
-              path_ + ": not a network file (it is shorter than the 530-byte header)");
+              path_ + ": not a network file, or a truncated one (it is shorter than the 530-byte header)");
     std::string wrongTables = BackpropHeader();
     PutU16(wrongTables, 2, 31);
     EXPECT_EQ(ErrorOf(wrongTables + std::string(104, '\0')), path_ + ": not a network file (its table sizes are not 32 and 32)");

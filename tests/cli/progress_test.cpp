@@ -30,7 +30,7 @@ std::string Shown(Progress::Mode mode, int epochs, double validation) {
 TEST(Progress, QuietShowsNothingAndTheBarRedrawsOneLine) {
     EXPECT_EQ(Shown(Progress::Mode::Quiet, 5, NAN), "");
     const std::string bar = Shown(Progress::Mode::Bar, 1, NAN);
-    EXPECT_EQ(bar, "\rbp [########################] epoch 1/1  error 0.500000  ETA 0.0s\x1b[Knote\n\n");
+    EXPECT_EQ(bar, "\rbp [########################] epoch 1/1  error 0.5  ETA 0.0s\x1b[Knote\n\n");
 }
 
 TEST(Progress, PlainWritesALineAtEveryTenthAndAtTheEnd) {
@@ -38,9 +38,9 @@ TEST(Progress, PlainWritesALineAtEveryTenthAndAtTheEnd) {
     // Epoch 1, then every second epoch from 2 to 20, and the note.
     EXPECT_EQ(Lines(text), 12u);
     EXPECT_EQ(text.find('\r'), std::string::npos);
-    EXPECT_EQ(text.rfind("bp epoch 1/20  error 0.500000  ETA ", 0), 0u);
-    EXPECT_NE(text.find("bp epoch 20/20  error 0.025000  ETA 0.0s\n"), std::string::npos);
-    EXPECT_EQ(Shown(Progress::Mode::Plain, 1, 0.125).rfind("bp epoch 1/1  error 0.500000  validation 0.125000  ETA 0.0s\n", 0), 0u);
+    EXPECT_EQ(text.rfind("bp epoch 1/20  error 0.5  ETA ", 0), 0u);
+    EXPECT_NE(text.find("bp epoch 20/20  error 0.025  ETA 0.0s\n"), std::string::npos);
+    EXPECT_EQ(Shown(Progress::Mode::Plain, 1, 0.125).rfind("bp epoch 1/1  error 0.5  validation error 0.125  ETA 0.0s\n", 0), 0u);
 }
 
 TEST(Progress, DurationsAsTheBarShowsThem) {

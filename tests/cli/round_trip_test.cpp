@@ -137,8 +137,8 @@ TEST(Plot, TrainingCurveOfTrainingAndValidationError) {
     ASSERT_EQ(result.status, 0) << result.err;
     std::string svg = ReadText(plot);
     EXPECT_EQ(svg.rfind("<svg", 0), 0u);
-    EXPECT_NE(svg.find(">training<"), std::string::npos);
-    EXPECT_NE(svg.find(">validation<"), std::string::npos);
+    EXPECT_NE(svg.find(">training mse<"), std::string::npos);
+    EXPECT_NE(svg.find(">validation mse<"), std::string::npos);
     EXPECT_NE(svg.find(">epoch<"), std::string::npos);
 }
 
@@ -155,7 +155,7 @@ TEST(Progress, PlainLinesWhenNotQuiet) {
     CommandResult result = RunKoruProgram("train " + DataFile("iris.csv") + " -o " + ScratchPath("m.net") +
                                           " --epochs 10");
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.err.find("bp epoch 10/10  error "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("bp epoch 10/10  mse "), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find('\r'), std::string::npos);  // not a terminal: no bar
 }
 
