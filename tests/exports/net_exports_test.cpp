@@ -82,7 +82,7 @@ struct MathModeCase {
     bool stillFixed;
 };
 
-int16_t OnFloatNet(int16_t (*exportCall)(const int16_t*, const int16_t*, float*), int16_t object) {
+int16_t OnFloatNet(int16_t(KORU32_CALL* exportCall)(const int16_t*, const int16_t*, float*), int16_t object) {
     const int16_t net = 1;
     float out[8];
     return exportCall(&net, &object, out);
