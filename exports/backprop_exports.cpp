@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "backprop/backprop.h"
+#include "backprop/train_link.h"
 #include "core/engine.h"
 
 using namespace koru;
@@ -131,11 +132,11 @@ int16_t KORU32_CALL BpTrain(const int16_t* net, const int16_t* slab, const float
     if (found.net->paradigm != KORU32_PARADIGM_BACKPROP) return KORU32_ERR_WRONG_PARADIGM;
     // A rate or momentum that is NaN or infinite would train every weight it
     // reaches to NaN (in 8.24 it would silently count as 0). Only what the
-    // net's rule reads is tested: the adaptive rule (11) reads neither, and
-    // only the momentum rule (2) reads the momentum.
-    const uint16_t variant = found.net->variant;
-    if (variant != 11 && !std::isfinite(*rate)) return KORU32_ERR_NOT_FINITE;
-    if (variant == 2 && !std::isfinite(*momentum)) return KORU32_ERR_NOT_FINITE;
+    // net's rule reads is tested: the adaptive rule reads neither, and only
+    // the momentum rule reads the momentum.
+    const bp::Rule rule = bp::RuleOf(found.net->variant);
+    if (rule != bp::Rule::kAdaptive && !std::isfinite(*rate)) return KORU32_ERR_NOT_FINITE;
+    if (rule == bp::Rule::kMomentum && !std::isfinite(*momentum)) return KORU32_ERR_NOT_FINITE;
     bp::TrainSlab(*found.slab, IsFloatNet(found), found.net->variant, {*rate, *momentum, *apply});
     return KORU32_OK;
 }
