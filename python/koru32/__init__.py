@@ -24,6 +24,7 @@ from ._estimators import (  # noqa: E402
     LVQClassifier,
     PNNClassifier,
 )
+from ._model_file import load, save  # noqa: E402
 
 
 __all__ = [
@@ -33,8 +34,9 @@ __all__ = [
     "GRNNRegressor",
     "LVQClassifier",
     "PNNClassifier",
-
     "library_version",
+    "load",
+    "save",
 ]
 
 

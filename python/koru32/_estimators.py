@@ -42,9 +42,41 @@ def _as_float32(X, fixed=False):
     return X
 
 
-class _Classifier(ClassifierMixin, BaseEstimator):
+def _unit_length(X):
+    # As koru does it: the squares summed column by column in doubles.
+    wide = X.astype(np.float64)
+    squares = np.zeros(len(X))
+    for column in range(X.shape[1]):
+        squares += wide[:, column] * wide[:, column]
+    out = X.copy()
+    some = squares > 0.0
+    out[some] = (wide[some] / np.sqrt(squares[some])[:, None]).astype(np.float32)
+    return out
+
+
+def _inputs(estimator, X, fixed=False):
+    """X validated for a fitted estimator, with the scaling of a loaded model."""
+    X = estimator._validate_data(X, reset=False, dtype=[np.float64, np.float32])
+    scaling = getattr(estimator, "input_scaling_", None)
+    if scaling is not None:
+        offset, scale, unit_length = scaling
+        X = ((np.asarray(X, dtype=np.float64) - offset) / scale).astype(np.float32)
+        if unit_length:
+            X = _unit_length(X)
+    return _as_float32(X, fixed)
+
+
+class _Saving:
+    def save(self, path, input_names=None, target_name="target"):
+        """Write the fitted model as a file that ``koru`` reads; see :func:`koru32.save`."""
+        from ._model_file import save
+        save(self, path, input_names=input_names, target_name=target_name)
+
+
+class _Classifier(ClassifierMixin, _Saving, BaseEstimator):
     def _encode(self, X, y):
         X, y = self._validate_data(X, y, dtype=[np.float64, np.float32])
+        self.input_scaling_ = None
         check_classification_targets(y)
         self.classes_, labels = np.unique(y, return_inverse=True)
         if len(self.classes_) < 2:
@@ -52,11 +84,6 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         onehot = np.zeros((len(labels), len(self.classes_)), dtype=np.float32)
         onehot[np.arange(len(labels)), labels] = 1.0
         return X, labels, onehot
-
-    def predict(self, X):
-        """Predict the class of every row of X."""
-        check_is_fitted(self, "net_")
-        return self.classes_[np.argmax(self.predict_proba(X), axis=1)]
 
 
 def _normalise(scores):
@@ -68,7 +95,7 @@ def _normalise(scores):
     return scores / total
 
 
-class _Backprop(BaseEstimator):
+class _Backprop(_Saving, BaseEstimator):
     def __init__(self, hidden_layer_sizes=(16,), activation="logistic", solver="momentum",
                  learning_rate_init=None, momentum=0.5, max_iter=200, early_stopping=False,
                  validation_fraction=0.1, n_iter_no_change=10, tol=1e-4, random_state=None,
@@ -125,8 +152,7 @@ class _Backprop(BaseEstimator):
 
     def _outputs(self, X):
         check_is_fitted(self, "net_")
-        X = self._validate_data(X, reset=False, dtype=[np.float64, np.float32])
-        X = _as_float32(X, _fixed(self.numeric_format))
+        X = _inputs(self, X, _fixed(self.numeric_format))
         return _native.bp_predict(self.net_, X, self.n_features_in_, self.n_outputs_, self.n_layers_ - 1)
 
 
@@ -151,6 +177,11 @@ class BackpropClassifier(_Classifier, _Backprop):
         """The outputs of every row, normalised to sum to 1."""
         return _normalise(self._outputs(X))
 
+    def predict(self, X):
+        """The class of the largest output for every row of X."""
+        outputs = self._outputs(X)
+        return self.classes_[np.argmax(outputs, axis=1)]
+
 
 class BackpropRegressor(RegressorMixin, _Backprop):
     """A backpropagation net with one linear output.
@@ -162,6 +193,7 @@ class BackpropRegressor(RegressorMixin, _Backprop):
     def fit(self, X, y):
         """Train the net on rows X with targets y."""
         X, y = self._validate_data(X, y, y_numeric=True, dtype=[np.float64, np.float32])
+        self.input_scaling_ = None
         y = np.asarray(y, dtype=np.float64)
         self.target_offset_ = float(y.mean())
         spread = float(y.std())
@@ -213,18 +245,25 @@ class PNNClassifier(_Classifier):
         kind = _choice(_PNN_KERNELS, self.kernel, "kernel")
         self.net_ = _native.kernel_fit(kind, X, T)
         self.sigma_ = _pick_sigma(self.sigma, self.net_, kind, X, T, 0.0)
+        self.fallback_ = int(np.argmax(T.sum(axis=0)))
         return self
+
+    def _scores(self, X):
+        check_is_fitted(self, "net_")
+        return _native.kernel_predict(self.net_, _PNN_KERNELS[self.kernel], _inputs(self, X), self.n_features_in_,
+                                      len(self.classes_), self.sigma_)
 
     def predict_proba(self, X):
         """The normalised class densities of every row."""
-        check_is_fitted(self, "net_")
-        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]))
-        scores, _ = _native.kernel_predict(self.net_, _PNN_KERNELS[self.kernel], X, self.n_features_in_,
-                                           len(self.classes_), self.sigma_)
-        return _normalise(scores)
+        return _normalise(self._scores(X)[0])
+
+    def predict(self, X):
+        """The class of the largest density; ``fallback_`` where all are 0."""
+        scores, defined = self._scores(X)
+        return self.classes_[np.where(defined, np.argmax(scores, axis=1), self.fallback_)]
 
 
-class GRNNRegressor(RegressorMixin, BaseEstimator):
+class GRNNRegressor(RegressorMixin, _Saving, BaseEstimator):
     """A general regression net: one pattern unit per training row.
 
     Parameters as :class:`PNNClassifier` (kernels "distance", "city-block");
@@ -240,6 +279,8 @@ class GRNNRegressor(RegressorMixin, BaseEstimator):
         """Store every row of X with its target."""
         X, y = self._validate_data(X, y, y_numeric=True, dtype=[np.float64, np.float32])
         X = _as_float32(X)
+        self.input_scaling_ = None
+        self.target_offset_, self.target_scale_ = 0.0, 1.0
         T = np.ascontiguousarray(y, dtype=np.float32).reshape(-1, 1)
         kind = _choice(_GRNN_KERNELS, self.kernel, "kernel")
         self.fallback_ = float(T.mean())
@@ -250,10 +291,10 @@ class GRNNRegressor(RegressorMixin, BaseEstimator):
     def predict(self, X):
         """The estimate for every row of X."""
         check_is_fitted(self, "net_")
-        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]))
-        out, defined = _native.kernel_predict(self.net_, _GRNN_KERNELS[self.kernel], X, self.n_features_in_, 1,
-                                              self.sigma_)
-        return np.where(defined, out[:, 0].astype(np.float64), self.fallback_)
+        out, defined = _native.kernel_predict(self.net_, _GRNN_KERNELS[self.kernel], _inputs(self, X),
+                                              self.n_features_in_, 1, self.sigma_)
+        estimate = out[:, 0].astype(np.float64) * self.target_scale_ + self.target_offset_
+        return np.where(defined, estimate, self.fallback_)
 
 
 class LVQClassifier(_Classifier):
@@ -308,7 +349,6 @@ class LVQClassifier(_Classifier):
     def predict(self, X):
         """The class of the winning unit for every row of X."""
         check_is_fitted(self, "net_")
-        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]),
-                        _fixed(self.numeric_format))
+        X = _inputs(self, X, _fixed(self.numeric_format))
         winners, _ = _native.lvq_predict(self.net_, X, self.n_features_in_, len(self.unit_classes_))
         return self.classes_[self.unit_classes_[winners]]
