@@ -41,5 +41,11 @@ __all__ = [
 
 
 def library_version():
-    """The loaded engine's version number (MAJOR*10000 + MINOR*100 + PATCH)."""
+    """The loaded engine's version number.
+
+    Returns
+    -------
+    int
+        MAJOR*10000 + MINOR*100 + PATCH, as ``GetLibraryVersion`` reports it.
+    """
     return _native.library_version()
