@@ -7,6 +7,7 @@
 #   P/bin/koru                with the front end
 #   P/share/koru32/data/      the bundled data sets, found by `koru demo`
 #   P/share/doc/koru32/       README
+#   P/lib/python3/dist-packages/koru32/  with the Python package (KORU32_BUILD_PYTHON)
 #
 # Every installed file refers to the others by relative paths, so an
 # installed tree can be moved, and the Debian package (cpack -G DEB in the
@@ -71,7 +72,8 @@ if(PROJECT_IS_TOP_LEVEL AND NOT WIN32)
       "KORU32 builds, trains, saves and restores neural networks through a flat C interface:\n"
       "backpropagation, probabilistic and general regression nets, and learning vector\n"
       "quantisation, in 32-bit floats or 8.24 fixed point. The package holds the shared\n"
-      "library, its header, CMake and pkg-config files, and the koru command-line program.")
+      "library, its header, CMake and pkg-config files, the koru command-line program and,\n"
+      "when built with it, the koru32 Python package of scikit-learn estimators.")
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "KORU32 developers <koru32@invalid>" CACHE STRING
@@ -82,6 +84,11 @@ if(PROJECT_IS_TOP_LEVEL AND NOT WIN32)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
   set(CPACK_STRIP_FILES ON)
+  if(KORU32_BUILD_PYTHON)
+    # The Python package imports numpy and scikit-learn; the C library and
+    # koru need neither, so they are recommended rather than required.
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, python3-numpy, python3-sklearn")
+  endif()
   set(CPACK_GENERATOR DEB)
   set(CPACK_SOURCE_GENERATOR "")
   include(CPack)

@@ -4,13 +4,16 @@
 # install those themselves.
 #
 #   koru_base_packages  the default build: the library, the koru program
-#                       (CLI11, libcsv) and the tests (GoogleTest), which
+#                       (CLI11, libcsv), the tests (GoogleTest) and the Python
+#                       package (pybind11, Debian's python3 headers), which
 #                       scripts/run-demo and scripts/run-tests configure alike
+#   koru_python_packages  what the Python package's tests import besides
 #   koru_ci_packages    everything .ci/run uses besides: benchmarks, valgrind,
 #                       and the tools that build and inspect the Debian package
 
-koru_base_packages="cmake make g++ libcli11-dev libcsv-dev libgtest-dev"
-koru_ci_packages="$koru_base_packages libbenchmark-dev binutils python3 valgrind dpkg-dev file pkg-config"
+koru_base_packages="cmake make g++ libcli11-dev libcsv-dev libgtest-dev pybind11-dev python3-pybind11 python3-dev"
+koru_python_packages="python3-numpy python3-sklearn python3-pytest"
+koru_ci_packages="$koru_base_packages $koru_python_packages libbenchmark-dev binutils python3 valgrind dpkg-dev file pkg-config"
 
 # koru_install_packages PACKAGE...: installs with apt-get those of the
 # packages that are not installed yet (through sudo when not root). Nothing

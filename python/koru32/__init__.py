@@ -24,6 +24,7 @@ from ._estimators import (  # noqa: E402
     LVQClassifier,
     PNNClassifier,
 )
+from ._model_file import load, save  # noqa: E402
 
 
 __all__ = [
@@ -33,11 +34,18 @@ __all__ = [
     "GRNNRegressor",
     "LVQClassifier",
     "PNNClassifier",
-
     "library_version",
+    "load",
+    "save",
 ]
 
 
 def library_version():
-    """The loaded engine's version number (MAJOR*10000 + MINOR*100 + PATCH)."""
+    """The loaded engine's version number.
+
+    Returns
+    -------
+    int
+        MAJOR*10000 + MINOR*100 + PATCH, as ``GetLibraryVersion`` reports it.
+    """
     return _native.library_version()

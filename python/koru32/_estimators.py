@@ -42,9 +42,49 @@ def _as_float32(X, fixed=False):
     return X
 
 
-class _Classifier(ClassifierMixin, BaseEstimator):
+def _unit_length(X):
+    # As koru does it: the squares summed column by column in doubles.
+    wide = X.astype(np.float64)
+    squares = np.zeros(len(X))
+    for column in range(X.shape[1]):
+        squares += wide[:, column] * wide[:, column]
+    out = X.copy()
+    some = squares > 0.0
+    out[some] = (wide[some] / np.sqrt(squares[some])[:, None]).astype(np.float32)
+    return out
+
+
+def _inputs(estimator, X, fixed=False):
+    """X validated for a fitted estimator, with the scaling of a loaded model."""
+    X = estimator._validate_data(X, reset=False, dtype=[np.float64, np.float32])
+    scaling = getattr(estimator, "input_scaling_", None)
+    if scaling is not None:
+        offset, scale, unit_length = scaling
+        X = ((np.asarray(X, dtype=np.float64) - offset) / scale).astype(np.float32)
+        if unit_length:
+            X = _unit_length(X)
+    return _as_float32(X, fixed)
+
+
+class _Saving:
+    def save(self, path, input_names=None, target_name="target"):
+        """Write the fitted model as a file that ``koru`` reads.
+
+        Parameters
+        ----------
+        path : str or os.PathLike
+        input_names : list of str, optional
+        target_name : str, default="target"
+            See :func:`koru32.save`.
+        """
+        from ._model_file import save
+        save(self, path, input_names=input_names, target_name=target_name)
+
+
+class _Classifier(ClassifierMixin, _Saving, BaseEstimator):
     def _encode(self, X, y):
         X, y = self._validate_data(X, y, dtype=[np.float64, np.float32])
+        self.input_scaling_ = None
         check_classification_targets(y)
         self.classes_, labels = np.unique(y, return_inverse=True)
         if len(self.classes_) < 2:
@@ -52,11 +92,6 @@ class _Classifier(ClassifierMixin, BaseEstimator):
         onehot = np.zeros((len(labels), len(self.classes_)), dtype=np.float32)
         onehot[np.arange(len(labels)), labels] = 1.0
         return X, labels, onehot
-
-    def predict(self, X):
-        """Predict the class of every row of X."""
-        check_is_fitted(self, "net_")
-        return self.classes_[np.argmax(self.predict_proba(X), axis=1)]
 
 
 def _normalise(scores):
@@ -68,7 +103,7 @@ def _normalise(scores):
     return scores / total
 
 
-class _Backprop(BaseEstimator):
+class _Backprop(_Saving, BaseEstimator):
     def __init__(self, hidden_layer_sizes=(16,), activation="logistic", solver="momentum",
                  learning_rate_init=None, momentum=0.5, max_iter=200, early_stopping=False,
                  validation_fraction=0.1, n_iter_no_change=10, tol=1e-4, random_state=None,
@@ -125,43 +160,214 @@ class _Backprop(BaseEstimator):
 
     def _outputs(self, X):
         check_is_fitted(self, "net_")
-        X = self._validate_data(X, reset=False, dtype=[np.float64, np.float32])
-        X = _as_float32(X, _fixed(self.numeric_format))
+        X = _inputs(self, X, _fixed(self.numeric_format))
         return _native.bp_predict(self.net_, X, self.n_features_in_, self.n_outputs_, self.n_layers_ - 1)
 
 
 class BackpropClassifier(_Classifier, _Backprop):
     """A backpropagation net with one logistic output per class.
 
-    Parameters follow scikit-learn's ``MLPClassifier`` where they exist;
-    ``solver`` names the engine's rules (``"plain"``, ``"momentum"``,
-    ``"batch"``, ``"rprop"``) and ``numeric_format`` is ``"float"`` or
-    ``"fixed"`` (8.24, inputs within about +-128). ``predict_proba`` gives the
-    outputs normalised to sum to 1. With ``early_stopping`` the kept net is
-    the epoch of the lowest validation error; ``validation_scores_`` holds the
-    validation mean squared error of every epoch.
+    Parameters follow scikit-learn's ``MLPClassifier`` where they exist. The
+    targets are one-hot class vectors; ``predict`` takes the class of the
+    largest output and ``predict_proba`` the outputs divided by their sum.
+
+    Parameters
+    ----------
+    hidden_layer_sizes : tuple of int, default=(16,)
+        Neurons of each hidden layer (0 to 30 layers).
+    activation : str, default="logistic"
+        Transfer function of the hidden layers: "logistic", "identity" (or
+        "linear", limited to [-10, 10]), "tanh", "gaussian", "sine", "tanh15",
+        "symmetric_logistic" or "gaussian_complement".
+    solver : {"plain", "momentum", "batch", "rprop"}, default="momentum"
+        The engine's training rule: plain steps, steps with momentum, one
+        accumulated step per epoch, or adaptive per-weight steps.
+    learning_rate_init : float, optional
+        The rate; by default 0.2 for the classifier and 0.05 for the regressor.
+    momentum : float, default=0.5
+        Momentum of the "momentum" and "batch" rules.
+    max_iter : int, default=200
+        Most epochs; every epoch presents every row once, in an order shuffled
+        with the seed.
+    early_stopping : bool, default=False
+        Hold out ``validation_fraction`` of the rows, keep the net of the
+        epoch with the lowest validation error and stop after
+        ``n_iter_no_change`` epochs without improvement.
+    validation_fraction : float, default=0.1
+    n_iter_no_change : int, default=10
+        Epochs without an improvement of more than ``tol`` (on the validation
+        error with early stopping, on the training error otherwise) before
+        training stops.
+    tol : float, default=1e-4
+    random_state : int, RandomState or None, default=None
+        Draws the engine's portable seed: the same seed gives the same weights
+        and the same net on every platform.
+    numeric_format : {"float", "fixed"}, default="float"
+        32-bit floats or 8.24 fixed point (inputs within about +-128).
+    weight_range : float, default=0.5
+        Initial weights are drawn in +-``weight_range``.
+
+    Attributes
+    ----------
+    net_ : bytes
+        The trained net as network-file bytes.
+    n_features_in_ : int
+    feature_names_in_ : ndarray of str
+        Only where fit was given column names (or the model was loaded).
+    n_iter_ : int
+        Epochs run.
+    loss_curve_ : list of float
+        Training mean squared error of every epoch.
+    validation_scores_ : list of float or None
+        Validation mean squared error of every epoch, with early stopping.
+    best_loss_ : float
+        The lowest training error.
+    n_layers_, n_outputs_ : int
+    input_scaling_ : tuple or None
+        ``(offset, scale, unit_length)`` of a model loaded from ``koru``,
+        applied to X before the net sees it; None after fit.
+    classes_ : ndarray
+        The class labels, sorted.
+
+    Examples
+    --------
+    >>> from sklearn.datasets import load_iris
+    >>> from sklearn.pipeline import make_pipeline
+    >>> from sklearn.preprocessing import StandardScaler
+    >>> X, y = load_iris(return_X_y=True)
+    >>> model = make_pipeline(StandardScaler(), BackpropClassifier(random_state=1)).fit(X, y)
+    >>> model.predict_proba(X[:1]).shape
+    (1, 3)
     """
 
     def fit(self, X, y):
-        """Train the net on rows X with labels y."""
+        """Train the net on rows X with labels y.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+            float32 or float64 rows.
+        y : array-like of shape (n_samples,)
+            Class labels (numbers or strings), at least two classes.
+
+        Returns
+        -------
+        self
+        """
         X, _, T = self._encode(X, y)
         return self._train(X, T, _ACTIVATIONS["logistic"], 0.2)
 
     def predict_proba(self, X):
-        """The outputs of every row, normalised to sum to 1."""
+        """The outputs of every row, normalised to sum to 1.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+
+        Returns
+        -------
+        proba : ndarray of shape (n_samples, n_classes)
+            The outputs (negative ones taken as 0) over their sum; equal
+            shares where all are 0. Columns follow ``classes_``.
+        """
         return _normalise(self._outputs(X))
+
+    def predict(self, X):
+        """The class of the largest output for every row of X.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+
+        Returns
+        -------
+        y : ndarray of shape (n_samples,)
+        """
+        outputs = self._outputs(X)
+        return self.classes_[np.argmax(outputs, axis=1)]
 
 
 class BackpropRegressor(RegressorMixin, _Backprop):
     """A backpropagation net with one linear output.
 
     The target is standardised inside (mean 0, deviation 1), as the linear
-    output is limited to [-10, 10]; see :class:`BackpropClassifier`.
+    output is limited to [-10, 10], and mapped back by ``predict``.
+
+    Parameters
+    ----------
+    hidden_layer_sizes : tuple of int, default=(16,)
+        Neurons of each hidden layer (0 to 30 layers).
+    activation : str, default="logistic"
+        Transfer function of the hidden layers: "logistic", "identity" (or
+        "linear", limited to [-10, 10]), "tanh", "gaussian", "sine", "tanh15",
+        "symmetric_logistic" or "gaussian_complement".
+    solver : {"plain", "momentum", "batch", "rprop"}, default="momentum"
+        The engine's training rule: plain steps, steps with momentum, one
+        accumulated step per epoch, or adaptive per-weight steps.
+    learning_rate_init : float, optional
+        The rate; by default 0.2 for the classifier and 0.05 for the regressor.
+    momentum : float, default=0.5
+        Momentum of the "momentum" and "batch" rules.
+    max_iter : int, default=200
+        Most epochs; every epoch presents every row once, in an order shuffled
+        with the seed.
+    early_stopping : bool, default=False
+        Hold out ``validation_fraction`` of the rows, keep the net of the
+        epoch with the lowest validation error and stop after
+        ``n_iter_no_change`` epochs without improvement.
+    validation_fraction : float, default=0.1
+    n_iter_no_change : int, default=10
+        Epochs without an improvement of more than ``tol`` (on the validation
+        error with early stopping, on the training error otherwise) before
+        training stops.
+    tol : float, default=1e-4
+    random_state : int, RandomState or None, default=None
+        Draws the engine's portable seed: the same seed gives the same weights
+        and the same net on every platform.
+    numeric_format : {"float", "fixed"}, default="float"
+        32-bit floats or 8.24 fixed point (inputs within about +-128).
+    weight_range : float, default=0.5
+        Initial weights are drawn in +-``weight_range``.
+
+    Attributes
+    ----------
+    net_ : bytes
+        The trained net as network-file bytes.
+    n_features_in_ : int
+    feature_names_in_ : ndarray of str
+        Only where fit was given column names (or the model was loaded).
+    n_iter_ : int
+        Epochs run.
+    loss_curve_ : list of float
+        Training mean squared error of every epoch.
+    validation_scores_ : list of float or None
+        Validation mean squared error of every epoch, with early stopping.
+    best_loss_ : float
+        The lowest training error.
+    n_layers_, n_outputs_ : int
+    input_scaling_ : tuple or None
+        ``(offset, scale, unit_length)`` of a model loaded from ``koru``,
+        applied to X before the net sees it; None after fit.
+    target_offset_, target_scale_ : float
+        The net learns ``(y - target_offset_) / target_scale_``.
     """
 
     def fit(self, X, y):
-        """Train the net on rows X with targets y."""
+        """Train the net on rows X with targets y.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+            float32 or float64 rows.
+        y : array-like of shape (n_samples,)
+            Real targets.
+
+        Returns
+        -------
+        self
+        """
         X, y = self._validate_data(X, y, y_numeric=True, dtype=[np.float64, np.float32])
+        self.input_scaling_ = None
         y = np.asarray(y, dtype=np.float64)
         self.target_offset_ = float(y.mean())
         spread = float(y.std())
@@ -170,7 +376,17 @@ class BackpropRegressor(RegressorMixin, _Backprop):
         return self._train(X, T, _ACTIVATIONS["linear"], 0.05)
 
     def predict(self, X):
-        """The estimate for every row of X."""
+        """The estimate for every row of X.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+
+        Returns
+        -------
+        y : ndarray of shape (n_samples,)
+            In the target's units.
+        """
         return self._outputs(X)[:, 0].astype(np.float64) * self.target_scale_ + self.target_offset_
 
 
@@ -192,14 +408,40 @@ class PNNClassifier(_Classifier):
 
     Parameters
     ----------
-    kernel : {"distance", "dot", "city-block"}
+    kernel : {"distance", "dot", "city-block"}, default="distance"
         The engine's kernel ("dot" expects rows of unit length).
-    sigma : float or "auto"
+    sigma : float or "auto", default="auto"
         The smoothing factor; "auto" picks it by leave-one-out over a log
-        grid of 24 factors from 0.01 to 2 and keeps it in ``sigma_``.
+        grid of 24 factors from 0.01 to 2 (the fewest errors, the largest
+        factor among equals).
 
+    Attributes
+    ----------
+    net_ : bytes
+        The net as network-file bytes.
+    sigma_ : float
+        The smoothing factor in use.
+    classes_ : ndarray
+        The class labels, sorted.
+    fallback_ : int
+        Index of the most frequent training class, predicted for a row far
+        from every stored pattern (all densities 0).
+    n_features_in_ : int
+    input_scaling_ : tuple or None
+        As for :class:`BackpropClassifier`.
+
+    Notes
+    -----
     ``predict_proba`` gives the class densities normalised to sum to 1; a row
-    far from every pattern (all densities 0) gets equal probabilities.
+    whose densities are all 0 gets equal probabilities.
+
+    Examples
+    --------
+    >>> from sklearn.datasets import load_digits
+    >>> from sklearn.model_selection import cross_val_score
+    >>> X, y = load_digits(return_X_y=True)
+    >>> cross_val_score(PNNClassifier(), X / 16, y).mean() > 0.9
+    True
     """
 
     def __init__(self, kernel="distance", sigma="auto"):
@@ -207,29 +449,84 @@ class PNNClassifier(_Classifier):
         self.sigma = sigma
 
     def fit(self, X, y):
-        """Store every row of X with its class."""
+        """Store every row of X with its class, and pick sigma if "auto".
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+            float32 or float64 rows.
+        y : array-like of shape (n_samples,)
+            Class labels (numbers or strings), at least two classes.
+
+        Returns
+        -------
+        self
+        """
         X, _, T = self._encode(X, y)
         X = _as_float32(X)
         kind = _choice(_PNN_KERNELS, self.kernel, "kernel")
         self.net_ = _native.kernel_fit(kind, X, T)
         self.sigma_ = _pick_sigma(self.sigma, self.net_, kind, X, T, 0.0)
+        self.fallback_ = int(np.argmax(T.sum(axis=0)))
         return self
 
-    def predict_proba(self, X):
-        """The normalised class densities of every row."""
+    def _scores(self, X):
         check_is_fitted(self, "net_")
-        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]))
-        scores, _ = _native.kernel_predict(self.net_, _PNN_KERNELS[self.kernel], X, self.n_features_in_,
-                                           len(self.classes_), self.sigma_)
-        return _normalise(scores)
+        return _native.kernel_predict(self.net_, _PNN_KERNELS[self.kernel], _inputs(self, X), self.n_features_in_,
+                                      len(self.classes_), self.sigma_)
+
+    def predict_proba(self, X):
+        """The normalised class densities of every row.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+
+        Returns
+        -------
+        proba : ndarray of shape (n_samples, n_classes)
+            Columns follow ``classes_``.
+        """
+        return _normalise(self._scores(X)[0])
+
+    def predict(self, X):
+        """The class of the largest density; ``fallback_`` where all are 0.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+
+        Returns
+        -------
+        y : ndarray of shape (n_samples,)
+        """
+        scores, defined = self._scores(X)
+        return self.classes_[np.where(defined, np.argmax(scores, axis=1), self.fallback_)]
 
 
-class GRNNRegressor(RegressorMixin, BaseEstimator):
+class GRNNRegressor(RegressorMixin, _Saving, BaseEstimator):
     """A general regression net: one pattern unit per training row.
 
-    Parameters as :class:`PNNClassifier` (kernels "distance", "city-block");
-    a row where the estimate is undefined (denominator 0) gets the training
-    mean.
+    Parameters
+    ----------
+    kernel : {"distance", "city-block"}, default="distance"
+    sigma : float or "auto", default="auto"
+        As for :class:`PNNClassifier`; "auto" takes the least leave-one-out
+        squared error.
+
+    Attributes
+    ----------
+    net_ : bytes
+    sigma_ : float
+    fallback_ : float
+        The training mean, predicted where the estimate is undefined (every
+        kernel 0, so the denominator is 0).
+    target_offset_, target_scale_ : float
+        The net's estimate times ``target_scale_`` plus ``target_offset_`` is
+        the prediction (0 and 1 after fit; a model loaded from ``koru`` has
+        its target scaling).
+    n_features_in_ : int
+    input_scaling_ : tuple or None
     """
 
     def __init__(self, kernel="distance", sigma="auto"):
@@ -237,9 +534,23 @@ class GRNNRegressor(RegressorMixin, BaseEstimator):
         self.sigma = sigma
 
     def fit(self, X, y):
-        """Store every row of X with its target."""
+        """Store every row of X with its target, and pick sigma if "auto".
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+            float32 or float64 rows.
+        y : array-like of shape (n_samples,)
+            Real targets.
+
+        Returns
+        -------
+        self
+        """
         X, y = self._validate_data(X, y, y_numeric=True, dtype=[np.float64, np.float32])
         X = _as_float32(X)
+        self.input_scaling_ = None
+        self.target_offset_, self.target_scale_ = 0.0, 1.0
         T = np.ascontiguousarray(y, dtype=np.float32).reshape(-1, 1)
         kind = _choice(_GRNN_KERNELS, self.kernel, "kernel")
         self.fallback_ = float(T.mean())
@@ -248,27 +559,60 @@ class GRNNRegressor(RegressorMixin, BaseEstimator):
         return self
 
     def predict(self, X):
-        """The estimate for every row of X."""
+        """The estimate for every row of X.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+
+        Returns
+        -------
+        y : ndarray of shape (n_samples,)
+            In the target's units.
+        """
         check_is_fitted(self, "net_")
-        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]))
-        out, defined = _native.kernel_predict(self.net_, _GRNN_KERNELS[self.kernel], X, self.n_features_in_, 1,
-                                              self.sigma_)
-        return np.where(defined, out[:, 0].astype(np.float64), self.fallback_)
+        out, defined = _native.kernel_predict(self.net_, _GRNN_KERNELS[self.kernel], _inputs(self, X),
+                                              self.n_features_in_, 1, self.sigma_)
+        estimate = out[:, 0].astype(np.float64) * self.target_scale_ + self.target_offset_
+        return np.where(defined, estimate, self.fallback_)
 
 
 class LVQClassifier(_Classifier):
     """Learning vector quantisation with the engine's grid neighbourhood.
 
+    Each class has ``n_units_per_class`` units, each started on a training
+    row of its class; the winning unit of a row moves toward it when of the
+    row's class and away from it otherwise (with its grid neighbours).
+
     Parameters
     ----------
-    variant : {"distance", "dot"}
-    n_units_per_class : int
-    learning_rate_init, final_learning_rate : float
-        The rate falls linearly between them over the epochs.
-    radius, grid_width : int
-        The neighbourhood radius (falling to 0) and the grid's columns.
-    max_iter : int
+    variant : {"distance", "dot"}, default="distance"
+        Squared-distance or dot-product score ("dot" expects unit-length rows).
+    n_units_per_class : int, default=1
+    learning_rate_init : float, default=0.05
+    final_learning_rate : float, default=0.0
+        The rate falls linearly from ``learning_rate_init`` to this over the
+        epochs.
+    radius : int, default=0
+        Neighbourhood radius of the first epoch, falling to 0.
+    grid_width : int, default=0
+        Columns of the units' grid (0: one row).
+    max_iter : int, default=30
         Epochs.
+    random_state : int, RandomState or None, default=None
+    numeric_format : {"float", "fixed"}, default="float"
+
+    Attributes
+    ----------
+    net_ : bytes
+    classes_ : ndarray
+    unit_classes_ : ndarray of int
+        The class index of every unit.
+    loss_curve_ : list of float
+        Training error rate of every epoch.
+    n_iter_ : int
+    n_features_in_ : int
+    input_scaling_ : tuple or None
     """
 
     def __init__(self, variant="distance", n_units_per_class=1, learning_rate_init=0.05,
@@ -285,7 +629,19 @@ class LVQClassifier(_Classifier):
         self.numeric_format = numeric_format
 
     def fit(self, X, y):
-        """Train the units on rows X with labels y."""
+        """Train the units on rows X with labels y.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+            float32 or float64 rows.
+        y : array-like of shape (n_samples,)
+            Class labels (numbers or strings), at least two classes.
+
+        Returns
+        -------
+        self
+        """
         X, labels, _ = self._encode(X, y)
         s = _native.LvqSettings()
         s.net_type = _choice(_LVQ_VARIANTS, self.variant, "variant")
@@ -306,9 +662,17 @@ class LVQClassifier(_Classifier):
         return self
 
     def predict(self, X):
-        """The class of the winning unit for every row of X."""
+        """The class of the winning unit for every row of X.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+
+        Returns
+        -------
+        y : ndarray of shape (n_samples,)
+        """
         check_is_fitted(self, "net_")
-        X = _as_float32(self._validate_data(X, reset=False, dtype=[np.float64, np.float32]),
-                        _fixed(self.numeric_format))
+        X = _inputs(self, X, _fixed(self.numeric_format))
         winners, _ = _native.lvq_predict(self.net_, X, self.n_features_in_, len(self.unit_classes_))
         return self.classes_[self.unit_classes_[winners]]

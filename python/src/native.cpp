@@ -127,6 +127,59 @@ private:
     int16_t net_ = -1;
 };
 
+// The shape of a net as the header of its network-file bytes records it
+// (the layout is public: the table sizes, net type and paradigm at bytes 0-7,
+// then from byte 16 the neuron counts and from byte 80 the kinds of the 32
+// slabs). The engine offers no call that tells a restored net's shape, so
+// every call that hands it rows checks the bytes first: a net whose slabs are
+// not the size of the caller's arrays would make PutSlab read, or GetSlab
+// write, outside them.
+struct NetShape {
+    uint16_t type = 0;
+    uint16_t paradigm = 0;
+    int neurons[32] = {};  // 0 for a slab not in use
+    int kinds[32] = {};
+};
+
+constexpr size_t kHeaderBytes = 530;
+
+NetShape ShapeOf(const std::string& bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    auto u16 = [&](size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); };
+    if (bytes.size() < kHeaderBytes || u16(0) != 32 || u16(2) != 32) {
+        throw FormatFailure{bytes.empty() ? "no net: the model bytes are empty"
+                                          : "the model bytes are not a network file"};
+    }
+    NetShape shape;
+    shape.type = u16(4);
+    shape.paradigm = u16(6);
+    for (size_t i = 0; i < 32; ++i) {
+        const auto neurons = static_cast<int16_t>(u16(16 + 2 * i));
+        shape.neurons[i] = neurons > 0 ? neurons : 0;
+        shape.kinds[i] = static_cast<int16_t>(u16(80 + 2 * i));
+    }
+    return shape;
+}
+
+// Throws unless slab `slab` is in use, of `kind`, with `neurons` neurons
+// (any positive count when `neurons` is -1).
+void RequireSlab(const NetShape& shape, int slab, int neurons, int kind) {
+    const int has = shape.neurons[slab];
+    if (has == 0 || shape.kinds[slab] != kind || (neurons >= 0 && has != neurons)) {
+        throw FormatFailure{"the net does not fit the call: slab " + std::to_string(slab) + " holds " +
+                            std::to_string(has) + " neurons of kind " + std::to_string(shape.kinds[slab]) +
+                            ", expected " + (neurons >= 0 ? std::to_string(neurons) : "some") +
+                            " of kind " + std::to_string(kind)};
+    }
+}
+
+void RequireParadigm(const NetShape& shape, uint16_t paradigm) {
+    if (shape.paradigm != paradigm) {
+        throw FormatFailure{"the net is of paradigm " + std::to_string(shape.paradigm) + ", expected " +
+                            std::to_string(paradigm)};
+    }
+}
+
 // Rows of a C-ordered float32 matrix, checked against the expected width.
 struct Rows {
     const float* data;
@@ -289,6 +342,16 @@ py::tuple BpFit(const BpSettings& s, const Matrix& xm, const Matrix& tm, const M
 // The output slab's values for every row of `xm`.
 Matrix BpPredict(const std::string& bytes, const Matrix& xm, int inputs, int outputs, int16_t outputSlab) {
     const Rows x = RowsOf(xm, static_cast<size_t>(inputs), "X");
+    const NetShape shape = ShapeOf(bytes);
+    RequireParadigm(shape, KORU32_PARADIGM_BACKPROP);
+    if (outputSlab < 1 || outputSlab > 31) {
+        throw FormatFailure{"the output slab must be 1 to 31"};
+    }
+    RequireSlab(shape, 0, inputs, KORU32_SLAB_INPUT);
+    for (int slab = 1; slab < outputSlab; ++slab) {
+        RequireSlab(shape, slab, -1, KORU32_SLAB_HIDDEN);
+    }
+    RequireSlab(shape, outputSlab, outputs, KORU32_SLAB_OUTPUT);
     Matrix out = NewMatrix(x.count, static_cast<size_t>(outputs));
     float* values = out.mutable_data();
     {
@@ -392,10 +455,24 @@ bool KernelRecall(const int16_t* net, bool pnn, float sigma, float* out, size_t 
     return code == KORU32_OK;
 }
 
+// Throws unless `bytes` hold a pattern net of `type` with `inputs` inputs,
+// `patterns` pattern units (any number when -1) and `outputs` outputs.
+void RequireKernelNet(const std::string& bytes, int type, int inputs, int patterns, int outputs) {
+    const NetShape shape = ShapeOf(bytes);
+    if (shape.type != type) {
+        throw FormatFailure{"the net is of type " + std::to_string(shape.type) + ", expected " +
+                            std::to_string(type)};
+    }
+    RequireSlab(shape, kInputSlab, inputs, KORU32_SLAB_INPUT);
+    RequireSlab(shape, kPatternSlab, patterns, KORU32_SLAB_HIDDEN);
+    RequireSlab(shape, kOutputSlab, outputs, KORU32_SLAB_OUTPUT);
+}
+
 // The output slab for every row; a second result flags the undefined rows.
 py::tuple KernelPredict(const std::string& bytes, int type, const Matrix& xm, int inputs, int outputs,
                         float sigma) {
     const Rows x = RowsOf(xm, static_cast<size_t>(inputs), "X");
+    RequireKernelNet(bytes, type, inputs, -1, outputs);
     Matrix out = NewMatrix(x.count, static_cast<size_t>(outputs));
     py::array_t<bool> defined(static_cast<py::ssize_t>(x.count));
     float* values = out.mutable_data();
@@ -426,6 +503,7 @@ std::vector<double> KernelLeaveOneOut(const std::string& bytes, int type, const 
     if (x.count != t.count) {
         throw FormatFailure{"inputs and targets differ in rows"};
     }
+    RequireKernelNet(bytes, type, static_cast<int>(x.width), static_cast<int>(x.count), static_cast<int>(t.width));
     std::vector<double> losses(sigmas.size(), 0.0);
     py::gil_scoped_release released;
     std::lock_guard<std::mutex> held(engineLock);
@@ -577,6 +655,10 @@ py::tuple LvqFit(const LvqSettings& s, const Matrix& xm, const std::vector<int>&
 // The winning unit (from 0) for every row, and the units' scores.
 py::tuple LvqPredict(const std::string& bytes, const Matrix& xm, int inputs, int units) {
     const Rows x = RowsOf(xm, static_cast<size_t>(inputs), "X");
+    const NetShape shape = ShapeOf(bytes);
+    RequireParadigm(shape, KORU32_PARADIGM_LVQ);
+    RequireSlab(shape, 0, inputs, KORU32_SLAB_INPUT);
+    RequireSlab(shape, 1, units, KORU32_SLAB_OUTPUT);
     py::array_t<int32_t> winners(static_cast<py::ssize_t>(x.count));
     Matrix scores = NewMatrix(x.count, static_cast<size_t>(units));
     int32_t* out = winners.mutable_data();
@@ -637,6 +719,7 @@ py::tuple ReadModelFile(const std::string& path) {
 
 // Writes a model file: the net with `text` and the trailer as caller's bytes.
 void WriteModelFile(const std::string& bytes, const std::string& path, const std::string& text) {
+    ShapeOf(bytes);
     std::string extra = text;
     const auto length = static_cast<uint32_t>(text.size());
     for (int i = 0; i < 4; ++i) {
@@ -707,6 +790,14 @@ PYBIND11_MODULE(_native, m) {
         .def_readwrite("grid_width", &LvqSettings::gridWidth)
         .def_readwrite("epochs", &LvqSettings::epochs);
 
+    m.def("net_shape", [](const std::string& bytes) {
+        const NetShape shape = ShapeOf(bytes);
+        py::list slabs;
+        for (int i = 0; i < 32 && shape.neurons[i] > 0; ++i) {
+            slabs.append(py::make_tuple(shape.neurons[i], shape.kinds[i]));
+        }
+        return py::make_tuple(shape.type, shape.paradigm, slabs);
+    }, "The net type, paradigm and (neurons, kind) of the slabs in use from slab 0 of network-file bytes.");
     m.def("bp_fit", &BpFit);
     m.def("bp_predict", &BpPredict);
     m.def("kernel_fit", &KernelFit);

@@ -40,7 +40,37 @@ def test_a_thousand_fitted_estimators_at_once():
 
 
 def test_engine_failures_raise_with_code_name_and_text():
+    X, y = iris()
+    net = koru32.BackpropClassifier(max_iter=2).fit(X, y).net_
     with pytest.raises(koru32.EngineError) as raised:
-        koru32._native.bp_predict(b"not a network file", np.zeros((1, 2), np.float32), 2, 1, 1)
+        koru32._native.bp_predict(net[:600], X, 4, 3, 2)  # a header promising more than there is
     assert (raised.value.code, raised.value.name) == (41, "KORU32_ERR_RESTORE_FILE")
     assert raised.value.text in str(raised.value)
+
+
+def _malformed_calls():
+    X, y = iris()
+    bp = koru32.BackpropClassifier(max_iter=2).fit(X, y).net_
+    pnn = koru32.PNNClassifier(sigma=0.5).fit(X, y).net_
+    lvq = koru32.LVQClassifier(max_iter=2).fit(X, y).net_
+    n, T = koru32._native, np.zeros((150, 3), np.float32)
+    X = X.astype(np.float32)
+    return {
+        "empty bytes": lambda: n.bp_predict(b"", X, 4, 3, 2),
+        "empty bytes, kernel": lambda: n.kernel_predict(b"", 6, X, 4, 3, 0.5),
+        "empty bytes, save": lambda: n.write_model_file(b"", "unused.net", ""),
+        "text, not a net": lambda: n.lvq_predict(b"x" * 600, X, 4, 3),
+        "a PNN as backprop": lambda: n.bp_predict(pnn, X, 4, 3, 2),
+        "more outputs than the net": lambda: n.bp_predict(bp, X, 4, 4, 2),
+        "fewer inputs than the net": lambda: n.bp_predict(bp, X[:, :2].copy(), 2, 3, 2),
+        "a backprop net as PNN": lambda: n.kernel_predict(bp, 6, X, 4, 3, 0.5),
+        "PNN of another kernel": lambda: n.kernel_predict(pnn, 10, X, 4, 3, 0.5),
+        "leave-one-out over fewer rows": lambda: n.kernel_leave_one_out(pnn, 6, X[:9], T[:9], [0.5], 0.0),
+        "LVQ with more units": lambda: n.lvq_predict(lvq, X, 4, 9),
+    }
+
+
+@pytest.mark.parametrize("label", list(_malformed_calls()))
+def test_bytes_that_do_not_fit_the_call_are_refused_before_the_engine_sees_them(label):
+    with pytest.raises(ValueError, match="empty|not a network file|does not fit|expected"):
+        _malformed_calls()[label]()
