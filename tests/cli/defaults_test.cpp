@@ -111,7 +111,7 @@ TEST(Defaults, SampleDrawsRowsAndIsOfferedPastTheKernelNetLimit) {
     WriteText(data, text);
     CommandResult refused = RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--sigma", "0.1"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "koru: error: a PNN holds at most 32767 training patterns; this set has 32800 (--sample N "
+    EXPECT_EQ(refused.err, "koru: error: a PNN holds at most 32767 training patterns; this set has 41000 (--sample N "
                            "trains on N rows drawn at random with --seed)\n");
 }
 
@@ -213,7 +213,7 @@ TEST(CrossValidation, FoldsAreStratifiedAndTheSummaryIsTheirMean) {
     for (int row = 0; row < 53; ++row) text += std::to_string(row) + "," + (row % 4 == 0 ? "rare\n" : "common\n");
     koru_cli::CsvTable table = koru_cli::ParseCsv(text, "t.csv");
     koru_cli::TrainOptions options;
-    options.paradigm = "pnn";
+    options.paradigm = &koru_cli::FindParadigm("pnn");
     koru_cli::Task task = koru_cli::Task::Regress;
     std::vector<int> fold = koru_cli::CrossValidationFolds(table, options, 5, task);
     EXPECT_EQ(task, koru_cli::Task::Classify);

@@ -1,6 +1,9 @@
-// bp_options.h - the settings of a backpropagation run and their names.
+// paradigms/bp_options.h - the settings of a backpropagation run and the
+// names of its rules and transfer functions.
 #ifndef KORU_CLI_BP_OPTIONS_H
 #define KORU_CLI_BP_OPTIONS_H
+
+#include "paradigm.h"
 
 #include <cmath>
 #include <cstdint>
@@ -9,7 +12,7 @@
 
 namespace koru_cli {
 
-struct BpOptions {
+struct BpOptions : ParadigmOptions {
     std::vector<int> hidden{8};
     std::string transfer = "logistic";
     std::string outputTransfer;  // empty: logistic for classifiers, linear for regressors
