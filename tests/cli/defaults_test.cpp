@@ -24,8 +24,27 @@ std::string Setting(const std::string& model, const std::string& key) {
 
 TEST(Defaults, SigmaIsPickedByLeaveOneOutUnlessGiven) {
     const std::string data = DataFile("iris.csv"), model = ScratchPath("m.net");
-    ASSERT_EQ(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn"}).status, 0);
-    EXPECT_EQ(Setting(model, "set.sigma.picked_by"), "loo");
+    // Leave-one-out needs no held-out rows: by default every row is searched
+    // and stored; --validation holds rows out all the same, and a search on
+    // validation rows holds out a fifth.
+    struct Case {
+        std::vector<std::string> options;
+        const char* pickedBy;
+        const char* stored;
+        const char* heldOut;
+    };
+    const std::vector<Case> cases{{{"--paradigm", "pnn"}, "loo", "150", "0"},
+                                  {{"--paradigm", "pnn", "--validation", "0.2"}, "loo", "120", "30"},
+                                  {{"--paradigm", "pnn", "--pick-sigma", "validation"}, "validation", "120", "30"},
+                                  {{"--paradigm", "grnn", "--target", "petal_width", "--inputs", "sepal_length,petal_length"}, "loo", "150", "0"}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"train", data, "-o", model, "-q"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(RunKoru(args).status, 0) << c.options.size();
+        EXPECT_EQ(Setting(model, "set.sigma.picked_by"), c.pickedBy);
+        EXPECT_EQ(Setting(model, "set.patterns"), c.stored) << c.pickedBy;
+        EXPECT_EQ(Setting(model, "set.rows.validation"), c.heldOut) << c.pickedBy;
+    }
     ASSERT_EQ(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "grnn", "--target", "petal_width",
                        "--inputs", "sepal_length,petal_length", "--sigma", "0.3"})
                   .status,
