@@ -270,7 +270,7 @@ void Backprop::AddFlags(ParadigmFlags& flags, ParadigmOptions& base) const {
               "learning rate, above 0, at most 10 (default 0.2 to classify, 0.05 to regress, whatever "
               "the rule)");
     flags.Add("--momentum", "bp", o.momentum, "momentum of the momentum rule, 0 to below 1 (default 0.5)");
-    flags.Add("--epochs", "bp", o.epochs, "most epochs (default 300)", 1, 1000000);
+    flags.Add("--epochs", "bp", o.epochs, "most epochs (default 1000; --patience ends most runs sooner)", 1, 1000000);
     flags.Add("--patience", "bp", o.patience,
               "stop after this many epochs without a better validation error; 0: run every epoch (the best "
               "epoch's weights are kept either way) (default 50)", 0, 1000000);

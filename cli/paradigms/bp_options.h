@@ -19,7 +19,7 @@ struct BpOptions : ParadigmOptions {
     std::string rule = "momentum";
     double rate = NAN;           // NaN: 0.2 to classify, 0.05 to regress
     double momentum = 0.5;
-    int epochs = 300;
+    int epochs = 1000;  // 300 stopped short on Friedman #1; the patience ends most runs sooner
     double targetError = 0.0;    // stop once the training error is at or below it
     double weightRange = 0.5;
     // Stop after this many epochs without a better validation error (0: run
