@@ -156,7 +156,7 @@ void CheckKernelNet(const ModelMetadata& metadata, const KernelState& state, con
     }
 }
 
-void ValidatePickSigma(const std::string& pickSigma, size_t validationRows) {
+static void ValidatePickSigma(const std::string& pickSigma, size_t validationRows) {
     if (pickSigma != "none" && pickSigma != "loo" && pickSigma != "validation") {
         throw CliError("unknown --pick-sigma '" + pickSigma + "' (use none, loo or validation)");
     }
