@@ -28,7 +28,14 @@ std::string QuotedCell(const std::string& text);
 
 class CliError : public std::runtime_error {
 public:
-    explicit CliError(const std::string& message) : std::runtime_error(OneLine(message)) {}
+    // `status` is the program's exit status (128 + the signal for a run
+    // stopped by one).
+    explicit CliError(const std::string& message, int status = 1)
+        : std::runtime_error(OneLine(message)), status_(status) {}
+    int Status() const { return status_; }
+
+private:
+    int status_;
 };
 
 }  // namespace koru_cli

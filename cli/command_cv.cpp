@@ -21,12 +21,8 @@
 namespace koru_cli {
 
 std::vector<int> CrossValidationFolds(const CsvTable& table, const TrainOptions& options, int folds, Task& task) {
-    Paradigm paradigm = ParseParadigmName(options.paradigm);
     ColumnChoice columns = ChooseColumns(table, options.inputs, options.target);
-    task = ResolveTask(options.task, paradigm,
-                       options.task == "auto" && paradigm == Paradigm::Backprop
-                           ? LooksCategorical(table, columns.target, 10)
-                           : false);
+    task = ResolveTask(options.task, *options.paradigm, [&] { return LooksCategorical(table, columns.target, 10); });
     std::vector<size_t> order(table.rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::mt19937 random(options.seed);
@@ -88,7 +84,7 @@ int RunCv(const CvCommand& command, std::ostream& out) {
     char line[160];
     std::snprintf(line, sizeof line, "%s: %.4g +- %.4g (mean +- standard deviation over %d folds)\n", metric, mean,
                   deviation, command.folds);
-    out << "cross validation of " << command.options.paradigm << " on " << command.options.dataFile << "\n" << line;
+    out << "cross validation of " << command.options.paradigm->Name() << " on " << command.options.dataFile << "\n" << line;
     return 0;
 }
 

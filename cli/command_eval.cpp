@@ -15,7 +15,7 @@ int RunEval(const std::string& modelFile, const std::string& dataFile, std::ostr
     LabeledData data = ReadForModel(table, model.metadata, true);
     Predictor predictor(model.slot->Net(), model.metadata);
     Evaluation evaluation = Evaluate(predictor, model.metadata, data);
-    out << "model: " << modelFile << " (" << ParadigmName(model.metadata.paradigm) << ", "
+    out << "model: " << modelFile << " (" << model.metadata.paradigm->Name() << ", "
         << TaskName(model.metadata.task) << ")\n";
     out << "data: " << dataFile << "\n";
     PrintEvaluation(out, evaluation, model.metadata);

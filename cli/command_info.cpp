@@ -4,7 +4,7 @@
 // that describes a net); the net is also restored with RestoreNet, so a file
 // the library cannot rebuild is reported, and pattern-unit nets show their
 // counts as GetCounts returns them.
-#include "bp_trainer.h"
+#include "paradigms/bp_options.h"
 #include "commands.h"
 #include "model_file.h"
 
@@ -60,19 +60,8 @@ std::string Join(const std::vector<std::string>& items) {
     return out;
 }
 
-}  // namespace
-
-int RunInfo(const std::string& modelFile, std::ostream& out) {
-    Model model = LoadModel(modelFile, false);
+void PrintSlabs(const Model& model, std::ostream& out) {
     const NetworkFileLayout& layout = model.layout;
-    out << "file: " << modelFile << " (" << layout.fileSize << " bytes: " << layout.netBytes << " of net, "
-        << layout.callerBytes << " of caller data)\n";
-    out << "net type: " << layout.netType << " (" << NetTypeName(layout.netType) << ")\n";
-    out << "numeric format: " << (layout.format == 0 ? "8.24 fixed point" : "32-bit float") << "\n";
-    bool patternNet = layout.paradigm == KORU32_PARADIGM_PNN || layout.paradigm == KORU32_PARADIGM_GRNN;
-    if (patternNet) {
-        out << "pattern units in use: " << layout.patternCount << "\n";
-    }
     out << "slabs:\n";
     for (int16_t slab = 0; slab < kTableSize; ++slab) {
         const FileSlab& record = layout.slabs[slab];
@@ -94,6 +83,9 @@ int RunInfo(const std::string& modelFile, std::ostream& out) {
         }
         out << "\n";
     }
+}
+
+void PrintLinks(const NetworkFileLayout& layout, std::ostream& out) {
     out << "links:\n";
     for (int link = 0; link < kTableSize; ++link) {
         const FileLink& record = layout.links[link];
@@ -114,13 +106,11 @@ int RunInfo(const std::string& modelFile, std::ostream& out) {
         }
         out << ", status " << record.status << " (" << StatusName(record.status) << ")\n";
     }
-    if (!model.hasMetadata) {
-        out << "metadata: none (a network file not made by 'koru train')\n";
-        return 0;
-    }
-    const ModelMetadata& metadata = model.metadata;
+}
+
+void PrintMetadata(const ModelMetadata& metadata, std::ostream& out) {
     out << "metadata:\n";
-    out << "  paradigm: " << ParadigmName(metadata.paradigm) << "\n";
+    out << "  paradigm: " << metadata.paradigm->Name() << "\n";
     out << "  task: " << TaskName(metadata.task) << "\n";
     out << "  inputs: " << Join(metadata.inputColumns) << "\n";
     out << "  target: " << metadata.targetColumn << "\n";
@@ -140,9 +130,31 @@ int RunInfo(const std::string& modelFile, std::ostream& out) {
         out << "  target scaling: (y - " << FormatNumber(metadata.targetOffset) << ") / "
             << FormatNumber(metadata.targetScale) << "\n";
     }
-    for (const auto& [key, value] : metadata.settings) {
+    const MetadataEntries settings = SettingsOf(metadata);
+    for (const auto& [key, value] : settings.Items()) {
         out << "  " << key << ": " << value << "\n";
     }
+}
+
+}  // namespace
+
+int RunInfo(const std::string& modelFile, std::ostream& out) {
+    Model model = LoadModel(modelFile, false);
+    const NetworkFileLayout& layout = model.layout;
+    out << "file: " << modelFile << " (" << layout.fileSize << " bytes: " << layout.netBytes << " of net, "
+        << layout.callerBytes << " of caller data)\n";
+    out << "net type: " << layout.netType << " (" << NetTypeName(layout.netType) << ")\n";
+    out << "numeric format: " << (layout.format == 0 ? "8.24 fixed point" : "32-bit float") << "\n";
+    if (layout.paradigm == KORU32_PARADIGM_PNN || layout.paradigm == KORU32_PARADIGM_GRNN) {
+        out << "pattern units in use: " << layout.patternCount << "\n";
+    }
+    PrintSlabs(model, out);
+    PrintLinks(layout, out);
+    if (!model.hasMetadata) {
+        out << "metadata: none (a network file not made by 'koru train')\n";
+        return 0;
+    }
+    PrintMetadata(model.metadata, out);
     return 0;
 }
 

@@ -28,6 +28,88 @@ std::string VersionLines() {
     return "koru " + VersionText(KORU32_VERSION_NUMBER) + "\nKORU32 library " + VersionText(library);
 }
 
+// The subcommands and where their options go.
+struct Commands {
+    TrainCommand train;
+    TrainFlags trainFlags;
+    CvCommand cv;
+    TrainFlags cvFlags;
+    std::string modelFile, dataFile, dataDir = DefaultDataDir();
+    PredictCommand predict;
+    CLI::App *trainApp = nullptr, *cvApp = nullptr, *evalApp = nullptr, *predictApp = nullptr, *infoApp = nullptr,
+             *demoApp = nullptr;
+};
+
+void AddTrain(CLI::App& app, Commands& c) {
+    c.trainApp = app.add_subcommand(
+        "train",
+        "Train a net on a CSV file (header row; the last column is the target unless --target names "
+        "one) and save it as one network file with its metadata.");
+    c.trainApp->add_option("DATA.csv", c.trainFlags.options.dataFile, "CSV file to train on")->required();
+    c.trainApp->add_option("-o,--output", c.train.output, "network file to write (MODEL.net)")->required();
+    c.trainFlags.Add(c.trainApp);
+    c.trainApp->add_option("--plot", c.train.plot, "write the training curve to this SVG file");
+    c.trainApp->add_flag("-q,--quiet", c.train.quiet, "no progress display");
+    c.trainApp->add_flag("--save-on-interrupt", c.train.saveOnInterrupt,
+                         "Ctrl-C or SIGTERM during bp or lvq training stops it and saves the best net so far "
+                         "(without it nothing is saved); the exit status is 128 + the signal either way");
+}
+
+void AddCv(CLI::App& app, Commands& c) {
+    c.cvApp = app.add_subcommand(
+        "cv", "Stratified K-fold cross validation: train on K-1 folds as 'koru train' would, score the "
+              "held-out fold, and print each fold's and the mean and standard deviation of the metric.");
+    c.cvApp->add_option("DATA.csv", c.cvFlags.options.dataFile, "CSV file to cross-validate on")->required();
+    c.cvApp->add_option("--folds", c.cv.folds, "number of folds, 2 or more")
+        ->check(CLI::Range(2, 1000))
+        ->capture_default_str();
+    c.cvFlags.Add(c.cvApp);
+    c.cvApp->add_flag("-q,--quiet", c.cv.quiet, "no progress display");
+}
+
+void AddEvalAndPredict(CLI::App& app, Commands& c) {
+    c.evalApp = app.add_subcommand(
+        "eval", "Evaluate a model on a CSV file: accuracy and confusion matrix, or RMSE and MAE.");
+    c.evalApp->add_option("MODEL.net", c.modelFile, "network file made by 'koru train'")->required();
+    c.evalApp->add_option("DATA.csv", c.dataFile, "CSV file with the model's columns")->required();
+    c.predictApp = app.add_subcommand("predict", "Write the model's predictions for a CSV file as CSV.");
+    c.predictApp->add_option("MODEL.net", c.predict.modelFile, "network file made by 'koru train'")->required();
+    c.predictApp->add_option("DATA.csv", c.predict.dataFile, "CSV file with the model's input columns")->required();
+    c.predictApp->add_option("-o,--output", c.predict.output, "CSV file to write (default: standard output)");
+    c.predictApp->add_flag("--proba", c.predict.proba,
+                           "classifiers: one column p:CLASS per class, summing to 1 (bp: outputs, pnn: kernel "
+                           "sums, each over their total; lvq: 1 for the winning class)");
+    c.predictApp->add_option("--id", c.predict.ids, "copy this data column through (repeatable)")
+        ->allow_extra_args(false);
+    c.predictApp->add_flag("--keep-inputs", c.predict.keepInputs, "copy every column of the data row through");
+}
+
+void AddInfoAndDemo(CLI::App& app, Commands& c) {
+    c.infoApp = app.add_subcommand(
+        "info", "Describe a network file: net type, format, slabs, links, pattern counts, metadata.");
+    c.infoApp->add_option("MODEL.net", c.modelFile, "network file")->required();
+    c.demoApp = app.add_subcommand(
+        "demo", "Train every paradigm on the bundled data sets and print a table of the results.");
+    c.demoApp->add_option("--data", c.dataDir, "folder holding iris.csv and diabetes.csv")->capture_default_str();
+}
+
+// Runs the parsed subcommand; a CliError becomes "koru: error: ..." on `err`.
+int RunParsed(Commands& c, std::ostream& out, std::ostream& err) {
+    try {
+        if (c.trainApp->parsed()) return RunTrain(c.train, out);
+        if (c.cvApp->parsed()) return RunCv(c.cv, out);
+        if (c.evalApp->parsed()) return RunEval(c.modelFile, c.dataFile, out);
+        if (c.predictApp->parsed()) return RunPredict(c.predict, out);
+        if (c.infoApp->parsed()) return RunInfo(c.modelFile, out);
+        if (c.demoApp->parsed()) return RunDemo(c.dataDir, out);
+    } catch (const CliError& error) {
+        out.flush();
+        err << "koru: error: " << error.what() << "\n";
+        return error.Status();
+    }
+    return 2;
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -37,61 +119,11 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         "koru"};
     app.require_subcommand(1);
     app.set_version_flag("--version", VersionLines);
-
-    // ---- train -------------------------------------------------------------
-    TrainCommand train;
-    TrainFlags trainFlags;
-    CLI::App* trainCommand = app.add_subcommand(
-        "train",
-        "Train a net on a CSV file (header row; the last column is the target unless --target names "
-        "one) and save it as one network file with its metadata.");
-    trainCommand->add_option("DATA.csv", trainFlags.options.dataFile, "CSV file to train on")->required();
-    trainCommand->add_option("-o,--output", train.output, "network file to write (MODEL.net)")->required();
-    trainFlags.Add(trainCommand);
-    trainCommand->add_option("--plot", train.plot, "write the training curve to this SVG file");
-    trainCommand->add_flag("-q,--quiet", train.quiet, "no progress display");
-
-    CvCommand cv;
-    TrainFlags cvFlags;
-    CLI::App* cvCommand = app.add_subcommand(
-        "cv", "Stratified K-fold cross validation: train on K-1 folds as 'koru train' would, score the "
-              "held-out fold, and print each fold's and the mean and standard deviation of the metric.");
-    cvCommand->add_option("DATA.csv", cvFlags.options.dataFile, "CSV file to cross-validate on")->required();
-    cvCommand->add_option("--folds", cv.folds, "number of folds, 2 or more")
-        ->check(CLI::Range(2, 1000))
-        ->capture_default_str();
-    cvFlags.Add(cvCommand);
-    cvCommand->add_flag("-q,--quiet", cv.quiet, "no progress display");
-
-    // ---- eval, predict, info, demo ----------------------------------------
-    std::string modelFile, dataFile, dataDir = DefaultDataDir();
-    CLI::App* evalCommand = app.add_subcommand(
-        "eval", "Evaluate a model on a CSV file: accuracy and confusion matrix, or RMSE and MAE.");
-    evalCommand->add_option("MODEL.net", modelFile, "network file made by 'koru train'")->required();
-    evalCommand->add_option("DATA.csv", dataFile, "CSV file with the model's columns")->required();
-    PredictCommand predict;
-    CLI::App* predictCommand =
-        app.add_subcommand("predict", "Write the model's predictions for a CSV file as CSV.");
-    predictCommand->add_option("MODEL.net", predict.modelFile, "network file made by 'koru train'")
-        ->required();
-    predictCommand->add_option("DATA.csv", predict.dataFile, "CSV file with the model's input columns")
-        ->required();
-    predictCommand->add_option("-o,--output", predict.output, "CSV file to write (default: standard output)");
-    predictCommand->add_flag(
-        "--proba", predict.proba,
-        "classifiers: one column p:CLASS per class, summing to 1 (bp: outputs, pnn: kernel "
-        "sums, each over their total; lvq: 1 for the winning class)");
-    predictCommand->add_option("--id", predict.ids, "copy this data column through (repeatable)")
-        ->allow_extra_args(false);
-    predictCommand->add_flag("--keep-inputs", predict.keepInputs,
-                             "copy every column of the data row through");
-    CLI::App* infoCommand = app.add_subcommand(
-        "info", "Describe a network file: net type, format, slabs, links, pattern counts, metadata.");
-    infoCommand->add_option("MODEL.net", modelFile, "network file")->required();
-    CLI::App* demoCommand = app.add_subcommand(
-        "demo", "Train every paradigm on the bundled data sets and print a table of the results.");
-    demoCommand->add_option("--data", dataDir, "folder holding iris.csv and diabetes.csv")
-        ->capture_default_str();
+    Commands c;
+    AddTrain(app, c);
+    AddCv(app, c);
+    AddEvalAndPredict(app, c);
+    AddInfoAndDemo(app, c);
 
     const std::set<std::string> commands{"train", "cv", "eval", "predict", "info", "demo"};
     if (argc > 1 && argv[1][0] != '-' && commands.count(argv[1]) == 0) {
@@ -101,13 +133,13 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
     try {
         app.parse(argc, argv);
-        if (trainCommand->parsed()) {
-            trainFlags.Finish();
-            train.options = trainFlags.options;
+        if (c.trainApp->parsed()) {
+            c.trainFlags.Finish();
+            c.train.options = c.trainFlags.options;
         }
-        if (cvCommand->parsed()) {
-            cvFlags.Finish();
-            cv.options = cvFlags.options;
+        if (c.cvApp->parsed()) {
+            c.cvFlags.Finish();
+            c.cv.options = c.cvFlags.options;
         }
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0) {
@@ -116,20 +148,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
         err << "koru: error: " << OneLine(error.what()) << " (see 'koru --help' or 'koru COMMAND --help')\n";
         return 2;
     }
-
-    try {
-        if (trainCommand->parsed()) return RunTrain(train, out);
-        if (cvCommand->parsed()) return RunCv(cv, out);
-        if (evalCommand->parsed()) return RunEval(modelFile, dataFile, out);
-        if (predictCommand->parsed()) return RunPredict(predict, out);
-        if (infoCommand->parsed()) return RunInfo(modelFile, out);
-        if (demoCommand->parsed()) return RunDemo(dataDir, out);
-    } catch (const CliError& error) {
-        out.flush();
-        err << "koru: error: " << error.what() << "\n";
-        return 1;
-    }
-    return 2;
+    return RunParsed(c, out, err);
 }
 
 }  // namespace koru_cli

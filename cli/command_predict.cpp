@@ -106,8 +106,7 @@ int RunPredict(const PredictCommand& command, std::ostream& out) {
         for (const std::string& id : command.ids) copied.push_back(table.RequireColumn(id));
     }
     Predictor predictor(model.slot->Net(), metadata);
-    bool withScores = metadata.task == Task::Classify &&
-                      (metadata.paradigm == Paradigm::Backprop || metadata.paradigm == Paradigm::Pnn);
+    bool withScores = metadata.task == Task::Classify && metadata.paradigm->GradedScores();
 
     std::ostringstream text;
     text << HeaderRow(metadata, table, copied, withScores, command.proba);

@@ -17,6 +17,8 @@ struct TrainCommand {
     std::string output;  // the network file to write
     std::string plot;    // optional SVG of the training curve
     bool quiet = false;
+    // Ctrl-C or SIGTERM during training: save the best net so far (else nothing).
+    bool saveOnInterrupt = false;
 };
 int RunTrain(const TrainCommand& command, std::ostream& out);
 

@@ -2,6 +2,7 @@
 #include "model_metadata.h"
 
 #include "cli_error.h"
+#include "paradigm.h"
 
 #include <algorithm>
 #include <charconv>
@@ -78,12 +79,6 @@ std::vector<std::string> SplitList(const std::string& text) {
     }
 }
 
-// The setting named `key`, or the end of `settings`.
-template <typename Settings>
-auto FindSetting(Settings& settings, const std::string& key) {
-    return std::find_if(settings.begin(), settings.end(), [&](const auto& entry) { return entry.first == key; });
-}
-
 bool ParseDouble(const std::string& text, double& value) {
     auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && stop == text.data() + text.size() && std::isfinite(value);
@@ -93,25 +88,176 @@ std::string FileOf(const std::string& source) {
     return source.empty() ? std::string() : source + ": damaged model metadata: ";
 }
 
-}  // namespace
+// The keys of the common fields, in the order the text form has them.
+constexpr const char* kFieldKeys[] = {"paradigm", "task", "inputs", "target", "classes", "scaling",
+                                      "scaling.offset", "scaling.scale", "unit_length", "target.offset",
+                                      "target.scale"};
+constexpr size_t kFieldCount = sizeof kFieldKeys / sizeof kFieldKeys[0];
 
-const char* ParadigmName(Paradigm paradigm) {
-    switch (paradigm) {
-        case Paradigm::Backprop: return "bp";
-        case Paradigm::Pnn: return "pnn";
-        case Paradigm::Grnn: return "grnn";
-        case Paradigm::Lvq: return "lvq";
+// Reads the text form line by line into a ModelMetadata.
+class MetadataReader {
+public:
+    explicit MetadataReader(const std::string& source) : source_(source), entries_(source) {
+        metadata_.source = source;
     }
-    return "?";
+    CliError Fail(const std::string& what) const { return CliError(source_ + ": damaged model metadata: " + what); }
+    void Line(const std::string& line);
+    ModelMetadata Finish(const std::function<void(const ParadigmModule&)>& checkParadigm);
+
+private:
+    void Field(size_t index, const std::string& raw);
+    std::vector<std::string> Names(const std::string& key, const std::string& raw) const;
+    std::vector<double> Numbers(const std::string& key, const std::string& raw) const;
+    double OneNumber(const std::string& key, const std::string& raw) const;
+    void CheckFields() const;
+    void ReadRecord();
+
+    std::string source_;
+    ModelMetadata metadata_;
+    MetadataEntries entries_;
+    bool seen_[kFieldCount] = {};
+};
+
+void MetadataReader::Line(const std::string& line) {
+    size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+        throw Fail("line " + QuotedCell(line) + " has no '='");
+    }
+    std::string key = line.substr(0, equals);
+    std::string raw = line.substr(equals + 1);
+    if (key.rfind("set.", 0) == 0) {
+        std::string value;
+        if (!Unescape(raw, value)) {
+            throw Fail("bad escape in '" + key + "'");
+        }
+        entries_.Put(key.substr(4), value);
+        return;
+    }
+    for (size_t index = 0; index < kFieldCount; ++index) {
+        if (key == kFieldKeys[index]) {
+            seen_[index] = true;
+            Field(index, raw);
+        }
+    }
+    // Any other key is an entry of a later version: skipped, not fatal.
 }
 
-Paradigm ParseParadigmName(const std::string& name) {
-    if (name == "bp") return Paradigm::Backprop;
-    if (name == "pnn") return Paradigm::Pnn;
-    if (name == "grnn") return Paradigm::Grnn;
-    if (name == "lvq") return Paradigm::Lvq;
-    throw CliError("unknown paradigm '" + name + "' (use bp, pnn, grnn or lvq)");
+std::vector<std::string> MetadataReader::Names(const std::string& key, const std::string& raw) const {
+    std::vector<std::string> items;
+    for (const std::string& item : SplitList(raw)) {
+        std::string name;
+        if (!Unescape(item, name)) {
+            throw Fail("bad escape in '" + key + "'");
+        }
+        items.push_back(name);
+    }
+    return items;
 }
+
+std::vector<double> MetadataReader::Numbers(const std::string& key, const std::string& raw) const {
+    std::vector<double> out;
+    for (const std::string& item : SplitList(raw)) {
+        double number = 0.0;
+        if (!ParseDouble(item, number)) {
+            throw Fail("'" + key + "' holds " + QuotedCell(item) + ", not a number");
+        }
+        out.push_back(number);
+    }
+    return out;
+}
+
+double MetadataReader::OneNumber(const std::string& key, const std::string& raw) const {
+    std::vector<double> one = Numbers(key, raw);
+    if (one.size() != 1) {
+        throw Fail("'" + key + "' must hold one number");
+    }
+    return one[0];
+}
+
+void MetadataReader::Field(size_t index, const std::string& raw) {
+    const std::string key = kFieldKeys[index];
+    ModelMetadata& m = metadata_;
+    switch (index) {
+        case 0:
+            try {
+                m.paradigm = &FindParadigm(raw);
+            } catch (const CliError&) {
+                throw Fail("unknown paradigm '" + raw + "'");
+            }
+            break;
+        case 1:
+            if (raw != "classify" && raw != "regress") {
+                throw Fail("unknown task '" + raw + "'");
+            }
+            m.task = raw == "classify" ? Task::Classify : Task::Regress;
+            break;
+        case 2: m.inputColumns = Names(key, raw); break;
+        case 3:
+            if (!Unescape(raw, m.targetColumn)) {
+                throw Fail("bad escape in 'target'");
+            }
+            break;
+        case 4: m.classes = Names(key, raw); break;
+        case 5:
+            try {
+                m.inputScaling.method = ParseScalingName(raw);
+            } catch (const CliError&) {
+                throw Fail("unknown scaling '" + raw + "'");
+            }
+            break;
+        case 6: m.inputScaling.offset = Numbers(key, raw); break;
+        case 7: m.inputScaling.scale = Numbers(key, raw); break;
+        case 8: m.unitLength = raw == "1"; break;
+        case 9: m.targetOffset = OneNumber(key, raw); break;
+        case 10: m.targetScale = OneNumber(key, raw); break;
+    }
+}
+
+void MetadataReader::CheckFields() const {
+    for (size_t i = 0; i < kFieldCount; ++i) {
+        if (!seen_[i]) {
+            throw Fail(std::string("the '") + kFieldKeys[i] + "' entry is missing");
+        }
+    }
+    size_t inputs = metadata_.inputColumns.size();
+    if (inputs == 0 || metadata_.inputScaling.offset.size() != inputs ||
+        metadata_.inputScaling.scale.size() != inputs) {
+        throw Fail("the input columns and their scaling do not match");
+    }
+    for (double scale : metadata_.inputScaling.scale) {
+        if (scale == 0.0) {
+            throw Fail("an input scale of 0");
+        }
+    }
+    if (metadata_.task == Task::Classify && metadata_.classes.empty()) {
+        throw Fail("a classifier without classes");
+    }
+}
+
+void MetadataReader::ReadRecord() {
+    TrainingRecord& record = metadata_.record;
+    if (entries_.Has("fallback")) {
+        record.fallback = entries_.Number("fallback");
+    }
+    record.dataFile = entries_.TextOr("data", "");
+    record.seed = static_cast<uint32_t>(entries_.IntegerOr("seed", 1));
+    record.sample = static_cast<size_t>(entries_.IntegerOr("rows.sample", 0));
+    record.trainRows = static_cast<size_t>(entries_.IntegerOr("rows.train", 0));
+    record.validationRows = static_cast<size_t>(entries_.IntegerOr("rows.validation", 0));
+}
+
+ModelMetadata MetadataReader::Finish(const std::function<void(const ParadigmModule&)>& checkParadigm) {
+    CheckFields();
+    if (checkParadigm) {
+        checkParadigm(*metadata_.paradigm);
+    }
+    ReadRecord();
+    metadata_.state = metadata_.paradigm->ReadState(entries_);
+    metadata_.laterEntries = entries_.Unread();
+    return std::move(metadata_);
+}
+
+}  // namespace
 
 const char* TaskName(Task task) {
     return task == Task::Classify ? "classify" : "regress";
@@ -132,59 +278,135 @@ std::string FormatNumber(double value) {
     return buffer;
 }
 
-void ModelMetadata::Set(const std::string& key, const std::string& value) {
-    auto found = FindSetting(settings, key);
-    if (found != settings.end()) {
-        found->second = value;
-        return;
+void MetadataEntries::Put(const std::string& key, const std::string& value) {
+    for (auto& entry : items_) {
+        if (entry.first == key) {
+            entry.second = value;
+            return;
+        }
     }
-    settings.emplace_back(key, value);
+    items_.emplace_back(key, value);
+    read_.push_back(false);
 }
 
-void ModelMetadata::Set(const std::string& key, double value) {
-    Set(key, FormatNumber(value));
+void MetadataEntries::Put(const std::string& key, double value) {
+    Put(key, FormatNumber(value));
 }
 
-bool ModelMetadata::Has(const std::string& key) const {
-    return FindSetting(settings, key) != settings.end();
+void MetadataEntries::PutInteger(const std::string& key, long long value) {
+    Put(key, std::to_string(value));
 }
 
-const std::string& ModelMetadata::Get(const std::string& key) const {
-    auto found = FindSetting(settings, key);
-    if (found == settings.end()) {
-        throw CliError(FileOf(source) + "the model's metadata has no '" + key + "' entry");
+void MetadataEntries::PutIntegers(const std::string& key, const std::vector<int>& values) {
+    Put(key, JoinWithCommas(values, [](int value) { return std::to_string(value); }));
+}
+
+bool MetadataEntries::Has(const std::string& key) const {
+    for (const auto& entry : items_) {
+        if (entry.first == key) {
+            return true;
+        }
     }
-    return found->second;
+    return false;
 }
 
-void ModelMetadata::SetIntegers(const std::string& key, const std::vector<int>& values) {
-    Set(key, JoinWithCommas(values, [](int value) { return std::to_string(value); }));
+const std::string& MetadataEntries::Text(const std::string& key) const {
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].first == key) {
+            read_[i] = true;
+            return items_[i].second;
+        }
+    }
+    throw CliError(FileOf(source_) + "the model's metadata has no '" + key + "' entry");
 }
 
-double ModelMetadata::GetNumber(const std::string& key) const {
+double MetadataEntries::Number(const std::string& key) const {
     double value = 0.0;
-    if (!ParseDouble(Get(key), value)) {
-        throw CliError(FileOf(source) + "the model's metadata entry '" + key + "' is not a number");
+    if (!ParseDouble(Text(key), value)) {
+        throw CliError(FileOf(source_) + "the model's metadata entry '" + key + "' is not a number");
     }
     return value;
 }
 
-std::vector<int> ModelMetadata::GetIntegers(const std::string& key) const {
+long long MetadataEntries::Integer(const std::string& key) const {
+    double value = Number(key);
+    if (value != std::floor(value) || std::fabs(value) > 9e15) {
+        throw CliError(FileOf(source_) + "the model's metadata entry '" + key + "' is not an integer");
+    }
+    return static_cast<long long>(value);
+}
+
+std::vector<int> MetadataEntries::Integers(const std::string& key) const {
     std::vector<int> values;
-    for (const std::string& item : SplitList(Get(key))) {
+    for (const std::string& item : SplitList(Text(key))) {
         double value = 0.0;
         if (!ParseDouble(item, value) || value != std::floor(value) || std::fabs(value) > 1e9) {
-            throw CliError(FileOf(source) + "the model's metadata entry '" + key + "' is not a list of integers");
+            throw CliError(FileOf(source_) + "the model's metadata entry '" + key + "' is not a list of integers");
         }
         values.push_back(static_cast<int>(value));
     }
     return values;
 }
 
+std::string MetadataEntries::TextOr(const std::string& key, const std::string& otherwise) const {
+    return Has(key) ? Text(key) : otherwise;
+}
+
+double MetadataEntries::NumberOr(const std::string& key, double otherwise) const {
+    // A recorded measure may be "nan" or "inf" (a net that diverged): read
+    // as it was written, unlike the numbers a recall needs.
+    if (!Has(key)) {
+        return otherwise;
+    }
+    const std::string& text = Text(key);
+    double value = 0.0;
+    auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || stop != text.data() + text.size()) {
+        throw CliError(FileOf(source_) + "the model's metadata entry '" + key + "' is not a number");
+    }
+    return value;
+}
+
+long long MetadataEntries::IntegerOr(const std::string& key, long long otherwise) const {
+    return Has(key) ? Integer(key) : otherwise;
+}
+
+std::vector<std::pair<std::string, std::string>> MetadataEntries::Unread() const {
+    std::vector<std::pair<std::string, std::string>> left;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (!read_[i]) {
+            left.push_back(items_[i]);
+        }
+    }
+    return left;
+}
+
+MetadataEntries SettingsOf(const ModelMetadata& metadata) {
+    MetadataEntries entries;
+    const TrainingRecord& record = metadata.record;
+    if (record.fallback) {
+        entries.Put("fallback", *record.fallback);
+    }
+    entries.Put("data", record.dataFile);
+    entries.PutInteger("seed", record.seed);
+    if (record.sample > 0) {
+        entries.PutInteger("rows.sample", static_cast<long long>(record.sample));
+    }
+    entries.PutInteger("rows.train", static_cast<long long>(record.trainRows));
+    entries.PutInteger("rows.validation", static_cast<long long>(record.validationRows));
+    if (metadata.state) {
+        metadata.state->Write(entries);
+    }
+    for (const auto& [key, value] : metadata.laterEntries) {
+        entries.Put(key, value);
+    }
+    return entries;
+}
+
 std::string EncodeMetadata(const ModelMetadata& metadata) {
     std::ostringstream out;
     out << kFirstLine << "\n";
-    out << "paradigm=" << ParadigmName(metadata.paradigm) << "\n";
+    out << "paradigm=" << metadata.paradigm->Name() << "\n";
     out << "task=" << TaskName(metadata.task) << "\n";
     out << "inputs=" << JoinWithCommas(metadata.inputColumns, Escape) << "\n";
     out << "target=" << Escape(metadata.targetColumn) << "\n";
@@ -195,130 +417,25 @@ std::string EncodeMetadata(const ModelMetadata& metadata) {
     out << "unit_length=" << (metadata.unitLength ? 1 : 0) << "\n";
     out << "target.offset=" << FormatNumber(metadata.targetOffset) << "\n";
     out << "target.scale=" << FormatNumber(metadata.targetScale) << "\n";
-    for (const auto& [key, value] : metadata.settings) {
+    const MetadataEntries settings = SettingsOf(metadata);
+    for (const auto& [key, value] : settings.Items()) {
         out << "set." << key << "=" << Escape(value) << "\n";
     }
     return out.str();
 }
 
-ModelMetadata DecodeMetadata(const std::string& text, const std::string& source) {
-    auto fail = [&](const std::string& what) {
-        return CliError(source + ": damaged model metadata: " + what);
-    };
+ModelMetadata DecodeMetadata(const std::string& text, const std::string& source,
+                             const std::function<void(const ParadigmModule&)>& checkParadigm) {
     std::istringstream in(text);
     std::string line;
+    MetadataReader reader(source);
     if (!std::getline(in, line) || line != kFirstLine) {
-        throw fail("it does not start with '" + std::string(kFirstLine) + "'");
+        throw reader.Fail("it does not start with '" + std::string(kFirstLine) + "'");
     }
-    ModelMetadata metadata;
-    metadata.source = source;
-    bool seen[12] = {};
-    const char* required[] = {"paradigm", "task", "inputs", "target", "classes", "scaling",
-                              "scaling.offset", "scaling.scale", "unit_length", "target.offset",
-                              "target.scale"};
-    auto numbers = [&](const std::string& key, const std::string& value) {
-        std::vector<double> out;
-        for (const std::string& item : SplitList(value)) {
-            double number = 0.0;
-            if (!ParseDouble(item, number)) {
-                throw fail("'" + key + "' holds " + QuotedCell(item) + ", not a number");
-            }
-            out.push_back(number);
-        }
-        return out;
-    };
     while (std::getline(in, line)) {
-        size_t equals = line.find('=');
-        if (equals == std::string::npos) {
-            throw fail("line " + QuotedCell(line) + " has no '='");
-        }
-        std::string key = line.substr(0, equals);
-        std::string raw = line.substr(equals + 1);
-        std::string value;
-        if (key.rfind("set.", 0) == 0) {
-            if (!Unescape(raw, value)) {
-                throw fail("bad escape in '" + key + "'");
-            }
-            metadata.Set(key.substr(4), value);
-            continue;
-        }
-        size_t index = 0;
-        while (index < 11 && key != required[index]) {
-            ++index;
-        }
-        if (index == 11) {
-            continue;  // an entry of a later version: skipped, not fatal
-        }
-        seen[index] = true;
-        auto list = [&]() {
-            std::vector<std::string> items;
-            for (const std::string& item : SplitList(raw)) {
-                std::string name;
-                if (!Unescape(item, name)) {
-                    throw fail("bad escape in '" + key + "'");
-                }
-                items.push_back(name);
-            }
-            return items;
-        };
-        if (key == "paradigm") {
-            try {
-                metadata.paradigm = ParseParadigmName(raw);
-            } catch (const CliError&) {
-                throw fail("unknown paradigm '" + raw + "'");
-            }
-        } else if (key == "task") {
-            if (raw != "classify" && raw != "regress") {
-                throw fail("unknown task '" + raw + "'");
-            }
-            metadata.task = raw == "classify" ? Task::Classify : Task::Regress;
-        } else if (key == "inputs") {
-            metadata.inputColumns = list();
-        } else if (key == "target") {
-            if (!Unescape(raw, metadata.targetColumn)) {
-                throw fail("bad escape in 'target'");
-            }
-        } else if (key == "classes") {
-            metadata.classes = list();
-        } else if (key == "scaling") {
-            try {
-                metadata.inputScaling.method = ParseScalingName(raw);
-            } catch (const CliError&) {
-                throw fail("unknown scaling '" + raw + "'");
-            }
-        } else if (key == "scaling.offset") {
-            metadata.inputScaling.offset = numbers(key, raw);
-        } else if (key == "scaling.scale") {
-            metadata.inputScaling.scale = numbers(key, raw);
-        } else if (key == "unit_length") {
-            metadata.unitLength = raw == "1";
-        } else if (key == "target.offset" || key == "target.scale") {
-            std::vector<double> one = numbers(key, raw);
-            if (one.size() != 1) {
-                throw fail("'" + key + "' must hold one number");
-            }
-            (key == "target.offset" ? metadata.targetOffset : metadata.targetScale) = one[0];
-        }
+        reader.Line(line);
     }
-    for (size_t i = 0; i < 11; ++i) {
-        if (!seen[i]) {
-            throw fail(std::string("the '") + required[i] + "' entry is missing");
-        }
-    }
-    size_t inputs = metadata.inputColumns.size();
-    if (inputs == 0 || metadata.inputScaling.offset.size() != inputs ||
-        metadata.inputScaling.scale.size() != inputs) {
-        throw fail("the input columns and their scaling do not match");
-    }
-    for (double scale : metadata.inputScaling.scale) {
-        if (scale == 0.0) {
-            throw fail("an input scale of 0");
-        }
-    }
-    if (metadata.task == Task::Classify && metadata.classes.empty()) {
-        throw fail("a classifier without classes");
-    }
-    return metadata;
+    return reader.Finish(checkParadigm);
 }
 
 std::string PackCallerBytes(const std::string& text) {

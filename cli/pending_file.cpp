@@ -20,8 +20,14 @@ namespace {
 // writes one output at a time.
 char gPendingPath[4096];
 volatile std::sig_atomic_t gHavePending = 0;
+volatile std::sig_atomic_t gInStopWindow = 0;
+volatile std::sig_atomic_t gStopSignal = 0;
 
 void OnStopSignal(int signal) {
+    if (gInStopWindow && gStopSignal == 0 && signal != SIGHUP) {
+        gStopSignal = signal;
+        return;
+    }
     RemovePendingTempFile();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -40,6 +46,23 @@ void RemoveTempFilesOnStopSignals() {
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
     std::signal(SIGHUP, OnStopSignal);
+}
+
+StopWindow::StopWindow() {
+    gStopSignal = 0;
+    gInStopWindow = 1;
+}
+
+StopWindow::~StopWindow() {
+    gInStopWindow = 0;
+}
+
+bool StopRequested() {
+    return gStopSignal != 0;
+}
+
+int StopSignal() {
+    return static_cast<int>(gStopSignal);
 }
 
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {

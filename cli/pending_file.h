@@ -34,6 +34,22 @@ private:
 // save leaves the earlier file whole and nothing beside it. Training holds no
 // file open, so an interrupt there leaves nothing either.
 void RemoveTempFilesOnStopSignals();
+
+// While a StopWindow lives (`koru train` around its training), the first
+// SIGINT or SIGTERM does not end the program: it asks the training to stop
+// (StopRequested), which it does after its current epoch, keeping its best
+// net so far. A second signal, or one outside the window, ends the program
+// as above.
+class StopWindow {
+public:
+    StopWindow();
+    ~StopWindow();
+    StopWindow(const StopWindow&) = delete;
+    StopWindow& operator=(const StopWindow&) = delete;
+};
+bool StopRequested();
+// The signal that asked for the stop (SIGINT or SIGTERM), or 0.
+int StopSignal();
 // What the handler does; callable directly.
 void RemovePendingTempFile();
 

@@ -11,6 +11,7 @@
 #define KORU_CLI_PREDICTOR_H
 
 #include "model_metadata.h"
+#include "paradigm.h"
 
 #include <cstdint>
 #include <vector>
@@ -20,9 +21,12 @@ namespace koru_cli {
 struct Prediction {
     int classIndex = -1;        // classifiers
     double value = 0.0;         // regressors, in the target's units
-    std::vector<float> scores;  // BP and PNN classifiers: one per class
+    std::vector<float> scores;  // classifiers with graded scores: one per class
     bool undefined = false;
 };
+
+// Index of the highest value, the lowest index on a tie.
+size_t ArgMax(const std::vector<float>& values);
 
 class Predictor {
 public:
@@ -35,9 +39,6 @@ public:
 private:
     const int16_t* net_;
     const ModelMetadata& metadata_;
-    std::vector<int> unitClasses_;  // LVQ
-    float sigma_ = 0.0f;            // PNN and GRNN
-    double fallback_ = 0.0;
 };
 
 }  // namespace koru_cli

@@ -1,13 +1,22 @@
 // train_flags.h - the options of a training run on the command line, shared
-// by `koru train` and `koru cv`: added to a CLI11 command, then checked and
-// turned into TrainOptions once parsed.
+// by `koru train`, `koru cv` and the demo: added to a CLI11 command, then
+// checked and turned into TrainOptions once parsed. Each paradigm adds its
+// own options (paradigm.h).
 #ifndef KORU_CLI_TRAIN_FLAGS_H
 #define KORU_CLI_TRAIN_FLAGS_H
 
-#include <CLI/CLI.hpp>
-#include <string>
-
+#include "paradigm.h"
+#include "paradigm_flags.h"
 #include "train_model.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace koru_cli {
 
@@ -22,21 +31,17 @@ public:
     TrainOptions options;
 
 private:
-    void AddCommon(CLI::App* command);
-    void AddBackprop(CLI::App* command);
-    void AddKernel(CLI::App* command);
-    void Apply();
-
-    // Options shared by two paradigms are read into these and handed on.
-    double rate = 0, momentum = 0, targetError = 0, weightRange = 0, finalRate = 0;
-    int epochs = 0;
-    std::string format = "float";
-    CLI::Option *validation = nullptr, *hidden = nullptr, *transfer = nullptr, *outputTransfer = nullptr,
-                *rule = nullptr, *rateOption = nullptr, *momentumOption = nullptr, *epochsOption = nullptr,
-                *patience = nullptr, *targetErrorOption = nullptr, *weightRangeOption = nullptr,
-                *formatOption = nullptr, *kernel = nullptr, *sigma = nullptr, *pickSigma = nullptr,
-                *units = nullptr, *finalRateOption = nullptr, *radius = nullptr, *gridWidth = nullptr;
+    std::string paradigm_ = "bp";
+    double validation_ = 0.2;
+    CLI::Option* validationOption_ = nullptr;
+    std::unique_ptr<ParadigmFlags> flags_;
+    std::vector<std::shared_ptr<ParadigmOptions>> perParadigm_;  // in the order of Paradigms()
 };
+
+// The options of a training run from command-line words ("--paradigm",
+// "lvq", ...) as `koru train` reads them; `dataFile` is the data file.
+// Throws CliError for words it refuses.
+TrainOptions ParseTrainOptions(const std::string& dataFile, const std::vector<std::string>& words);
 
 }  // namespace koru_cli
 

@@ -1,14 +1,11 @@
 // train_model.cpp - from a CSV file to a trained, measured model.
 #include "train_model.h"
 
-#include "bp_trainer.h"
 #include "cli_error.h"
 #include "csv_table.h"
-#include "grnn_trainer.h"
 #include "labeled_data.h"
-#include "lvq_trainer.h"
-#include "pnn_trainer.h"
 #include "predictor.h"
+#include "pending_file.h"
 #include "scaling.h"
 #include "training_set.h"
 
@@ -19,28 +16,22 @@
 
 namespace koru_cli {
 
-Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategorical) {
+Task ResolveTask(const std::string& task, const ParadigmModule& paradigm,
+                 const std::function<bool()>& looksCategorical) {
     Task resolved;
     if (task == "classify") {
         resolved = Task::Classify;
     } else if (task == "regress") {
         resolved = Task::Regress;
     } else if (task == "auto") {
-        if (paradigm == Paradigm::Pnn || paradigm == Paradigm::Lvq) {
-            resolved = Task::Classify;
-        } else if (paradigm == Paradigm::Grnn) {
-            resolved = Task::Regress;
-        } else {
-            resolved = looksCategorical ? Task::Classify : Task::Regress;
-        }
+        resolved = paradigm.AutoTask(looksCategorical);
     } else {
         throw CliError("unknown task '" + task + "' (use auto, classify or regress)");
     }
-    if (resolved == Task::Regress && (paradigm == Paradigm::Pnn || paradigm == Paradigm::Lvq)) {
-        throw CliError(std::string(ParadigmName(paradigm)) + " nets classify; use bp or grnn to regress");
-    }
-    if (resolved == Task::Classify && paradigm == Paradigm::Grnn) {
-        throw CliError("grnn nets regress; use bp, pnn or lvq to classify");
+    if (!paradigm.Supports(resolved)) {
+        Task other = resolved == Task::Classify ? Task::Regress : Task::Classify;
+        throw CliError(std::string(paradigm.Name()) + " nets " + (other == Task::Classify ? "classify" : "regress") +
+                       "; use " + ParadigmNames(&resolved) + " to " + TaskName(resolved));
     }
     return resolved;
 }
@@ -96,7 +87,7 @@ struct RawData {
 };
 
 // Reads the file's rows and columns; fills the metadata's columns and classes.
-RawData ReadTrainingData(const TrainOptions& options, Paradigm paradigm, ModelMetadata& metadata) {
+RawData ReadTrainingData(const TrainOptions& options, const ParadigmModule& paradigm, ModelMetadata& metadata) {
     CsvTable table = ReadCsv(options.dataFile);
     SampleRows(table, options.sample, options.seed);
     if (!options.rows.empty()) {
@@ -107,12 +98,9 @@ RawData ReadTrainingData(const TrainOptions& options, Paradigm paradigm, ModelMe
         throw CliError(options.dataFile + ": too many input columns");
     }
     RawData raw;
-    raw.task = ResolveTask(options.task, paradigm,
-                           options.task == "auto" && paradigm == Paradigm::Backprop
-                               ? LooksCategorical(table, columns.target, 10)
-                               : false);
+    raw.task = ResolveTask(options.task, paradigm, [&] { return LooksCategorical(table, columns.target, 10); });
     raw.inputs = ReadInputs(table, columns.inputs);
-    metadata.paradigm = paradigm;
+    metadata.paradigm = &paradigm;
     metadata.task = raw.task;
     metadata.targetColumn = table.header[static_cast<size_t>(columns.target)];
     for (int column : columns.inputs) {
@@ -136,15 +124,14 @@ RawData ReadTrainingData(const TrainOptions& options, Paradigm paradigm, ModelMe
 
 // Fits the input and target scaling on the training rows, and the fallback
 // (mean target or most frequent class) a kernel net gives when undecided.
-void FitScaling(const TrainOptions& options, Paradigm paradigm, const RawData& raw,
+void FitScaling(const TrainOptions& options, const ParadigmOptions& settings, const RawData& raw,
                 const std::vector<size_t>& trainRows, ModelMetadata& metadata) {
     std::vector<std::vector<double>> trainInputs;
     for (size_t row : trainRows) {
         trainInputs.push_back(raw.inputs[row]);
     }
     metadata.inputScaling = Scaling::Fit(ParseScalingName(options.scaling), trainInputs);
-    metadata.unitLength = (paradigm == Paradigm::Pnn && options.kernel.kernel == "dot") ||
-                          (paradigm == Paradigm::Lvq && options.lvq.variant == "dot");
+    metadata.unitLength = options.paradigm->UnitLengthInputs(settings);
     if (raw.task == Task::Regress) {
         double low = raw.targets[trainRows[0]], high = low, sum = 0.0;
         for (size_t row : trainRows) {
@@ -154,7 +141,7 @@ void FitScaling(const TrainOptions& options, Paradigm paradigm, const RawData& r
         }
         metadata.targetOffset = low;
         metadata.targetScale = high > low ? high - low : 1.0;
-        metadata.Set("fallback", sum / static_cast<double>(trainRows.size()));
+        metadata.record.fallback = sum / static_cast<double>(trainRows.size());
         return;
     }
     std::vector<size_t> frequency(metadata.classes.size(), 0);
@@ -162,7 +149,7 @@ void FitScaling(const TrainOptions& options, Paradigm paradigm, const RawData& r
         ++frequency[static_cast<size_t>(raw.classes[row])];
     }
     size_t most = static_cast<size_t>(std::max_element(frequency.begin(), frequency.end()) - frequency.begin());
-    metadata.Set("fallback", std::to_string(most));
+    metadata.record.fallback = static_cast<double>(most);
 }
 
 // The patterns as the net sees them: scaled inputs (unit length for dot
@@ -211,22 +198,27 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }  // namespace
 
 TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
-    Paradigm paradigm = ParseParadigmName(options.paradigm);
+    const ParadigmModule& paradigm = *options.paradigm;
+    std::shared_ptr<const ParadigmOptions> settings =
+        options.settings ? options.settings : std::shared_ptr<const ParadigmOptions>(paradigm.NewOptions());
     ParseScalingName(options.scaling);
-    if (!(options.validation >= 0.0 && options.validation <= 0.9)) {
+    const double validation = options.validation.value_or(paradigm.DefaultValidation(*settings));
+    if (!(validation >= 0.0 && validation <= 0.9)) {
         throw CliError("--validation must lie between 0 and 0.9");
-    }
-    if (paradigm == Paradigm::Backprop) {
-        ValidateBpOptions(options.bp);
     }
     TrainedModel model;
     ModelMetadata& metadata = model.metadata;
     RawData raw = ReadTrainingData(options, paradigm, metadata);
     std::vector<size_t> trainRows, validationRows;
-    SplitRows(raw.inputs.size(), options.validation, options.seed, trainRows, validationRows);
+    SplitRows(raw.inputs.size(), validation, options.seed, trainRows, validationRows);
     model.trainRows = trainRows.size();
     model.validationRows = validationRows.size();
-    FitScaling(options, paradigm, raw, trainRows, metadata);
+    FitScaling(options, *settings, raw, trainRows, metadata);
+    metadata.record.dataFile = options.dataFile;
+    metadata.record.seed = options.seed;
+    metadata.record.sample = options.sample;
+    metadata.record.trainRows = trainRows.size();
+    metadata.record.validationRows = validationRows.size();
 
     TrainingJob job;
     job.task = raw.task;
@@ -236,23 +228,11 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress) {
     job.seed = options.seed;
     job.progress = &progress;
     job.curve = &model.curve;
-    metadata.Set("data", options.dataFile);
-    metadata.Set("seed", std::to_string(options.seed));
-    if (options.sample > 0) {
-        metadata.Set("rows.sample", std::to_string(options.sample));
-    }
-    metadata.Set("rows.train", std::to_string(trainRows.size()));
-    metadata.Set("rows.validation", std::to_string(validationRows.size()));
-
     model.slot = std::make_unique<NetSlot>();
     auto start = std::chrono::steady_clock::now();
-    switch (paradigm) {
-        case Paradigm::Backprop: TrainBackprop(*model.slot, options.bp, job, metadata); break;
-        case Paradigm::Pnn: TrainPnn(*model.slot, options.kernel, job, metadata); break;
-        case Paradigm::Grnn: TrainGrnn(*model.slot, options.kernel, job, metadata); break;
-        case Paradigm::Lvq: TrainLvq(*model.slot, options.lvq, job, metadata); break;
-    }
+    metadata.state = paradigm.Train(*model.slot, *settings, job);
     model.seconds = SecondsSince(start);
+    model.stopSignal = StopSignal();
     Predictor predictor(model.slot->Net(), metadata);
     auto scoring = std::chrono::steady_clock::now();
     model.training = MeasureRows(predictor, metadata, raw, trainRows);

@@ -4,13 +4,11 @@
 #ifndef KORU_CLI_TRAIN_MODEL_H
 #define KORU_CLI_TRAIN_MODEL_H
 
-#include "bp_trainer.h"
 #include "csv_table.h"
 #include "evaluation.h"
-#include "kernel_options.h"
 #include "library_call.h"
-#include "lvq_trainer.h"
 #include "model_metadata.h"
+#include "paradigm.h"
 #include "progress.h"
 #include "training_curve.h"
 
@@ -24,18 +22,17 @@ namespace koru_cli {
 
 struct TrainOptions {
     std::string dataFile;
-    std::string paradigm = "bp";
+    const ParadigmModule* paradigm = &FindParadigm("bp");
+    // The paradigm's own options (its defaults when null).
+    std::shared_ptr<const ParadigmOptions> settings;
     std::string target;               // empty: the last column
     std::vector<std::string> inputs;  // empty: every other column
     std::string task = "auto";        // auto | classify | regress
     std::string scaling = "minmax";
-    double validation = 0.2;          // fraction of the rows held out
+    std::optional<double> validation;  // fraction of the rows held out; unset: the paradigm's default
     uint32_t seed = 1;
     size_t sample = 0;                // >0: train on this many rows drawn at random (seeded)
     std::vector<size_t> rows;         // non-empty: only these rows (after --sample), as cross validation asks
-    BpOptions bp;
-    KernelOptions kernel;
-    LvqOptions lvq;
 };
 
 struct TrainedModel {
@@ -48,6 +45,7 @@ struct TrainedModel {
     std::optional<Evaluation> validation;
     double seconds = 0.0;             // training time, without reading the file or scoring
     double scoringSeconds = 0.0;      // scoring the training and validation rows afterwards
+    int stopSignal = 0;               // the signal that stopped training early (see StopWindow), or 0
 };
 
 TrainedModel TrainModel(const TrainOptions& options, Progress& progress);
@@ -55,7 +53,8 @@ TrainedModel TrainModel(const TrainOptions& options, Progress& progress);
 // The task `auto` stands for: PNN and LVQ classify, GRNN regresses, and
 // backpropagation classifies a target column that looks categorical (any
 // non-numeric value, or at most 10 distinct values) and regresses otherwise.
-Task ResolveTask(const std::string& task, Paradigm paradigm, bool looksCategorical);
+Task ResolveTask(const std::string& task, const ParadigmModule& paradigm,
+                 const std::function<bool()>& looksCategorical);
 
 // Keeps the table's rows `rows` (indices in increasing order), in that order.
 void KeepRows(CsvTable& table, const std::vector<size_t>& rows);

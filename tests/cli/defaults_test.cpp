@@ -24,8 +24,27 @@ std::string Setting(const std::string& model, const std::string& key) {
 
 TEST(Defaults, SigmaIsPickedByLeaveOneOutUnlessGiven) {
     const std::string data = DataFile("iris.csv"), model = ScratchPath("m.net");
-    ASSERT_EQ(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn"}).status, 0);
-    EXPECT_EQ(Setting(model, "set.sigma.picked_by"), "loo");
+    // Leave-one-out needs no held-out rows: by default every row is searched
+    // and stored; --validation holds rows out all the same, and a search on
+    // validation rows holds out a fifth.
+    struct Case {
+        std::vector<std::string> options;
+        const char* pickedBy;
+        const char* stored;
+        const char* heldOut;
+    };
+    const std::vector<Case> cases{{{"--paradigm", "pnn"}, "loo", "150", "0"},
+                                  {{"--paradigm", "pnn", "--validation", "0.2"}, "loo", "120", "30"},
+                                  {{"--paradigm", "pnn", "--pick-sigma", "validation"}, "validation", "120", "30"},
+                                  {{"--paradigm", "grnn", "--target", "petal_width", "--inputs", "sepal_length,petal_length"}, "loo", "150", "0"}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"train", data, "-o", model, "-q"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(RunKoru(args).status, 0) << c.options.size();
+        EXPECT_EQ(Setting(model, "set.sigma.picked_by"), c.pickedBy);
+        EXPECT_EQ(Setting(model, "set.patterns"), c.stored) << c.pickedBy;
+        EXPECT_EQ(Setting(model, "set.rows.validation"), c.heldOut) << c.pickedBy;
+    }
     ASSERT_EQ(RunKoru({"train", data, "-o", model, "-q", "--paradigm", "grnn", "--target", "petal_width",
                        "--inputs", "sepal_length,petal_length", "--sigma", "0.3"})
                   .status,
@@ -53,9 +72,9 @@ TEST(Defaults, BackpropKeepsTheBestEpochAndStopsAfterItsPatience) {
         const int best = std::stoi(Setting(model, "set.bp.best_epoch"));
         EXPECT_LE(best, run) << c.patience;
         if (c.patience == 0) {
-            EXPECT_EQ(run, 300);
+            EXPECT_EQ(run, 1000);
         } else {
-            EXPECT_TRUE(run == best + c.patience || run == 300) << c.patience << ": " << run << " " << best;
+            EXPECT_TRUE(run == best + c.patience || run == 1000) << c.patience << ": " << run << " " << best;
         }
     }
     // The saved net is the best epoch's: the same bytes as a run stopped
@@ -65,7 +84,7 @@ TEST(Defaults, BackpropKeepsTheBestEpochAndStopsAfterItsPatience) {
     const std::string shorter = ScratchPath("short.net");
     ASSERT_EQ(RunKoru({"train", data, "-o", shorter, "-q", "--epochs", best, "--patience", "0"}).status, 0);
     const std::string cut = ReadText(shorter);
-    ASSERT_NE(best, "300");
+    ASSERT_NE(best, "1000");
     EXPECT_EQ(full.substr(0, full.find("koru-model 1\n")), cut.substr(0, cut.find("koru-model 1\n")));
 }
 
@@ -111,7 +130,7 @@ TEST(Defaults, SampleDrawsRowsAndIsOfferedPastTheKernelNetLimit) {
     WriteText(data, text);
     CommandResult refused = RunKoru({"train", data, "-o", model, "-q", "--paradigm", "pnn", "--sigma", "0.1"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "koru: error: a PNN holds at most 32767 training patterns; this set has 32800 (--sample N "
+    EXPECT_EQ(refused.err, "koru: error: a PNN holds at most 32767 training patterns; this set has 41000 (--sample N "
                            "trains on N rows drawn at random with --seed)\n");
 }
 
@@ -213,7 +232,7 @@ TEST(CrossValidation, FoldsAreStratifiedAndTheSummaryIsTheirMean) {
     for (int row = 0; row < 53; ++row) text += std::to_string(row) + "," + (row % 4 == 0 ? "rare\n" : "common\n");
     koru_cli::CsvTable table = koru_cli::ParseCsv(text, "t.csv");
     koru_cli::TrainOptions options;
-    options.paradigm = "pnn";
+    options.paradigm = &koru_cli::FindParadigm("pnn");
     koru_cli::Task task = koru_cli::Task::Regress;
     std::vector<int> fold = koru_cli::CrossValidationFolds(table, options, 5, task);
     EXPECT_EQ(task, koru_cli::Task::Classify);

@@ -1,6 +1,7 @@
 // The metadata block: exact round trips, the trailer, and damaged blocks.
 #include "cli_error_text.h"
 #include "model_metadata.h"
+#include "paradigm.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ namespace {
 
 ModelMetadata Sample() {
     ModelMetadata metadata;
-    metadata.paradigm = Paradigm::Lvq;
+    metadata.paradigm = &FindParadigm("lvq");
     metadata.task = Task::Classify;
     metadata.inputColumns = {"width, cm", "100%", "two\nlines"};
     metadata.targetColumn = "kind,of";
@@ -23,8 +24,11 @@ ModelMetadata Sample() {
     metadata.unitLength = true;
     metadata.targetOffset = 0.7;
     metadata.targetScale = 3.0;
-    metadata.Set("lvq.unit_classes", "0,0,1");
-    metadata.Set("sigma", 0.079506574367427751);
+    MetadataEntries entries;
+    entries.Put("lvq.unit_classes", "0,0,1");
+    entries.Put("lvq.rate", 0.079506574367427751);
+    metadata.state = metadata.paradigm->ReadState(entries);
+    metadata.record.fallback = 1.0;
     return metadata;
 }
 
@@ -35,7 +39,7 @@ std::string DecodeError(const std::string& text) {
 TEST(ModelMetadata, RoundTripKeepsNamesWithCommasAndNumbersToTheBit) {
     ModelMetadata original = Sample();
     ModelMetadata back = DecodeMetadata(EncodeMetadata(original), "m.net");
-    EXPECT_EQ(back.paradigm, Paradigm::Lvq);
+    EXPECT_STREQ(back.paradigm->Name(), "lvq");
     EXPECT_EQ(back.task, Task::Classify);
     EXPECT_EQ(back.inputColumns, original.inputColumns);
     EXPECT_EQ(back.targetColumn, "kind,of");
@@ -46,9 +50,9 @@ TEST(ModelMetadata, RoundTripKeepsNamesWithCommasAndNumbersToTheBit) {
     EXPECT_TRUE(back.unitLength);
     EXPECT_EQ(back.targetOffset, 0.7);
     EXPECT_EQ(back.targetScale, 3.0);
-    EXPECT_EQ(back.GetIntegers("lvq.unit_classes"), (std::vector<int>{0, 0, 1}));
-    EXPECT_EQ(back.GetNumber("sigma"), 0.079506574367427751);
-    EXPECT_FALSE(back.Has("missing"));
+    EXPECT_EQ(back.record.fallback, 1.0);
+    // The paradigm's settings come back as they were written, to the bit.
+    EXPECT_EQ(EncodeMetadata(back), EncodeMetadata(original));
 }
 
 TEST(ModelMetadata, TextIsReadableAndEscaped) {
@@ -92,18 +96,27 @@ TEST(ModelMetadata, DamagedBlocksAreRefusedWithTheReason) {
     shortScaling.replace(shortScaling.find("scaling.scale=2,"), 16, "scaling.scale=");
     EXPECT_EQ(DecodeError(shortScaling), "m.net: damaged model metadata: the input columns and their scaling do not match");
     EXPECT_EQ(DecodeError(good + "no equals sign\n"), "m.net: damaged model metadata: line 'no equals sign' has no '='");
-    // Entries of a later version are skipped.
+    // Entries of a later version are skipped; their settings are kept.
     EXPECT_EQ(DecodeError(good + "future.key=1\n"), "no error");
+    EXPECT_NE(EncodeMetadata(DecodeMetadata(good + "set.future=a%2Cb\n", "m.net")).find("set.future=a%2Cb\n"),
+              std::string::npos);
+    std::string noUnits = good;
+    noUnits.erase(noUnits.find("set.lvq.unit_classes="), 31);
+    EXPECT_EQ(DecodeError(noUnits), "m.net: damaged model metadata: the model's metadata has no 'lvq.unit_classes' entry");
 }
 
 TEST(ModelMetadata, TypedReadsOfSettings) {
-    ModelMetadata metadata;
-    metadata.Set("n", "1,x");
-    EXPECT_THROW(metadata.GetIntegers("n"), CliError);
-    EXPECT_THROW(metadata.GetNumber("absent"), CliError);
-    metadata.Set("n", 2.5);
-    EXPECT_EQ(metadata.Get("n"), "2.5");
-    ASSERT_EQ(metadata.settings.size(), 1u);  // Set replaces
+    MetadataEntries entries("m.net");
+    entries.Put("n", "1,x");
+    EXPECT_THROW(entries.Integers("n"), CliError);
+    EXPECT_THROW(entries.Number("absent"), CliError);
+    entries.Put("n", 2.5);
+    EXPECT_EQ(entries.Text("n"), "2.5");
+    EXPECT_THROW(entries.Integer("n"), CliError);
+    ASSERT_EQ(entries.Items().size(), 1u);  // Put replaces
+    entries.Put("m", "nan");
+    EXPECT_TRUE(std::isnan(entries.NumberOr("m", 0.0)));  // a recorded measure of a diverged net
+    EXPECT_THROW(entries.Number("m"), CliError);          // never a number a recall needs
 }
 
 }  // namespace

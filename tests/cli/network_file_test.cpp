@@ -3,6 +3,7 @@
 #include "cli_error_text.h"
 #include "model_file.h"
 #include "model_metadata.h"
+#include "paradigm.h"
 #include "network_file.h"
 
 #include <gtest/gtest.h>
@@ -153,10 +154,12 @@ TEST_F(NetworkFileTest, ForeignFilesAreNotNetworkFiles) {
 TEST_F(NetworkFileTest, MetadataMustFitTheNetItDescribes) {
     NetworkFileLayout layout = InspectNetworkFile(Write(BackpropHeader() + std::string(104, '\0')));
     ModelMetadata metadata;
-    metadata.paradigm = Paradigm::Backprop;
+    metadata.paradigm = &FindParadigm("bp");
     metadata.task = Task::Regress;
     metadata.inputColumns = {"x", "y"};
-    metadata.Set("bp.hidden", "3");
+    MetadataEntries entries;
+    entries.Put("bp.hidden", "3");
+    metadata.state = metadata.paradigm->ReadState(entries);
     EXPECT_NO_THROW(CheckMetadataFitsNet(metadata, layout, "m.net"));
     // One class per output neuron: three classes cannot read a one-neuron slab.
     metadata.task = Task::Classify;
@@ -171,7 +174,7 @@ TEST_F(NetworkFileTest, MetadataMustFitTheNetItDescribes) {
         EXPECT_STREQ(error.what(), "m.net: the metadata does not fit the net (slab 0 should be of kind 0 with 3 neurons)");
     }
     metadata.inputColumns = {"x", "y"};
-    metadata.paradigm = Paradigm::Pnn;
+    metadata.paradigm = &FindParadigm("pnn");
     EXPECT_THROW(CheckMetadataFitsNet(metadata, layout, "m.net"), CliError);
 }
 

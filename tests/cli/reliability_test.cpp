@@ -217,16 +217,45 @@ TEST(Reliability, CellsNeverGarbleAMessage) {
 namespace koru_cli_test {
 namespace {
 
-// Stopped by a signal, during training or during a save, koru leaves the
-// earlier model whole and no temporary file beside it.
-TEST(Reliability, AStopSignalLeavesTheEarlierModelAndNoTemporaryFile) {
-    const std::string model = ScratchPath("m.net");
+// Stopped by a signal during training, koru leaves the earlier model whole
+// and no temporary file beside it, unless --save-on-interrupt asks for the
+// best net so far; either way the exit status is 128 + the signal. The signal
+// is sent once training shows progress, so it lands while training runs.
+TEST(Reliability, AStopSignalLeavesTheEarlierModelUnlessAskedToSave) {
+    const std::string model = ScratchPath("m.net"), progress = ScratchPath("progress.txt");
+    struct Case {
+        const char* label;
+        std::string options;
+        const char* signal;
+        int status;
+        bool saved;
+    };
+    const std::vector<Case> cases{
+        {"bp, SIGTERM", "--epochs 1000000 --patience 0", "TERM", 143, false},
+        {"bp, SIGINT", "--epochs 1000000 --patience 0", "INT", 130, false},
+        {"bp, SIGINT, saved", "--epochs 1000000 --patience 0 --save-on-interrupt", "INT", 130, true},
+        {"lvq, SIGTERM, saved", "--paradigm lvq --epochs 1000000 --save-on-interrupt", "TERM", 143, true},
+    };
+    for (const Case& c : cases) {
+        WriteText(model, "earlier model");
+        std::remove(progress.c_str());
+        CommandResult result = RunKoruProgram(
+            "train " + DataFile("iris.csv") + " -o " + model + " " + c.options + " 2>" + progress +
+            " & until [ -s " + progress + " ]; do sleep 0.05; done; kill -" + c.signal + " $!; wait $!");
+        EXPECT_EQ(result.status, c.status) << c.label;
+        EXPECT_EQ(ScratchFiles(), (std::vector<std::string>{"m.net", "progress.txt"})) << c.label;
+        if (!c.saved) {
+            EXPECT_EQ(ReadText(model), "earlier model") << c.label;
+            continue;
+        }
+        EXPECT_NE(result.out.find(std::string("interrupted by SIG") + c.signal + ": saved the best net so far"),
+                  std::string::npos) << c.label << result.out;
+        CommandResult eval = RunKoru({"eval", model, DataFile("iris.csv")});
+        EXPECT_EQ(eval.status, 0) << c.label << eval.err;
+        EXPECT_GT(LastLineValue(eval.out, "accuracy"), 0.8) << c.label;
+    }
+    // A signal during the save itself: the handler removes the temporary file.
     WriteText(model, "earlier model");
-    CommandResult result = RunKoruProgram("train " + DataFile("iris.csv") + " -o " + model +
-                                              " -q --epochs 1000000 --patience 0 & sleep 0.3; kill -TERM $!; wait $!",
-                                          "");
-    EXPECT_EQ(ReadText(model), "earlier model");
-    EXPECT_EQ(ScratchFiles(), std::vector<std::string>{"m.net"});
     {
         koru_cli::PendingFile pending(model);
         WriteText(pending.TempPath(), "half a model");

@@ -1,10 +1,10 @@
-// kernel_options.h - what the probabilistic and the general regression nets
-// share: kernel, smoothing factor, the search that chooses it, and the net.
-#ifndef KORU_CLI_KERNEL_OPTIONS_H
-#define KORU_CLI_KERNEL_OPTIONS_H
+// paradigms/kernel.h - what the probabilistic and the general regression nets
+// share: kernel, smoothing factor, the search that chooses it, the net, and
+// the settings a model records.
+#ifndef KORU_CLI_PARADIGMS_KERNEL_H
+#define KORU_CLI_PARADIGMS_KERNEL_H
 
-#include "model_metadata.h"
-#include "training_set.h"
+#include "paradigm.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,7 +18,7 @@ constexpr int16_t kInputSlab = 0;
 constexpr int16_t kPatternSlab = 1;
 constexpr int16_t kOutputSlab = 2;
 
-struct KernelOptions {
+struct KernelOptions : ParadigmOptions {
     std::string kernel = "distance";  // distance | dot (PNN only) | city-block
     double sigma = 0.1;               // the smoothing factor, on the scaled inputs (pickSigma none)
     // none | loo (leave-one-out) | validation. No single smoothing factor
@@ -27,13 +27,34 @@ struct KernelOptions {
     std::string pickSigma = "loo";
 };
 
+// What a trained PNN or GRNN records.
+struct KernelState : ParadigmState {
+    std::string kernel = "distance";
+    double sigma = 0.0;
+    std::string pickedBy = "none";
+    size_t patterns = 0;
+
+    void Write(MetadataEntries& entries) const override;
+};
+std::shared_ptr<const ParadigmState> ReadKernelState(const MetadataEntries& entries);
+
+// The options of both paradigms; `kernels` are the ones `paradigm` takes.
+void AddKernelFlags(ParadigmFlags& flags, const std::string& paradigm, KernelOptions& options,
+                    const std::vector<std::string>& kernels);
+// Checks --sigma; a given --sigma implies --pick-sigma none.
+void FinishKernelFlags(const ParadigmFlags& flags, KernelOptions& options);
+// Leave-one-out needs no held-out rows, so unless --validation says
+// otherwise, every row is stored and takes part in the search; the search on
+// validation rows holds out a fifth.
+double KernelDefaultValidation(const KernelOptions& options);
+std::string KernelNoCurveReason(const KernelOptions& options);
+// Checks the slabs and links of a PNN or GRNN and its smoothing factor.
+void CheckKernelNet(const ModelMetadata& metadata, const KernelState& state, const NetChecker& net);
+
 // The smoothing factors tried by a search: 24 values spaced evenly on a log
 // scale from 0.01 to 2, which covers inputs scaled to [0, 1] or to unit
 // standard deviation.
 std::vector<double> SigmaCandidates();
-
-// Checks a pickSigma value and that a validation search has a validation set.
-void ValidatePickSigma(const std::string& pickSigma, size_t validationRows);
 
 // Checks the settings of a kernel net that is to hold `patterns` training
 // patterns, one pattern unit each; `paradigm` names the net in messages.
@@ -60,9 +81,8 @@ struct SigmaTrial {
 // with the measure of every factor and notes the search and its pick.
 double PickSigma(const KernelOptions& options, const TrainingJob& job, const SigmaTrial& trial);
 
-// Records the kernel, the smoothing factor in use, how it was chosen and the
-// number of stored patterns in `metadata`.
-void RecordKernelSettings(const KernelOptions& options, double sigma, size_t patterns, ModelMetadata& metadata);
+// The settings a model records after training with `options`.
+std::shared_ptr<KernelState> MakeKernelState(const KernelOptions& options, double sigma, size_t patterns);
 
 // Makes net `net` of `type` as a PNN or GRNN needs it, in 32-bit floats:
 // slab 0 (input) of `inputs` neurons, slab 1 of one pattern unit per

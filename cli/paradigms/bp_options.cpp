@@ -1,7 +1,7 @@
 // bp_options.cpp - the backpropagation settings: training rules, transfer
 // function names and their checks. Kept apart from the trainer, which alone
 // calls the library's backpropagation exports.
-#include "bp_options.h"
+#include "paradigms/bp_options.h"
 
 #include "cli_error.h"
 

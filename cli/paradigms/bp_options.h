@@ -1,6 +1,9 @@
-// bp_options.h - the settings of a backpropagation run and their names.
+// paradigms/bp_options.h - the settings of a backpropagation run and the
+// names of its rules and transfer functions.
 #ifndef KORU_CLI_BP_OPTIONS_H
 #define KORU_CLI_BP_OPTIONS_H
+
+#include "paradigm.h"
 
 #include <cmath>
 #include <cstdint>
@@ -9,14 +12,14 @@
 
 namespace koru_cli {
 
-struct BpOptions {
+struct BpOptions : ParadigmOptions {
     std::vector<int> hidden{8};
     std::string transfer = "logistic";
     std::string outputTransfer;  // empty: logistic for classifiers, linear for regressors
     std::string rule = "momentum";
     double rate = NAN;           // NaN: 0.2 to classify, 0.05 to regress
     double momentum = 0.5;
-    int epochs = 300;
+    int epochs = 1000;  // 300 stopped short on Friedman #1; the patience ends most runs sooner
     double targetError = 0.0;    // stop once the training error is at or below it
     double weightRange = 0.5;
     // Stop after this many epochs without a better validation error (0: run

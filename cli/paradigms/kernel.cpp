@@ -1,8 +1,11 @@
-// kernel_options.cpp - the smoothing-factor search and the kernel net.
-#include "kernel_options.h"
+// paradigms/kernel.cpp - the smoothing-factor search, the kernel net and
+// the options and settings PNN and GRNN share.
+#include "paradigms/kernel.h"
 
 #include "cli_error.h"
 #include "library_call.h"
+#include "network_file.h"
+#include "paradigm_flags.h"
 
 #include <koru32.h>
 
@@ -79,14 +82,81 @@ double PickSigma(const KernelOptions& options, const TrainingJob& job, const Sig
     return sigmas[best];
 }
 
-void RecordKernelSettings(const KernelOptions& options, double sigma, size_t patterns, ModelMetadata& metadata) {
-    metadata.Set("kernel", options.kernel);
-    metadata.Set("sigma", sigma);
-    metadata.Set("sigma.picked_by", options.pickSigma);
-    metadata.Set("patterns", std::to_string(patterns));
+std::shared_ptr<KernelState> MakeKernelState(const KernelOptions& options, double sigma, size_t patterns) {
+    auto state = std::make_shared<KernelState>();
+    state->kernel = options.kernel;
+    state->sigma = sigma;
+    state->pickedBy = options.pickSigma;
+    state->patterns = patterns;
+    return state;
 }
 
-void ValidatePickSigma(const std::string& pickSigma, size_t validationRows) {
+void KernelState::Write(MetadataEntries& entries) const {
+    entries.Put("kernel", kernel);
+    entries.Put("sigma", sigma);
+    entries.Put("sigma.picked_by", pickedBy);
+    entries.PutInteger("patterns", static_cast<long long>(patterns));
+}
+
+std::shared_ptr<const ParadigmState> ReadKernelState(const MetadataEntries& entries) {
+    auto state = std::make_shared<KernelState>();
+    state->sigma = entries.Number("sigma");
+    state->kernel = entries.TextOr("kernel", state->kernel);
+    state->pickedBy = entries.TextOr("sigma.picked_by", state->pickedBy);
+    state->patterns = static_cast<size_t>(entries.IntegerOr("patterns", 0));
+    return state;
+}
+
+void AddKernelFlags(ParadigmFlags& flags, const std::string& paradigm, KernelOptions& options,
+                    const std::vector<std::string>& kernels) {
+    std::string list;
+    for (size_t i = 0; i < kernels.size(); ++i) {
+        list += (i == 0 ? "" : (i + 1 == kernels.size() ? " or " : ", ")) + kernels[i];
+    }
+    flags.Add("--kernel", paradigm, options.kernel, list + " (default distance)", kernels);
+    flags.Add("--sigma", paradigm, options.sigma,
+              "smoothing factor, above 0, at most 1e6 (default: chosen by leave-one-out; giving one implies "
+              "--pick-sigma none)");
+    flags.Add("--pick-sigma", paradigm, options.pickSigma,
+              "choose sigma: none, loo (leave-one-out over every row not held out by --validation) or "
+              "validation (on the held-out rows) (default loo)",
+              {"none", "loo", "validation"});
+}
+
+void FinishKernelFlags(const ParadigmFlags& flags, KernelOptions& options) {
+    flags.CheckReal("--sigma", options.sigma, 0.0, false, 1e6, true);
+    if (flags.Given("--sigma")) {
+        if (flags.Given("--pick-sigma") && options.pickSigma != "none") {
+            ParadigmFlags::Refuse("--sigma sets the smoothing factor; it cannot go with --pick-sigma " +
+                                       options.pickSigma);
+        }
+        options.pickSigma = "none";
+    }
+}
+
+double KernelDefaultValidation(const KernelOptions& options) {
+    return options.pickSigma == "validation" ? 0.2 : 0.0;
+}
+
+std::string KernelNoCurveReason(const KernelOptions& options) {
+    return options.pickSigma == "none"
+               ? "--plot needs a training curve: pnn and grnn have one only with --pick-sigma loo or validation"
+               : "";
+}
+
+void CheckKernelNet(const ModelMetadata& metadata, const KernelState& state, const NetChecker& net) {
+    if (net.SlabSize(1) < 1 || net.SlabKind(1) != KORU32_SLAB_HIDDEN) {
+        net.Mismatch("slab 1 should be the pattern slab");
+    }
+    net.ExpectSlab(2, metadata.task == Task::Classify ? metadata.classes.size() : 1, KORU32_SLAB_OUTPUT);
+    net.ExpectLink(0, 0, 1);
+    net.ExpectLink(1, 1, 2);
+    if (!(state.sigma > 0.0)) {
+        net.Mismatch("the smoothing factor must be above 0");
+    }
+}
+
+static void ValidatePickSigma(const std::string& pickSigma, size_t validationRows) {
     if (pickSigma != "none" && pickSigma != "loo" && pickSigma != "validation") {
         throw CliError("unknown --pick-sigma '" + pickSigma + "' (use none, loo or validation)");
     }
