@@ -105,7 +105,7 @@ uint64_t DataSectionBytes(const uint8_t* header) {
     for (int l = 0; l < kLinksPerNet; ++l) {
         if (LinkInFile(header, l)) elements += copies * GetU32(header + nf::Entry32(nf::kWeightCounts, l));
     }
-    return elements * 4;
+    return elements * nf::kElementBytes;
 }
 
 // `bytesLeft` is what the file holds after the header, -1 when unknown.
