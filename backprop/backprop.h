@@ -50,10 +50,9 @@ struct TrainingParameters {
 };
 
 // Trains the links of status 2 that leave the slab with the deltas of the
-// slabs they feed, by the net's variant (0 plain, 2 momentum, 3 batch,
-// 11 adaptive step sizes; any other variant trains as 0), and leaves the
-// slab's own deltas for the next call further back.
-void TrainSlab(SlabRecord& slab, bool floatNet, uint16_t variant, const TrainingParameters& parameters);
+// slabs they feed, by the net type's training rule, and leaves the slab's own
+// deltas for the next call further back.
+void TrainSlab(SlabRecord& slab, bool floatNet, TrainingRule rule, const TrainingParameters& parameters);
 
 // Adds factor times the source slab's values to the destination slab's, as
 // many as the smaller slab has, each side read and written in its own format.

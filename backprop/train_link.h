@@ -5,10 +5,8 @@
 
 namespace koru::bp {
 
-// Which rule trains a link, from the net's variant.
-enum class Rule : uint8_t { kPlain, kMomentum, kBatch, kAdaptive };
-
-Rule RuleOf(uint16_t variant);
+// Which rule trains a link: the training rule of the net's type.
+using Rule = TrainingRule;
 
 // Whether the link keeps every array its rule needs (always so for links made
 // by the library; a record lacking one is left untrained).

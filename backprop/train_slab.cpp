@@ -8,15 +8,6 @@
 
 namespace koru::bp {
 
-Rule RuleOf(uint16_t variant) {
-    switch (variant) {
-        case 2: return Rule::kMomentum;
-        case 3: return Rule::kBatch;
-        case 11: return Rule::kAdaptive;
-        default: return Rule::kPlain;
-    }
-}
-
 bool HasRuleArrays(const LinkRecord& link, Rule rule) {
     switch (rule) {
         case Rule::kPlain: return true;
@@ -51,13 +42,12 @@ void HiddenDeltasFixed(SlabRecord& slab) {
 
 }  // namespace
 
-void TrainSlab(SlabRecord& slab, bool floatNet, uint16_t variant, const TrainingParameters& parameters) {
+void TrainSlab(SlabRecord& slab, bool floatNet, Rule rule, const TrainingParameters& parameters) {
     // An input slab keeps no deltas: its links are trained, and no error
     // goes further back.
     const bool keepsDeltas = slab.kind != KORU32_SLAB_INPUT && slab.deltas != nullptr;
     if (keepsDeltas) std::memset(slab.deltas->data, 0, size_t{slab.deltas->count} * 4);
 
-    const Rule rule = RuleOf(variant);
     bool trained = false;
     for (uint32_t i = 0; i < slab.outCount; ++i) {
         LinkRecord& link = *slab.outLinks[i];

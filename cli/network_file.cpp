@@ -11,6 +11,8 @@
 
 namespace koru_cli {
 
+namespace nf = koru::network_file;
+
 namespace {
 
 uint16_t U16(const unsigned char* at) {
@@ -24,23 +26,20 @@ uint32_t U32(const unsigned char* at) {
 
 }  // namespace
 
-bool SlabKeepsCounts(uint16_t paradigm, int16_t kind) {
-    return (paradigm == KORU32_PARADIGM_PNN && kind == KORU32_SLAB_OUTPUT) ||
-           (paradigm == KORU32_PARADIGM_GRNN && kind == KORU32_SLAB_HIDDEN);
-}
+bool SlabKeepsCounts(uint16_t paradigm, int16_t kind) { return nf::CarriesCounts(paradigm, kind); }
 
 uint64_t DataSectionSize(const NetworkFileLayout& layout) {
     uint64_t size = 0;
     for (const FileSlab& slab : layout.slabs) {
         if (static_cast<int16_t>(slab.neurons) > 0 && SlabKeepsCounts(layout.paradigm, slab.kind)) {
-            size += 4ull * slab.neurons;
+            size += uint64_t{nf::kElementBytes} * slab.neurons;
         }
     }
     // The momentum and batch rules keep a change per weight beside it.
-    const bool withChanges = layout.netType == KORU32_NET_BP_MOMENTUM || layout.netType == KORU32_NET_BP_BATCH;
+    const bool withChanges = nf::SavesChanges(layout.netType);
     for (const FileLink& link : layout.links) {
         if (link.weights > 0) {
-            size += 4ull * link.weights * (withChanges ? 2 : 1);
+            size += uint64_t{nf::kElementBytes} * link.weights * (withChanges ? 2 : 1);
         }
     }
     return size;
@@ -84,36 +83,36 @@ NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::strin
                        std::to_string(kHeaderSize) + "-byte header)");
     }
     const auto* header = reinterpret_cast<const unsigned char*>(bytes.data());
-    if (U16(header) != kTableSize || U16(header + 2) != kTableSize) {
+    if (U16(header + nf::kSlabTableSize) != kTableSize || U16(header + nf::kLinkTableSize) != kTableSize) {
         throw notNetwork("its table sizes are not 32 and 32");
     }
-    layout.netType = U16(header + 4);
-    layout.paradigm = U16(header + 6);
-    layout.variant = U16(header + 8);
-    layout.format = U16(header + 10);
-    layout.patternCount = U16(header + 528);
-    if (layout.netType < KORU32_NET_BP_PLAIN || layout.netType > KORU32_NET_BP_ADAPTIVE) {
+    layout.netType = U16(header + nf::kNetType);
+    layout.paradigm = U16(header + nf::kParadigm);
+    layout.variant = U16(header + nf::kVariant);
+    layout.format = U16(header + nf::kFormat);
+    layout.patternCount = U16(header + nf::kPatternCount);
+    if (koru::FindNetType(layout.netType) == nullptr) {
         throw notNetwork("net type " + std::to_string(layout.netType));
     }
-    if (layout.paradigm != 1 && layout.paradigm != 6 && layout.paradigm != 8 && layout.paradigm != 9) {
+    if (koru::FindParadigm(layout.paradigm) == nullptr) {
         throw notNetwork("paradigm " + std::to_string(layout.paradigm));
     }
-    if (layout.format != 0 && layout.format != 3) {
+    if (layout.format != nf::kFileFixed824 && layout.format != nf::kFileFloat32) {
         throw notNetwork("number format " + std::to_string(layout.format));
     }
     for (int i = 0; i < kTableSize; ++i) {
         FileSlab& slab = layout.slabs[i];
-        slab.neurons = U16(header + 16 + 2 * i);
-        slab.kind = static_cast<int16_t>(U16(header + 80 + 2 * i));
-        slab.transfer = static_cast<int16_t>(U16(header + 144 + 2 * i));
-        if (static_cast<int16_t>(slab.neurons) > 0 && (slab.kind < 0 || slab.kind > 2)) {
+        slab.neurons = U16(header + nf::Entry16(nf::kNeuronCounts, i));
+        slab.kind = static_cast<int16_t>(U16(header + nf::Entry16(nf::kKinds, i)));
+        slab.transfer = static_cast<int16_t>(U16(header + nf::Entry16(nf::kTransfers, i)));
+        if (static_cast<int16_t>(slab.neurons) > 0 && (slab.kind < KORU32_SLAB_INPUT || slab.kind > KORU32_SLAB_OUTPUT)) {
             throw notNetwork("slab " + std::to_string(i) + " has kind " + std::to_string(slab.kind));
         }
         FileLink& link = layout.links[i];
-        link.status = U16(header + 208 + 2 * i);
-        link.source = U16(header + 272 + 2 * i);
-        link.dest = U16(header + 336 + 2 * i);
-        link.weights = U32(header + 400 + 4 * i);
+        link.status = U16(header + nf::Entry16(nf::kStatuses, i));
+        link.source = U16(header + nf::Entry16(nf::kSources, i));
+        link.dest = U16(header + nf::Entry16(nf::kDests, i));
+        link.weights = U32(header + nf::Entry32(nf::kWeightCounts, i));
     }
     layout.netBytes = kHeaderSize + DataSectionSize(layout);
     if (layout.fileSize < layout.netBytes) {

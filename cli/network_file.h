@@ -13,10 +13,12 @@
 #include <cstdint>
 #include <string>
 
+#include "persist/network_file_layout.h"
+
 namespace koru_cli {
 
-inline constexpr size_t kHeaderSize = 530;
-inline constexpr int kTableSize = 32;
+inline constexpr size_t kHeaderSize = koru::network_file::kHeaderBytes;
+inline constexpr int kTableSize = koru::network_file::kTableEntries;
 
 struct FileSlab {
     uint16_t neurons = 0;  // 0: not in use

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "core/net_types.h"
 #include "core/value_array.h"
 #include "koru32.h"
 
@@ -76,14 +77,14 @@ struct NetEntry {
     uint16_t netType;      // the type given to MakeNet
 };
 
-// Process-wide state. The library serves one call at a time, so none of it is
-// locked.
+// The state the library keeps for the whole process, all of it here (the
+// random generator's state aside, in core/random.cpp). The library serves one
+// call at a time, so none of it is locked. Only the export frames read it and
+// pass it down as arguments; the slab and link lookups write the math mode.
 struct ProcessState {
-    uint16_t mathMode;         // format of new nets: kFixed824 or kFloat32
-    uint16_t currentParadigm;  // paradigm of the net last looked up
-    uint16_t currentVariant;   // variant of that net
-    uint16_t startedUp;        // 1 once the load notification has run
-    double weightRange;        // width of the interval of random weights
+    uint16_t mathMode;   // format of the next net and store: kFixed824 or kFloat32
+    uint16_t startedUp;  // 1 once the load notification has run
+    double weightRange;  // width of the interval of random weights, set by MakeLink and InitLink
 };
 
 extern NetEntry netTable[kNetCount];
@@ -109,27 +110,31 @@ struct StoreLookup {
 };
 
 // The lookups check, in this order: net number (3), object number (7, 12, 33),
-// net in use (5), object exists (9, 15, 36). FindSlab and FindLink then load
-// the current paradigm, variant and math mode from the net; FindStore loads
-// nothing. `out` is written only on success.
+// net in use (5), object exists (9, 15, 36). FindSlab and FindLink then set
+// the math mode to the net's format; FindStore sets nothing. `out` is written
+// only on success, and the net it names is what the caller passes on.
 int16_t FindSlab(int16_t net, int16_t slab, SlabLookup& out);
 int16_t FindLink(int16_t net, int16_t link, LinkLookup& out);
 int16_t FindStore(int16_t net, int16_t store, StoreLookup& out);
 
-// Net lifecycle behind MakeNet and KillNet.
-int16_t CreateNet(int16_t net, uint16_t type);
+// Removes the net and everything in it (KillNet; making one is in
+// core/net_build.h).
 int16_t DestroyNet(int16_t net);
 
-// Slab set-up and removal (also used by the shell import). SetUpSlab makes the
-// arrays in `format` for `paradigm`; returns 0 or 1.
+// Slab set-up and removal. SetUpSlab makes the arrays in `format` that slabs
+// of `kind` keep in `paradigm`; returns 0 or 1.
 int16_t SetUpSlab(SlabRecord& slab, uint32_t neurons, uint8_t kind, uint16_t paradigm, uint16_t format);
 int16_t RemoveSlab(SlabRecord& slab);
 
-// Link set-up and removal (also used by the shell import). SetUpLink uses the
-// current paradigm and variant; returns 0, 1 or 13.
-int16_t SetUpLink(LinkRecord& link, SlabRecord& dest, SlabRecord& source, uint16_t format);
+// Link set-up and removal. SetUpLink makes the arrays in `format` that links
+// of net type `type` keep, drawing random weights (and the adaptive rule's
+// first step sizes) from `weightRange`; returns 0, 1 or 13.
+int16_t SetUpLink(LinkRecord& link, SlabRecord& dest, SlabRecord& source, const NetTypeRow& type, uint16_t format,
+                  double weightRange);
 void RemoveLink(LinkRecord& link);
-void RandomizeValues(ValueArray& array);
+// Fills the array with random values, evenly spread over a `weightRange` wide
+// interval around 0.
+void RandomizeValues(ValueArray& array, double weightRange);
 
 // Store set-up and removal: returns 0, 1 or 34.
 int16_t SetUpStore(StoreRecord& store, int16_t width, uint32_t records, uint16_t format);

@@ -1,6 +1,4 @@
 // The table of nets, the process-wide state, start-up and the lookups.
-#include <new>
-
 #include "core/engine.h"
 #include "platform/fpu_probe.h"
 #include "platform/memory.h"
@@ -8,29 +6,14 @@
 namespace koru {
 
 NetEntry netTable[kNetCount];
-ProcessState state{kFloat32, 0, 0, 0, 0.0};
+ProcessState state{kFloat32, 0, 0.0};
 
 namespace {
 
-struct ParadigmAndVariant {
-    uint16_t paradigm;
-    uint16_t variant;
-};
-
-// Net types 1..11 as (paradigm, variant).
-constexpr ParadigmAndVariant kNetTypes[12] = {
-    {0, 0},
-    {KORU32_PARADIGM_BACKPROP, 0},  {KORU32_PARADIGM_BACKPROP, 2}, {KORU32_PARADIGM_BACKPROP, 3},
-    {KORU32_PARADIGM_LVQ, 0},       {KORU32_PARADIGM_LVQ, 7},      {KORU32_PARADIGM_PNN, 0},
-    {KORU32_PARADIGM_PNN, 7},       {KORU32_PARADIGM_GRNN, 0},     {KORU32_PARADIGM_GRNN, 10},
-    {KORU32_PARADIGM_PNN, 10},      {KORU32_PARADIGM_BACKPROP, 11},
-};
-
-void LoadCurrent(const NetEntry& entry) {
-    state.currentParadigm = entry.paradigm;
-    state.currentVariant = entry.variant;
-    state.mathMode = entry.format;
-}
+// A slab or link lookup makes the net's format the math mode for the next
+// net, as the public header documents; nothing in the library reads the mode
+// but the exports that make nets and stores.
+void LoadMathMode(const NetEntry& entry) { state.mathMode = entry.format; }
 
 }  // namespace
 
@@ -43,27 +26,6 @@ void StartUp() {
     }
     state.mathMode = platform::HasFloatingPointProcessor() ? kFloat32 : kFixed824;
     state.startedUp = 1;
-}
-
-int16_t CreateNet(int16_t net, uint16_t type) {
-    if (!IsValidNetNumber(net)) return KORU32_ERR_BAD_NET_NUMBER;
-    NetEntry& entry = netTable[net];
-    if (entry.paradigm != 0) return KORU32_ERR_NET_IN_USE;
-    if (type < 1 || type > 11) return KORU32_ERR_BAD_NET_TYPE;
-
-    // The block comes zeroed, so every used-flag starts clear.
-    void* memory = platform::AllocateBlock(sizeof(NetBlock));
-    if (memory == nullptr) return KORU32_ERR_NO_MEMORY;
-    entry.block = new (memory) NetBlock;
-    entry.paradigm = kNetTypes[type].paradigm;
-    entry.variant = kNetTypes[type].variant;
-    entry.netType = type;
-    // Probabilistic and general regression nets compute in floating point
-    // only, so their arrays are float32 whatever the math mode: an 8.24 array
-    // would be misread. Every other net takes the current math mode.
-    const bool floatOnly = entry.paradigm == KORU32_PARADIGM_PNN || entry.paradigm == KORU32_PARADIGM_GRNN;
-    entry.format = floatOnly ? uint16_t{kFloat32} : state.mathMode;
-    return KORU32_OK;
 }
 
 int16_t DestroyNet(int16_t net) {
@@ -100,7 +62,7 @@ int16_t FindSlab(int16_t net, int16_t slab, SlabLookup& out) {
     NetEntry& entry = netTable[net];
     if (entry.paradigm == 0) return KORU32_ERR_NET_NOT_IN_USE;
     if (entry.block->slabUsed[slab] == 0) return KORU32_ERR_NO_SLAB;
-    LoadCurrent(entry);
+    LoadMathMode(entry);
     out = {&entry, &entry.block->slabs[slab]};
     return KORU32_OK;
 }
@@ -111,7 +73,7 @@ int16_t FindLink(int16_t net, int16_t link, LinkLookup& out) {
     NetEntry& entry = netTable[net];
     if (entry.paradigm == 0) return KORU32_ERR_NET_NOT_IN_USE;
     if (entry.block->linkUsed[link] == 0) return KORU32_ERR_NO_LINK;
-    LoadCurrent(entry);
+    LoadMathMode(entry);
     out = {&entry, &entry.block->links[link]};
     return KORU32_OK;
 }

@@ -3,25 +3,14 @@
 
 namespace koru {
 
-namespace {
-
-// Which slabs keep a deltas array: backpropagation hidden and output slabs
-// (deltas), PNN output slabs (class counts) and GRNN hidden slabs (unit counts).
-bool HasDeltas(uint16_t paradigm, uint8_t kind) {
-    return (paradigm == KORU32_PARADIGM_BACKPROP && kind != KORU32_SLAB_INPUT) ||
-           (paradigm == KORU32_PARADIGM_PNN && kind == KORU32_SLAB_OUTPUT) ||
-           (paradigm == KORU32_PARADIGM_GRNN && kind == KORU32_SLAB_HIDDEN);
-}
-
-}  // namespace
-
 int16_t SetUpSlab(SlabRecord& slab, uint32_t neurons, uint8_t kind, uint16_t paradigm, uint16_t format) {
     const auto count = static_cast<uint16_t>(neurons);
     ValueArray* values = NewValueArray(static_cast<int16_t>(format), count, 1);
     if (values == nullptr) return KORU32_ERR_NO_MEMORY;
 
     ValueArray* sums = nullptr;
-    if (paradigm == KORU32_PARADIGM_BACKPROP) {
+    const ParadigmRow* row = FindParadigm(paradigm);
+    if (row != nullptr && row->sumsInSlabs) {
         sums = NewValueArray(static_cast<int16_t>(format), count, 1);
         if (sums == nullptr) {
             FreeValueArray(values);
@@ -29,7 +18,7 @@ int16_t SetUpSlab(SlabRecord& slab, uint32_t neurons, uint8_t kind, uint16_t par
         }
     }
     ValueArray* deltas = nullptr;
-    if (HasDeltas(paradigm, kind)) {
+    if (SlabKeepsDeltas(paradigm, kind)) {
         deltas = NewValueArray(static_cast<int16_t>(format), count, 1);
         if (deltas == nullptr) {
             FreeValueArray(sums);

@@ -134,10 +134,10 @@ int16_t KORU32_CALL BpTrain(const int16_t* net, const int16_t* slab, const float
     // reaches to NaN (in 8.24 it would silently count as 0). Only what the
     // net's rule reads is tested: the adaptive rule reads neither, and only
     // the momentum rule reads the momentum.
-    const bp::Rule rule = bp::RuleOf(found.net->variant);
-    if (rule != bp::Rule::kAdaptive && !std::isfinite(*rate)) return KORU32_ERR_NOT_FINITE;
-    if (rule == bp::Rule::kMomentum && !std::isfinite(*momentum)) return KORU32_ERR_NOT_FINITE;
-    bp::TrainSlab(*found.slab, IsFloatNet(found), found.net->variant, {*rate, *momentum, *apply});
+    const TrainingRule rule = NetTypeOf(found.net->netType).rule;
+    if (rule != TrainingRule::kAdaptive && !std::isfinite(*rate)) return KORU32_ERR_NOT_FINITE;
+    if (rule == TrainingRule::kMomentum && !std::isfinite(*momentum)) return KORU32_ERR_NOT_FINITE;
+    bp::TrainSlab(*found.slab, IsFloatNet(found), rule, {*rate, *momentum, *apply});
     return KORU32_OK;
 }
 

@@ -13,9 +13,9 @@ int16_t KORU32_CALL SaveNet(const int16_t* net, const char* fileName, const int3
 }
 
 int16_t KORU32_CALL RestoreNet(const int16_t* net, const char* fileName, const int32_t* length, void* bytes) {
-    return RestoreNetwork(*net, fileName, *length, bytes);
+    return RestoreNetwork(*net, fileName, *length, bytes, state.mathMode, state.weightRange);
 }
 
-int16_t KORU32_CALL LoadShell(const int16_t* net, const char* fileName) { return ImportShell(*net, fileName); }
+int16_t KORU32_CALL LoadShell(const int16_t* net, const char* fileName) { return ImportShell(*net, fileName, state.weightRange); }
 
 }  // extern "C"

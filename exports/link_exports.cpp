@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/engine.h"
+#include "core/net_build.h"
 #include "core/weight_vectors.h"
 
 using namespace koru;
@@ -20,13 +21,14 @@ int16_t ElementIndex(const ValueArray& array, int16_t source, int16_t dest, int 
     return KORU32_OK;
 }
 
-// Backpropagation rows start at the bias (source neuron 0); others at neuron 1.
-int FirstWeightSource() { return state.currentParadigm == KORU32_PARADIGM_BACKPROP ? 0 : 1; }
+// Rows start at the bias (source neuron 0) in the paradigms whose links carry
+// one (backpropagation); at neuron 1 in the others.
+int FirstWeightSource(const NetEntry& net) { return FindParadigm(net.paradigm)->biasRow ? 0 : 1; }
 
 // The changes array of a backpropagation link, or 16 when the net is of
 // another paradigm or the link keeps none.
 int16_t ChangesOf(const LinkLookup& found, ValueArray*& changes) {
-    if (state.currentParadigm != KORU32_PARADIGM_BACKPROP || found.link->changes == nullptr) {
+    if (found.net->paradigm != KORU32_PARADIGM_BACKPROP || found.link->changes == nullptr) {
         return KORU32_ERR_WRONG_PARADIGM;
     }
     changes = found.link->changes;
@@ -39,29 +41,7 @@ extern "C" {
 
 int16_t KORU32_CALL MakeLink(const int16_t* net, const int16_t* link, const float* range,
                              const int16_t* source, const int16_t* dest) {
-    if (*link < 0 || *link >= kLinksPerNet) return KORU32_ERR_BAD_LINK_NUMBER;
-    SlabLookup to, from;
-    if (int16_t code = FindSlab(*net, *dest, to)) return code;
-    if (int16_t code = FindSlab(*net, *source, from)) return code;
-    NetEntry& entry = *to.net;
-    if (entry.block->linkUsed[*link] != 0) return KORU32_ERR_LINK_EXISTS;
-    // A NaN or infinite range would fill the link with NaN or infinite
-    // weights (and the adaptive rule's step sizes with it): refused.
-    if (!std::isfinite(*range)) return KORU32_ERR_NOT_FINITE;
-    // A refused link leaves the weight range as it was (the shell import
-    // draws with it later): the full-slab test runs before it is set, and a
-    // set-up that runs out of memory puts it back.
-    if (to.slab->inCount >= kLinksPerSlabSide || from.slab->outCount >= kLinksPerSlabSide) {
-        return KORU32_ERR_TOO_MANY_LINKS;
-    }
-    const double previousRange = state.weightRange;
-    state.weightRange = std::fabs(*range * 2.0);
-    if (int16_t code = SetUpLink(entry.block->links[*link], *to.slab, *from.slab, entry.format)) {
-        state.weightRange = previousRange;
-        return code;
-    }
-    entry.block->linkUsed[*link] = 1;
-    return KORU32_OK;
+    return BuildLink(*net, *link, *range, *source, *dest, state.weightRange);
 }
 
 int16_t KORU32_CALL InitLink(const int16_t* net, const int16_t* link, const float* range) {
@@ -71,10 +51,8 @@ int16_t KORU32_CALL InitLink(const int16_t* net, const int16_t* link, const floa
     LinkRecord& record = *found.link;
     state.weightRange = std::fabs(*range * 2.0);
     if (record.changes != nullptr) FillValues(*record.changes, 0.0);
-    RandomizeValues(*record.weights);
-    if (state.currentParadigm == KORU32_PARADIGM_LVQ && state.currentVariant == 7) {
-        NormalizeColumns(*record.weights, *record.source->values);
-    }
+    RandomizeValues(*record.weights, state.weightRange);
+    if (NetTypeOf(found.net->netType).unitLengthColumns) NormalizeColumns(*record.weights, *record.source->values);
     return KORU32_OK;
 }
 
@@ -108,7 +86,7 @@ int16_t KORU32_CALL GetWeight(const int16_t* net, const int16_t* link, const int
     if (int16_t code = FindLink(*net, *link, found)) return code;
     uint32_t index = 0;
     const ValueArray& array = *found.link->weights;
-    if (int16_t code = ElementIndex(array, *source, *dest, FirstWeightSource(), index)) return code;
+    if (int16_t code = ElementIndex(array, *source, *dest, FirstWeightSource(*found.net), index)) return code;
     *value = static_cast<float>(GetElement(index, array));
     return KORU32_OK;
 }
@@ -119,7 +97,7 @@ int16_t KORU32_CALL PutWeight(const int16_t* net, const int16_t* link, const int
     if (int16_t code = FindLink(*net, *link, found)) return code;
     uint32_t index = 0;
     ValueArray& array = *found.link->weights;
-    if (int16_t code = ElementIndex(array, *source, *dest, FirstWeightSource(), index)) return code;
+    if (int16_t code = ElementIndex(array, *source, *dest, FirstWeightSource(*found.net), index)) return code;
     PutElement(index, array, *value);
     return KORU32_OK;
 }
@@ -173,7 +151,7 @@ int16_t KORU32_CALL PutLinkChanges(const int16_t* net, const int16_t* link, cons
 int16_t KORU32_CALL SetStatus(const int16_t* net, const int16_t* link, const int16_t* status) {
     LinkLookup found;
     if (int16_t code = FindLink(*net, *link, found)) return code;
-    if (state.currentParadigm != KORU32_PARADIGM_BACKPROP) return KORU32_ERR_WRONG_PARADIGM;
+    if (found.net->paradigm != KORU32_PARADIGM_BACKPROP) return KORU32_ERR_WRONG_PARADIGM;
     if (*status < KORU32_LINK_IGNORED || *status > KORU32_LINK_TRAINED) return KORU32_ERR_BAD_CODE;
     found.link->status = static_cast<uint8_t>(*status);
     return KORU32_OK;

@@ -11,9 +11,9 @@ extern "C" {
 int16_t KORU32_CALL LvqPropagate(const int16_t* net, const int16_t* slab) {
     SlabLookup found;
     if (int16_t code = FindSlab(*net, *slab, found)) return code;
-    if (state.currentParadigm != KORU32_PARADIGM_LVQ) return KORU32_ERR_WRONG_PARADIGM;
+    if (found.net->paradigm != KORU32_PARADIGM_LVQ) return KORU32_ERR_WRONG_PARADIGM;
     if (found.slab->inCount == 0) return KORU32_ERR_NO_INCOMING_LINKS;
-    ScoreUnits(*found.slab, state.currentVariant, state.mathMode);
+    ScoreUnits(*found.slab, found.net->variant, found.net->format);
     return KORU32_OK;
 }
 
@@ -23,8 +23,8 @@ int16_t KORU32_CALL LvqEvaluate(const int16_t* net, const int16_t* slab, uint16_
     // The kind is tested before the paradigm: a slab that is not an output
     // slab gives 18 in a net of any paradigm.
     if (found.slab->kind != KORU32_SLAB_OUTPUT) return KORU32_ERR_NOT_OUTPUT_SLAB;
-    if (state.currentParadigm != KORU32_PARADIGM_LVQ) return KORU32_ERR_WRONG_PARADIGM;
-    const uint16_t best = PickWinner(*found.slab, state.currentVariant, state.mathMode, *flag != 0);
+    if (found.net->paradigm != KORU32_PARADIGM_LVQ) return KORU32_ERR_WRONG_PARADIGM;
+    const uint16_t best = PickWinner(*found.slab, found.net->variant, found.net->format, *flag != 0);
     *winner = static_cast<uint16_t>(best + 1);
     return KORU32_OK;
 }
@@ -33,7 +33,7 @@ int16_t KORU32_CALL LvqTrain(const int16_t* net, const int16_t* slab, const floa
                              const uint16_t* width) {
     SlabLookup found;
     if (int16_t code = FindSlab(*net, *slab, found)) return code;
-    if (state.currentParadigm != KORU32_PARADIGM_LVQ) return KORU32_ERR_WRONG_PARADIGM;
+    if (found.net->paradigm != KORU32_PARADIGM_LVQ) return KORU32_ERR_WRONG_PARADIGM;
     if (*radius < 0) return KORU32_ERR_NEGATIVE_RADIUS;
     // A NaN or infinite rate would move the weights to NaN (in 8.24 it would
     // count as 0). The export's own code for an unusable argument serves.
@@ -41,7 +41,7 @@ int16_t KORU32_CALL LvqTrain(const int16_t* net, const int16_t* slab, const floa
     if (!std::isfinite(*rate)) return KORU32_ERR_NEGATIVE_RADIUS;
     // The width travels as an unsigned number but counts as a signed one:
     // 65535 is -1, an unusable width that lays the units out in one row.
-    TrainNeighbourhoods(*found.slab, *rate, *radius, static_cast<int16_t>(*width), state.mathMode);
+    TrainNeighbourhoods(*found.slab, *rate, *radius, static_cast<int16_t>(*width), found.net->format);
     return KORU32_OK;
 }
 

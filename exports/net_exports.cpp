@@ -1,12 +1,13 @@
 // Net lifecycle and process-wide settings.
 #include "core/engine.h"
+#include "core/net_build.h"
 #include "core/random.h"
 
 using namespace koru;
 
 extern "C" {
 
-int16_t KORU32_CALL MakeNet(const int16_t* net, const uint16_t* type) { return CreateNet(*net, *type); }
+int16_t KORU32_CALL MakeNet(const int16_t* net, const uint16_t* type) { return BuildNet(*net, *type, state.mathMode); }
 
 int16_t KORU32_CALL KillNet(const int16_t* net) { return DestroyNet(*net); }
 

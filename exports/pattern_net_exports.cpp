@@ -14,7 +14,7 @@ namespace {
 // float32 arrays whatever the math mode; a net of theirs in any other format
 // would be misread, so it is refused with the same code.
 int16_t CheckParadigm(const NetEntry& net, uint16_t paradigm) {
-    if (state.currentParadigm != paradigm || net.format != kFloat32) return KORU32_ERR_WRONG_PARADIGM;
+    if (net.paradigm != paradigm || net.format != kFloat32) return KORU32_ERR_WRONG_PARADIGM;
     return KORU32_OK;
 }
 

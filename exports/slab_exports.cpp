@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/engine.h"
+#include "core/net_build.h"
 
 using namespace koru;
 
@@ -22,22 +23,7 @@ extern "C" {
 
 int16_t KORU32_CALL MakeSlab(const int16_t* net, const int16_t* slab, const int16_t* neurons,
                              const int16_t* kind) {
-    if (!IsValidNetNumber(*net)) return KORU32_ERR_BAD_NET_NUMBER;
-    if (*slab < 0 || *slab >= kSlabsPerNet) return KORU32_ERR_BAD_SLAB_NUMBER;
-    NetEntry& entry = netTable[*net];
-    if (entry.paradigm == 0) return KORU32_ERR_NET_NOT_IN_USE;
-    if (*kind < KORU32_SLAB_INPUT || *kind > KORU32_SLAB_OUTPUT) return KORU32_ERR_BAD_SLAB_KIND;
-    if (*neurons < 1) return KORU32_ERR_BAD_SIZE;
-    if (entry.block->slabUsed[*slab] != 0) return KORU32_ERR_SLAB_EXISTS;
-    state.currentParadigm = entry.paradigm;
-    state.currentVariant = entry.variant;
-    // The arrays take the net's own format, which every paradigm routine
-    // assumes, even if SetMath has changed the mode since the net was made.
-    const int16_t code = SetUpSlab(entry.block->slabs[*slab], static_cast<uint32_t>(*neurons),
-                                   static_cast<uint8_t>(*kind), entry.paradigm, entry.format);
-    if (code != KORU32_OK) return code;
-    entry.block->slabUsed[*slab] = 1;
-    return KORU32_OK;
+    return BuildSlab(*net, *slab, *neurons, *kind);
 }
 
 int16_t KORU32_CALL KillSlab(const int16_t* net, const int16_t* slab) {
@@ -134,12 +120,7 @@ int16_t KORU32_CALL PutNeuron(const int16_t* net, const int16_t* slab, const int
 }
 
 int16_t KORU32_CALL Transfer(const int16_t* net, const int16_t* slab, const int16_t* code) {
-    SlabLookup found;
-    if (int16_t result = FindSlab(*net, *slab, found)) return result;
-    if (state.currentParadigm != KORU32_PARADIGM_BACKPROP) return KORU32_ERR_WRONG_PARADIGM;
-    if (*code < 0 || *code > 7) return KORU32_ERR_BAD_CODE;
-    found.slab->transfer = static_cast<int8_t>(*code);
-    return KORU32_OK;
+    return SetSlabTransfer(*net, *slab, *code);
 }
 
 // Input slabs of backpropagation nets, LVQ slabs, and PNN or GRNN slabs of
@@ -168,7 +149,7 @@ int16_t KORU32_CALL PutDelta(const int16_t* net, const int16_t* slab, const int1
 int16_t KORU32_CALL GetCounts(const int16_t* net, const int16_t* slab, float* counts) {
     SlabLookup found;
     if (int16_t code = FindSlab(*net, *slab, found)) return code;
-    if (!IsPatternUnitParadigm(state.currentParadigm)) return KORU32_ERR_WRONG_PARADIGM;
+    if (!IsPatternUnitParadigm(found.net->paradigm)) return KORU32_ERR_WRONG_PARADIGM;
     const ValueArray* deltas = found.slab->deltas;
     if (deltas == nullptr) return KORU32_ERR_WRONG_PARADIGM;
     counts[0] = static_cast<float>(found.net->patternCount);
@@ -179,7 +160,7 @@ int16_t KORU32_CALL GetCounts(const int16_t* net, const int16_t* slab, float* co
 int16_t KORU32_CALL PutCounts(const int16_t* net, const int16_t* slab, const float* counts) {
     SlabLookup found;
     if (int16_t code = FindSlab(*net, *slab, found)) return code;
-    if (!IsPatternUnitParadigm(state.currentParadigm)) return KORU32_ERR_WRONG_PARADIGM;
+    if (!IsPatternUnitParadigm(found.net->paradigm)) return KORU32_ERR_WRONG_PARADIGM;
     ValueArray* deltas = found.slab->deltas;
     if (deltas == nullptr) return KORU32_ERR_WRONG_PARADIGM;
     found.net->patternCount = static_cast<int16_t>(TruncateToLow32(counts[0]));

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -77,9 +78,10 @@ public:
     }
 
     float Real() {
-        static const float kTable[] = {0.0f, 1.0f, -1.0f, 0.5f, -0.5f, 0.25f, 2.0f, 10.0f, 100.0f, 127.5f,
-                                       128.0f, -129.0f, 1e10f, -1e10f, 3.4e38f, INFINITY, -INFINITY, NAN,
-                                       1e-40f, 1e-30f, 0.001f, 32767.0f, 65536.0f, 0.1f, -0.0f, 0.75f};
+        static const float kTable[] = {0.0f,     1.0f,     -1.0f,     0.5f,   -0.5f,   0.25f,  2.0f,
+                                       10.0f,    100.0f,   127.5f,    128.0f, -129.0f, 1e10f,  -1e10f,
+                                       3.4e38f,  INFINITY, -INFINITY, NAN,    1e-40f,  1e-30f, 0.001f,
+                                       32767.0f, 65536.0f, 0.1f,      -0.0f,  0.75f};
         const uint8_t b = Byte();
         if (b < 0xE0) return kTable[b % (sizeof kTable / sizeof kTable[0])];
         const uint32_t bits = Long();
@@ -125,7 +127,8 @@ struct Runner {
 
     void Start() { before = EngineFingerprint(); }
 
-    void Finish(const char* name, int16_t code, codes::List allowed, Refusal refusal = Refusal::kChangesNothing) {
+    void Finish(const char* name, int16_t code, codes::List allowed,
+                Refusal refusal = Refusal::kChangesNothing) {
         RequireCode(name, code, allowed);
         CheckEngineConsistent();
         if (code != KORU32_OK && refusal == Refusal::kChangesNothing) {
@@ -158,574 +161,567 @@ struct Runner {
         }
     }
 
-    void Step() {
-        const uint8_t op = in.Byte() % 64;
-        switch (op) {
-            case 0: {
-                const int16_t net = in.Net();
-                const uint16_t type = in.NetType();
-                Start();
-                const int16_t code = MakeNet(&net, &type);
-                Finish("MakeNet", code, codes::MakeNet);
-                if (code == KORU32_OK) Require(netTable[net].netType == type, "MakeNet recorded another type");
-                break;
-            }
-            case 1: {
-                const int16_t net = in.Net();
-                Start();
-                const int16_t code = KillNet(&net);
-                Finish("KillNet", code, codes::KillNet);
-                if (code == KORU32_OK) Require(netTable[net].paradigm == 0, "KillNet left the slot in use");
-                break;
-            }
-            case 2: {
-                uint16_t next = 0xBEEF;
-                Start();
-                const int16_t code = GetNextNet(&next);
-                Finish("GetNextNet", code, codes::GetNextNet);
-                if (code == KORU32_OK) Require(next < kNetCount && netTable[next].paradigm == 0, "GetNextNet named a used slot");
-                break;
-            }
-            case 3: {
-                const uint8_t b = in.Byte();
-                const uint16_t mode = b < 240 ? b % 2 : in.Word();
-                Start();
-                Finish("SetMath", SetMath(&mode), codes::SetMath);
-                break;
-            }
-            case 4: {
-                const int16_t any = static_cast<int16_t>(in.Word());
-                Start();
-                Finish("SetCPU", SetCPU(&any), codes::SetCPU);
-                Finish("SetSeed", SetSeed(&any), codes::SetSeed);
-                Require(WEP(any) == 1, "WEP answered other than 1");
-                break;
-            }
-            case 5: {
-                const int16_t net = in.Net(), slab = in.Slab(), neurons = in.Neurons(), kind = in.Kind();
-                Start();
-                const int16_t code = MakeSlab(&net, &slab, &neurons, &kind);
-                Finish("MakeSlab", code, codes::MakeSlab);
-                if (code == KORU32_OK) Require(SlabSize(net, slab) == uint32_t(neurons), "MakeSlab made another size");
-                break;
-            }
-            case 6: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                Start();
-                Finish("KillSlab", KillSlab(&net, &slab), codes::KillSlab);
-                break;
-            }
-            case 7: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto values = in.Reals(SlabSize(net, slab));
-                Start();
-                Finish("PutSlab", PutSlab(&net, &slab, values.data()), codes::SlabValues);
-                break;
-            }
-            case 8: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto out = OutputBuffer(SlabSize(net, slab));
-                Start();
-                const int16_t code = GetSlab(&net, &slab, out.data());
-                Reading("GetSlab", code, codes::SlabValues, out);
-                Full("GetSlab", code, out);
-                break;
-            }
-            case 9: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto values = in.Integers(SlabSize(net, slab));
-                Start();
-                Finish("PutSlabInteger", PutSlabInteger(&net, &slab, values.data()), codes::SlabValues);
-                break;
-            }
-            case 10: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const uint32_t n = SlabSize(net, slab);
-                std::vector<int16_t> out(n == 0 ? 1 : n, int16_t{0x5A5A});
-                Start();
-                const int16_t code = GetSlabInteger(&net, &slab, out.data());
-                Finish("GetSlabInteger", code, codes::SlabValues);
-                Require(EngineFingerprint() == before, "GetSlabInteger changed the engine");
-                if (code != KORU32_OK) Require(out[0] == 0x5A5A, "GetSlabInteger wrote on a refusal");
-                break;
-            }
-            case 11: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const float value = in.Real();
-                Start();
-                Finish("SetSlab", SetSlab(&net, &slab, &value), codes::SlabValues);
-                break;
-            }
-            case 12: {
-                const int16_t sn = in.Net(), ss = in.Slab(), dn = in.Net(), ds = in.Slab();
-                Start();
-                Finish("CopySlab", CopySlab(&sn, &ss, &dn, &ds), codes::CopySlab);
-                break;
-            }
-            case 13: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const float value = in.Real();
-                Start();
-                Finish("SlideSlab", SlideSlab(&net, &slab, &value), codes::SlabValues);
-                break;
-            }
-            case 14: {
-                const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-                auto out = OutputBuffer(1);
-                Start();
-                const int16_t code = GetNeuron(&net, &slab, &neuron, out.data());
-                Reading("GetNeuron", code, codes::Neuron, out);
-                break;
-            }
-            case 15: {
-                const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-                const float value = in.Real();
-                Start();
-                Finish("PutNeuron", PutNeuron(&net, &slab, &neuron, &value), codes::Neuron);
-                break;
-            }
-            case 16: {
-                const int16_t net = in.Net(), slab = in.Slab(), code = in.Pick(8, {8, -1, 127, -128, 255});
-                Start();
-                Finish("Transfer", Transfer(&net, &slab, &code), codes::Transfer);
-                break;
-            }
-            case 17: {
-                const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-                auto out = OutputBuffer(1);
-                Start();
-                const int16_t code = GetDelta(&net, &slab, &neuron, out.data());
-                Reading("GetDelta", code, codes::Delta, out);
-                break;
-            }
-            case 18: {
-                const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-                const float value = in.Real();
-                Start();
-                Finish("PutDelta", PutDelta(&net, &slab, &neuron, &value), codes::Delta);
-                break;
-            }
-            case 19: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto out = OutputBuffer(SlabSize(net, slab) + 1);
-                Start();
-                const int16_t code = GetCounts(&net, &slab, out.data());
-                Reading("GetCounts", code, codes::Counts, out);
-                Full("GetCounts", code, out);
-                break;
-            }
-            case 20: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto counts = in.Reals(SlabSize(net, slab) + 1);
-                counts[0] = in.Real();
-                Start();
-                Finish("PutCounts", PutCounts(&net, &slab, counts.data()), codes::Counts);
-                break;
-            }
-            case 21: {
-                const int16_t net = in.Net(), link = in.Link();
-                const float range = in.Real();
-                const int16_t source = in.Slab(), dest = in.Slab();
-                const uint64_t weights = (uint64_t{SlabSize(net, source)} + 1) * SlabSize(net, dest);
-                if (weights > kLargestArray) break;
-                Start();
-                const int16_t code = MakeLink(&net, &link, &range, &source, &dest);
-                Finish("MakeLink", code, codes::MakeLink);
-                if (code == KORU32_OK) RequireFiniteLink(net, link, "MakeLink");
-                break;
-            }
-            case 22: {
-                const int16_t net = in.Net(), link = in.Link();
-                const float range = in.Real();
-                Start();
-                const int16_t code = InitLink(&net, &link, &range);
-                Finish("InitLink", code, codes::InitLink);
-                if (code == KORU32_OK) RequireFiniteLink(net, link, "InitLink");
-                break;
-            }
-            case 23: {
-                const int16_t net = in.Net(), link = in.Link();
-                Start();
-                Finish("KillLink", KillLink(&net, &link), codes::LinkWhole);
-                break;
-            }
-            case 24: {
-                const int16_t net = in.Net(), link = in.Link();
-                auto out = OutputBuffer(WeightsOf(net, link));
-                Start();
-                const int16_t code = GetLink(&net, &link, out.data());
-                Reading("GetLink", code, codes::LinkWhole, out);
-                Full("GetLink", code, out);
-                break;
-            }
-            case 25: {
-                const int16_t net = in.Net(), link = in.Link();
-                auto weights = in.Reals(WeightsOf(net, link));
-                Start();
-                Finish("PutLink", PutLink(&net, &link, weights.data()), codes::LinkWhole);
-                break;
-            }
-            case 26: {
-                const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-                auto out = OutputBuffer(1);
-                Start();
-                const int16_t code = GetWeight(&net, &link, &source, &dest, out.data());
-                Reading("GetWeight", code, codes::Weight, out);
-                break;
-            }
-            case 27: {
-                const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-                const float value = in.Real();
-                Start();
-                Finish("PutWeight", PutWeight(&net, &link, &source, &dest, &value), codes::Weight);
-                break;
-            }
-            case 28: {
-                const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-                auto out = OutputBuffer(1);
-                Start();
-                const int16_t code = GetChange(&net, &link, &source, &dest, out.data());
-                Reading("GetChange", code, codes::Change, out);
-                break;
-            }
-            case 29: {
-                const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-                const float value = in.Real();
-                Start();
-                Finish("PutChange", PutChange(&net, &link, &source, &dest, &value), codes::Change);
-                break;
-            }
-            case 30: {
-                const int16_t net = in.Net(), link = in.Link();
-                auto out = OutputBuffer(ChangesOf(net, link));
-                Start();
-                const int16_t code = GetLinkChanges(&net, &link, out.data());
-                Reading("GetLinkChanges", code, codes::LinkChanges, out);
-                Full("GetLinkChanges", code, out);
-                break;
-            }
-            case 31: {
-                const int16_t net = in.Net(), link = in.Link();
-                auto changes = in.Reals(ChangesOf(net, link));
-                Start();
-                Finish("PutLinkChanges", PutLinkChanges(&net, &link, changes.data()), codes::LinkChanges);
-                break;
-            }
-            case 32: {
-                const int16_t net = in.Net(), link = in.Link(), status = in.Pick(3, {3, -1, 255, -32768});
-                Start();
-                Finish("SetStatus", SetStatus(&net, &link, &status), codes::SetStatus);
-                break;
-            }
-            case 33: {
-                const int16_t net = in.Net(), store = in.Store();
-                const int16_t width = in.Pick(8, {0, -1, 32767, -32768, 1000});
-                const uint32_t records = in.Record();
-                const uint64_t elements = uint64_t{records} * static_cast<uint16_t>(width);
-                if (elements > kLargestArray && elements <= 0xFFFFFFFFu) break;
-                Start();
-                Finish("MakeStore", MakeStore(&net, &store, &width, &records), codes::MakeStore);
-                break;
-            }
-            case 34: {
-                const int16_t net = in.Net(), store = in.Store();
-                Start();
-                Finish("KillStore", KillStore(&net, &store), codes::KillStore);
-                break;
-            }
-            case 35: {
-                const int16_t net = in.Net(), store = in.Store();
-                const uint32_t record = in.Record();
-                auto out = OutputBuffer(StoreWidthOf(net, store));
-                Start();
-                const int16_t code = GetStore(&net, &store, &record, out.data());
-                Reading("GetStore", code, codes::StoreRecord, out);
-                Full("GetStore", code, out);
-                break;
-            }
-            case 36: {
-                const int16_t net = in.Net(), store = in.Store();
-                const uint32_t record = in.Record();
-                auto values = in.Reals(StoreWidthOf(net, store));
-                Start();
-                Finish("PutStore", PutStore(&net, &store, &record, values.data()), codes::StoreRecord);
-                break;
-            }
-            case 37:
-            case 38: {
-                const int16_t storeNet = in.Net(), store = in.Store();
-                const uint32_t record = in.Record();
-                const int16_t slabNet = in.Net(), slab = in.Slab();
-                Start();
-                if (op == 37) {
-                    Finish("CopyToStore", CopyToStore(&storeNet, &store, &record, &slabNet, &slab), codes::StoreSlab);
-                } else {
-                    Finish("CopyFromStore", CopyFromStore(&storeNet, &store, &record, &slabNet, &slab),
-                           codes::StoreSlab);
-                }
-                break;
-            }
-            case 39: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const float smoothing = in.Real();
-                Start();
-                Finish("PnnPropagate", PnnPropagate(&net, &slab, &smoothing), codes::PatternPropagate);
-                break;
-            }
-            case 40: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto targets = in.Reals(SlabSize(net, slab));
-                const int16_t pattern = in.Pattern();
-                Start();
-                Finish("PnnEvaluate", PnnEvaluate(&net, &slab, targets.data(), &pattern), codes::PatternEvaluate);
-                break;
-            }
-            case 41: {
-                const int16_t net = in.Net(), slab = in.Slab(), pattern = in.Pattern();
-                Start();
-                Finish("PnnTrain", PnnTrain(&net, &slab, &pattern), codes::PatternTrain);
-                break;
-            }
-            case 42: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const float smoothing = in.Real();
-                Start();
-                const int16_t code = GrnnPropagate(&net, &slab, &smoothing);
-                Finish("GrnnPropagate", code, codes::GrnnPropagate, Refusal::kJudgedByCaller);
-                if (code != KORU32_OK && code != KORU32_ERR_ZERO_DENOMINATOR) {
-                    Require(EngineFingerprint() == before, "refused, yet changed the engine", "GrnnPropagate");
-                }
-                break;
-            }
-            case 43: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto targets = in.Reals(SlabSize(net, slab));
-                const int16_t pattern = in.Pattern();
-                Start();
-                Finish("GrnnEvaluate", GrnnEvaluate(&net, &slab, targets.data(), &pattern), codes::PatternEvaluate);
-                break;
-            }
-            case 44: {
-                const int16_t net = in.Net(), slab = in.Slab(), pattern = in.Pattern();
-                Start();
-                Finish("GrnnTrain", GrnnTrain(&net, &slab, &pattern), codes::PatternTrain);
-                break;
-            }
-            case 45: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                Start();
-                Finish("LvqPropagate", LvqPropagate(&net, &slab), codes::LvqPropagate);
-                break;
-            }
-            case 46: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const uint16_t flag = in.Byte() % 3;
-                uint16_t winner = 0xBEEF;
-                Start();
-                const int16_t code = LvqEvaluate(&net, &slab, &winner, &flag);
-                Finish("LvqEvaluate", code, codes::LvqEvaluate);
-                if (code != KORU32_OK) Require(winner == 0xBEEF, "LvqEvaluate wrote its winner on a refusal");
-                if (code == KORU32_OK) Require(winner >= 1 && winner <= SlabSize(net, slab), "LvqEvaluate named no unit");
-                break;
-            }
-            case 47: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const float rate = in.Real();
-                const int16_t radius = in.Pick(4, {-1, 32767, -32768, 100});
-                const uint16_t width = static_cast<uint16_t>(in.Pick(5, {-1, 0, 32767, -32768, 1000}));
-                Start();
-                Finish("LvqTrain", LvqTrain(&net, &slab, &rate, &radius, &width), codes::LvqTrain);
-                break;
-            }
-            case 48: {
-                const int16_t net = in.Net();
-                const int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
-                std::vector<uint8_t> bytes(length > 0 ? length : 1, 0x3C);
-                const bool nullBytes = in.Byte() % 4 == 0;
-                Start();
-                descriptors = OpenDescriptorCount();
-                const int16_t code = SaveNet(&net, netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
-                Finish("SaveNet", code, codes::SaveNet);
-                Require(EngineFingerprint() == before, "SaveNet changed the engine");
-                Require(OpenDescriptorCount() == descriptors, "SaveNet left the file open");
-                break;
-            }
-            case 49: {
-                const int16_t net = in.Net();
-                int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
-                std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xC3);
-                const bool nullBytes = in.Byte() % 4 == 0;
-                const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
-                Start();
-                const uint64_t beforeSansRange = EngineFingerprintSansRange();
-                descriptors = OpenDescriptorCount();
-                const int16_t code = RestoreNet(&net, netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
-                Finish("RestoreNet", code, codes::RestoreNet, Refusal::kJudgedByCaller);
-                Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
-                if (code != KORU32_OK) {
-                    const bool inUse = IsValidNetNumber(net) && netTable[net].paradigm != 0;
-                    if (wasFree && inUse) {
-                        Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && !nullBytes,
-                                "a refused restore kept an incomplete net");
-                    } else {
-                        Require(EngineFingerprintSansRange() == beforeSansRange, "a refused restore changed the engine");
-                    }
-                }
-                break;
-            }
-            case 50: {
-                // A shell file: three small layer sizes (or any, now and then)
-                // and as many body bytes as the input offers, up to complete.
-                uint8_t header[6];
-                for (int k = 0; k < 3; ++k) {
-                    const uint8_t b = in.Byte();
-                    const uint16_t units = b < 240 ? 2 + b % 5 : in.Word();
-                    header[2 * k] = static_cast<uint8_t>(units);
-                    header[2 * k + 1] = static_cast<uint8_t>(units >> 8);
-                }
-                std::vector<uint8_t> file(header, header + 6);
-                const size_t body = in.Byte() % 2 ? 400 : in.Byte();
-                const float w = in.Real();
-                for (size_t i = 0; i < body; i += 4) {
-                    const auto bits = std::bit_cast<uint32_t>(w * static_cast<float>(i % 7));
-                    for (int j = 0; j < 4; ++j) file.push_back(static_cast<uint8_t>(bits >> 8 * j));
-                }
-                WriteWholeFile(shellFile, file.data(), file.size());
-                break;
-            }
-            case 51: {
-                const int16_t net = in.Net();
-                Start();
-                descriptors = OpenDescriptorCount();
-                const int16_t code = LoadShell(&net, shellFile.c_str());
-                Finish("LoadShell", code, codes::LoadShell, Refusal::kJudgedByCaller);
-                Require(OpenDescriptorCount() == descriptors, "LoadShell left the file open");
-                // Files too short for their header are refused up front, and
-                // the program's files never fail a read: only running out of
-                // memory may leave slabs and links behind.
-                if (code != KORU32_OK && code != KORU32_ERR_NO_MEMORY) {
-                    Require(EngineFingerprint() == before, "refused, yet changed the engine", "LoadShell");
-                }
-                break;
-            }
-            case 52: {
-                // A whole net in one step: three slabs, two links, transfer
-                // codes, so that programs reach the paradigm routines soon.
-                const int16_t net = in.Net();
-                const uint16_t type = in.NetType();
-                if (MakeNet(&net, &type) != KORU32_OK) break;
-                for (int16_t s = 0; s < 3; ++s) {
-                    const int16_t neurons = static_cast<int16_t>(1 + in.Byte() % 6), kind = s;
-                    RequireCode("MakeSlab", MakeSlab(&net, &s, &neurons, &kind), codes::MakeSlab);
-                    const int16_t transfer = in.Byte() % 8;
-                    RequireCode("Transfer", Transfer(&net, &s, &transfer), codes::Transfer);
-                }
-                const float range = in.Real();
-                for (int16_t l = 0; l < 2; ++l) {
-                    const int16_t source = l, dest = static_cast<int16_t>(l + 1);
-                    RequireCode("MakeLink", MakeLink(&net, &l, &range, &source, &dest), codes::MakeLink);
-                }
-                CheckEngineConsistent();
-                break;
-            }
-            case 53: {
-                const int16_t net = in.Net();
-                if (IsValidNetNumber(net) && netTable[net].paradigm != 0) ProbeNet(net);
-                break;
-            }
-            default:
-                StepBackprop(op);
-                break;
+    void CallMakeNet() {
+        const int16_t net = in.Net();
+        const uint16_t type = in.NetType();
+        Start();
+        const int16_t code = MakeNet(&net, &type);
+        Finish("MakeNet", code, codes::MakeNet);
+        if (code == KORU32_OK) Require(netTable[net].netType == type, "MakeNet recorded another type");
+    }
+
+    void CallKillNet() {
+        const int16_t net = in.Net();
+        Start();
+        const int16_t code = KillNet(&net);
+        Finish("KillNet", code, codes::KillNet);
+        if (code == KORU32_OK) Require(netTable[net].paradigm == 0, "KillNet left the slot in use");
+    }
+
+    void CallGetNextNet() {
+        uint16_t next = 0xBEEF;
+        Start();
+        const int16_t code = GetNextNet(&next);
+        Finish("GetNextNet", code, codes::GetNextNet);
+        if (code == KORU32_OK)
+            Require(next < kNetCount && netTable[next].paradigm == 0, "GetNextNet named a used slot");
+    }
+
+    void CallSetMath() {
+        const uint8_t b = in.Byte();
+        const uint16_t mode = b < 240 ? b % 2 : in.Word();
+        Start();
+        Finish("SetMath", SetMath(&mode), codes::SetMath);
+    }
+
+    void CallProcessSettings() {
+        const int16_t any = static_cast<int16_t>(in.Word());
+        Start();
+        Finish("SetCPU", SetCPU(&any), codes::SetCPU);
+        Finish("SetSeed", SetSeed(&any), codes::SetSeed);
+        Require(WEP(any) == 1, "WEP answered other than 1");
+    }
+
+    void CallMakeSlab() {
+        const int16_t net = in.Net(), slab = in.Slab(), neurons = in.Neurons(), kind = in.Kind();
+        Start();
+        const int16_t code = MakeSlab(&net, &slab, &neurons, &kind);
+        Finish("MakeSlab", code, codes::MakeSlab);
+        if (code == KORU32_OK)
+            Require(SlabSize(net, slab) == uint32_t(neurons), "MakeSlab made another size");
+    }
+
+    void CallKillSlab() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        Start();
+        Finish("KillSlab", KillSlab(&net, &slab), codes::KillSlab);
+    }
+
+    void CallPutSlab() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto values = in.Reals(SlabSize(net, slab));
+        Start();
+        Finish("PutSlab", PutSlab(&net, &slab, values.data()), codes::SlabValues);
+    }
+
+    void CallGetSlab() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto out = OutputBuffer(SlabSize(net, slab));
+        Start();
+        const int16_t code = GetSlab(&net, &slab, out.data());
+        Reading("GetSlab", code, codes::SlabValues, out);
+        Full("GetSlab", code, out);
+    }
+
+    void CallPutSlabInteger() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto values = in.Integers(SlabSize(net, slab));
+        Start();
+        Finish("PutSlabInteger", PutSlabInteger(&net, &slab, values.data()), codes::SlabValues);
+    }
+
+    void CallGetSlabInteger() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const uint32_t n = SlabSize(net, slab);
+        std::vector<int16_t> out(n == 0 ? 1 : n, int16_t{0x5A5A});
+        Start();
+        const int16_t code = GetSlabInteger(&net, &slab, out.data());
+        Finish("GetSlabInteger", code, codes::SlabValues);
+        Require(EngineFingerprint() == before, "GetSlabInteger changed the engine");
+        if (code != KORU32_OK) Require(out[0] == 0x5A5A, "GetSlabInteger wrote on a refusal");
+    }
+
+    void CallSetSlab() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const float value = in.Real();
+        Start();
+        Finish("SetSlab", SetSlab(&net, &slab, &value), codes::SlabValues);
+    }
+
+    void CallCopySlab() {
+        const int16_t sn = in.Net(), ss = in.Slab(), dn = in.Net(), ds = in.Slab();
+        Start();
+        Finish("CopySlab", CopySlab(&sn, &ss, &dn, &ds), codes::CopySlab);
+    }
+
+    void CallSlideSlab() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const float value = in.Real();
+        Start();
+        Finish("SlideSlab", SlideSlab(&net, &slab, &value), codes::SlabValues);
+    }
+
+    void CallGetNeuron() {
+        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
+        auto out = OutputBuffer(1);
+        Start();
+        const int16_t code = GetNeuron(&net, &slab, &neuron, out.data());
+        Reading("GetNeuron", code, codes::Neuron, out);
+    }
+
+    void CallPutNeuron() {
+        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
+        const float value = in.Real();
+        Start();
+        Finish("PutNeuron", PutNeuron(&net, &slab, &neuron, &value), codes::Neuron);
+    }
+
+    void CallTransfer() {
+        const int16_t net = in.Net(), slab = in.Slab(), code = in.Pick(8, {8, -1, 127, -128, 255});
+        Start();
+        Finish("Transfer", Transfer(&net, &slab, &code), codes::Transfer);
+    }
+
+    void CallGetDelta() {
+        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
+        auto out = OutputBuffer(1);
+        Start();
+        const int16_t code = GetDelta(&net, &slab, &neuron, out.data());
+        Reading("GetDelta", code, codes::Delta, out);
+    }
+
+    void CallPutDelta() {
+        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
+        const float value = in.Real();
+        Start();
+        Finish("PutDelta", PutDelta(&net, &slab, &neuron, &value), codes::Delta);
+    }
+
+    void CallGetCounts() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto out = OutputBuffer(SlabSize(net, slab) + 1);
+        Start();
+        const int16_t code = GetCounts(&net, &slab, out.data());
+        Reading("GetCounts", code, codes::Counts, out);
+        Full("GetCounts", code, out);
+    }
+
+    void CallPutCounts() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto counts = in.Reals(SlabSize(net, slab) + 1);
+        counts[0] = in.Real();
+        Start();
+        Finish("PutCounts", PutCounts(&net, &slab, counts.data()), codes::Counts);
+    }
+
+    void CallMakeLink() {
+        const int16_t net = in.Net(), link = in.Link();
+        const float range = in.Real();
+        const int16_t source = in.Slab(), dest = in.Slab();
+        const uint64_t weights = (uint64_t{SlabSize(net, source)} + 1) * SlabSize(net, dest);
+        if (weights > kLargestArray) return;
+        Start();
+        const int16_t code = MakeLink(&net, &link, &range, &source, &dest);
+        Finish("MakeLink", code, codes::MakeLink);
+        if (code == KORU32_OK) RequireFiniteLink(net, link, "MakeLink");
+    }
+
+    void CallInitLink() {
+        const int16_t net = in.Net(), link = in.Link();
+        const float range = in.Real();
+        Start();
+        const int16_t code = InitLink(&net, &link, &range);
+        Finish("InitLink", code, codes::InitLink);
+        if (code == KORU32_OK) RequireFiniteLink(net, link, "InitLink");
+    }
+
+    void CallKillLink() {
+        const int16_t net = in.Net(), link = in.Link();
+        Start();
+        Finish("KillLink", KillLink(&net, &link), codes::LinkWhole);
+    }
+
+    void CallGetLink() {
+        const int16_t net = in.Net(), link = in.Link();
+        auto out = OutputBuffer(WeightsOf(net, link));
+        Start();
+        const int16_t code = GetLink(&net, &link, out.data());
+        Reading("GetLink", code, codes::LinkWhole, out);
+        Full("GetLink", code, out);
+    }
+
+    void CallPutLink() {
+        const int16_t net = in.Net(), link = in.Link();
+        auto weights = in.Reals(WeightsOf(net, link));
+        Start();
+        Finish("PutLink", PutLink(&net, &link, weights.data()), codes::LinkWhole);
+    }
+
+    void CallGetWeight() {
+        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
+        auto out = OutputBuffer(1);
+        Start();
+        const int16_t code = GetWeight(&net, &link, &source, &dest, out.data());
+        Reading("GetWeight", code, codes::Weight, out);
+    }
+
+    void CallPutWeight() {
+        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
+        const float value = in.Real();
+        Start();
+        Finish("PutWeight", PutWeight(&net, &link, &source, &dest, &value), codes::Weight);
+    }
+
+    void CallGetChange() {
+        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
+        auto out = OutputBuffer(1);
+        Start();
+        const int16_t code = GetChange(&net, &link, &source, &dest, out.data());
+        Reading("GetChange", code, codes::Change, out);
+    }
+
+    void CallPutChange() {
+        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
+        const float value = in.Real();
+        Start();
+        Finish("PutChange", PutChange(&net, &link, &source, &dest, &value), codes::Change);
+    }
+
+    void CallGetLinkChanges() {
+        const int16_t net = in.Net(), link = in.Link();
+        auto out = OutputBuffer(ChangesOf(net, link));
+        Start();
+        const int16_t code = GetLinkChanges(&net, &link, out.data());
+        Reading("GetLinkChanges", code, codes::LinkChanges, out);
+        Full("GetLinkChanges", code, out);
+    }
+
+    void CallPutLinkChanges() {
+        const int16_t net = in.Net(), link = in.Link();
+        auto changes = in.Reals(ChangesOf(net, link));
+        Start();
+        Finish("PutLinkChanges", PutLinkChanges(&net, &link, changes.data()), codes::LinkChanges);
+    }
+
+    void CallSetStatus() {
+        const int16_t net = in.Net(), link = in.Link(), status = in.Pick(3, {3, -1, 255, -32768});
+        Start();
+        Finish("SetStatus", SetStatus(&net, &link, &status), codes::SetStatus);
+    }
+
+    void CallMakeStore() {
+        const int16_t net = in.Net(), store = in.Store();
+        const int16_t width = in.Pick(8, {0, -1, 32767, -32768, 1000});
+        const uint32_t records = in.Record();
+        const uint64_t elements = uint64_t{records} * static_cast<uint16_t>(width);
+        if (elements > kLargestArray && elements <= 0xFFFFFFFFu) return;
+        Start();
+        Finish("MakeStore", MakeStore(&net, &store, &width, &records), codes::MakeStore);
+    }
+
+    void CallKillStore() {
+        const int16_t net = in.Net(), store = in.Store();
+        Start();
+        Finish("KillStore", KillStore(&net, &store), codes::KillStore);
+    }
+
+    void CallGetStore() {
+        const int16_t net = in.Net(), store = in.Store();
+        const uint32_t record = in.Record();
+        auto out = OutputBuffer(StoreWidthOf(net, store));
+        Start();
+        const int16_t code = GetStore(&net, &store, &record, out.data());
+        Reading("GetStore", code, codes::StoreRecord, out);
+        Full("GetStore", code, out);
+    }
+
+    void CallPutStore() {
+        const int16_t net = in.Net(), store = in.Store();
+        const uint32_t record = in.Record();
+        auto values = in.Reals(StoreWidthOf(net, store));
+        Start();
+        Finish("PutStore", PutStore(&net, &store, &record, values.data()), codes::StoreRecord);
+    }
+
+    void CallCopyToStore() {
+        const int16_t storeNet = in.Net(), store = in.Store();
+        const uint32_t record = in.Record();
+        const int16_t slabNet = in.Net(), slab = in.Slab();
+        Start();
+        Finish("CopyToStore", CopyToStore(&storeNet, &store, &record, &slabNet, &slab), codes::StoreSlab);
+    }
+
+    void CallCopyFromStore() {
+        const int16_t storeNet = in.Net(), store = in.Store();
+        const uint32_t record = in.Record();
+        const int16_t slabNet = in.Net(), slab = in.Slab();
+        Start();
+        Finish("CopyFromStore", CopyFromStore(&storeNet, &store, &record, &slabNet, &slab), codes::StoreSlab);
+    }
+
+    void CallPnnPropagate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const float smoothing = in.Real();
+        Start();
+        Finish("PnnPropagate", PnnPropagate(&net, &slab, &smoothing), codes::PatternPropagate);
+    }
+
+    void CallPnnEvaluate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto targets = in.Reals(SlabSize(net, slab));
+        const int16_t pattern = in.Pattern();
+        Start();
+        Finish("PnnEvaluate", PnnEvaluate(&net, &slab, targets.data(), &pattern), codes::PatternEvaluate);
+    }
+
+    void CallPnnTrain() {
+        const int16_t net = in.Net(), slab = in.Slab(), pattern = in.Pattern();
+        Start();
+        Finish("PnnTrain", PnnTrain(&net, &slab, &pattern), codes::PatternTrain);
+    }
+
+    void CallGrnnPropagate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const float smoothing = in.Real();
+        Start();
+        const int16_t code = GrnnPropagate(&net, &slab, &smoothing);
+        Finish("GrnnPropagate", code, codes::GrnnPropagate, Refusal::kJudgedByCaller);
+        if (code != KORU32_OK && code != KORU32_ERR_ZERO_DENOMINATOR) {
+            Require(EngineFingerprint() == before, "refused, yet changed the engine", "GrnnPropagate");
         }
     }
 
-    void StepBackprop(uint8_t op) {
-        switch (op) {
-            case 54: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                Start();
-                Finish("BpPropagate", BpPropagate(&net, &slab), codes::BpPropagate);
-                break;
-            }
-            case 55: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto targets = in.Reals(SlabSize(net, slab));
-                auto sum = OutputBuffer(1);
-                Start();
-                const int16_t code = BpEvaluate(&net, &slab, targets.data(), sum.data());
-                Finish("BpEvaluate", code, codes::BpEvaluate);
-                Quiet("BpEvaluate", code, sum);
-                break;
-            }
-            case 56: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto targets = in.Reals(SlabSize(net, slab));
-                Start();
-                Finish("BpEvaluateSum", BpEvaluateSum(&net, &slab, targets.data()), codes::BpEvaluate);
-                break;
-            }
-            case 57: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto sum = OutputBuffer(1);
-                Start();
-                const int16_t code = BpGetSum(&net, &slab, sum.data());
-                Finish("BpGetSum", code, codes::BpEvaluate);
-                Quiet("BpGetSum", code, sum);
-                Full("BpGetSum", code, sum);
-                break;
-            }
-            case 58: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                auto targets = in.Integers(SlabSize(net, slab));
-                auto sum = OutputBuffer(1);
-                Start();
-                const int16_t code = BpEvaluateInteger(&net, &slab, targets.data(), sum.data());
-                Finish("BpEvaluateInteger", code, codes::BpEvaluate);
-                Quiet("BpEvaluateInteger", code, sum);
-                break;
-            }
-            case 59:
-            case 60: {
-                const int16_t net = in.Net(), slab = in.Slab(), storeNet = in.Net(), store = in.Store();
-                const uint32_t record = in.Record();
-                auto sum = OutputBuffer(1);
-                Start();
-                if (op == 59) {
-                    const int16_t code = BpEvaluateStore(&net, &slab, &storeNet, &store, &record, sum.data());
-                    Finish("BpEvaluateStore", code, codes::BpEvaluateStore);
-                    Quiet("BpEvaluateStore", code, sum);
-                } else {
-                    Finish("BpEvaluateSumStore", BpEvaluateSumStore(&net, &slab, &storeNet, &store, &record),
-                           codes::BpEvaluateStore);
-                }
-                break;
-            }
-            case 61: {
-                const int16_t net = in.Net(), source = in.Slab(), dest = in.Slab();
-                const float factor = in.Real();
-                Start();
-                Finish("AddSlab", AddSlab(&net, &source, &dest, &factor), codes::AddSlab);
-                break;
-            }
-            case 62: {
-                const int16_t net = in.Net(), slab = in.Slab();
-                const float rate = in.Real(), momentum = in.Real();
-                const uint16_t apply = static_cast<uint16_t>(in.Pick(2, {2, -1, 255}));
-                Start();
-                Finish("BpTrain", BpTrain(&net, &slab, &rate, &momentum, &apply), codes::BpTrain);
-                break;
-            }
-            case 63: {
-                koru32_math_exception record{};
-                record.retval = in.Real();
-                Start();
-                Require(_matherr(&record) == 1 && record.retval == 0.0, "_matherr did not set 0.0 and answer 1");
-                Require(EngineFingerprint() == before, "_matherr changed the engine");
-                break;
+    void CallGrnnEvaluate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto targets = in.Reals(SlabSize(net, slab));
+        const int16_t pattern = in.Pattern();
+        Start();
+        Finish("GrnnEvaluate", GrnnEvaluate(&net, &slab, targets.data(), &pattern), codes::PatternEvaluate);
+    }
+
+    void CallGrnnTrain() {
+        const int16_t net = in.Net(), slab = in.Slab(), pattern = in.Pattern();
+        Start();
+        Finish("GrnnTrain", GrnnTrain(&net, &slab, &pattern), codes::PatternTrain);
+    }
+
+    void CallLvqPropagate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        Start();
+        Finish("LvqPropagate", LvqPropagate(&net, &slab), codes::LvqPropagate);
+    }
+
+    void CallLvqEvaluate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const uint16_t flag = in.Byte() % 3;
+        uint16_t winner = 0xBEEF;
+        Start();
+        const int16_t code = LvqEvaluate(&net, &slab, &winner, &flag);
+        Finish("LvqEvaluate", code, codes::LvqEvaluate);
+        if (code != KORU32_OK) Require(winner == 0xBEEF, "LvqEvaluate wrote its winner on a refusal");
+        if (code == KORU32_OK)
+            Require(winner >= 1 && winner <= SlabSize(net, slab), "LvqEvaluate named no unit");
+    }
+
+    void CallLvqTrain() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const float rate = in.Real();
+        const int16_t radius = in.Pick(4, {-1, 32767, -32768, 100});
+        const uint16_t width = static_cast<uint16_t>(in.Pick(5, {-1, 0, 32767, -32768, 1000}));
+        Start();
+        Finish("LvqTrain", LvqTrain(&net, &slab, &rate, &radius, &width), codes::LvqTrain);
+    }
+
+    void CallSaveNet() {
+        const int16_t net = in.Net();
+        const int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
+        std::vector<uint8_t> bytes(length > 0 ? length : 1, 0x3C);
+        const bool nullBytes = in.Byte() % 4 == 0;
+        Start();
+        descriptors = OpenDescriptorCount();
+        const int16_t code = SaveNet(&net, netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
+        Finish("SaveNet", code, codes::SaveNet);
+        Require(EngineFingerprint() == before, "SaveNet changed the engine");
+        Require(OpenDescriptorCount() == descriptors, "SaveNet left the file open");
+    }
+
+    void CallRestoreNet() {
+        const int16_t net = in.Net();
+        int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
+        std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xC3);
+        const bool nullBytes = in.Byte() % 4 == 0;
+        const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
+        Start();
+        const uint64_t beforeSansRange = EngineFingerprintSansRange();
+        descriptors = OpenDescriptorCount();
+        const int16_t code = RestoreNet(&net, netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
+        Finish("RestoreNet", code, codes::RestoreNet, Refusal::kJudgedByCaller);
+        Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
+        if (code != KORU32_OK) {
+            const bool inUse = IsValidNetNumber(net) && netTable[net].paradigm != 0;
+            if (wasFree && inUse) {
+                Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && !nullBytes,
+                        "a refused restore kept an incomplete net");
+            } else {
+                Require(EngineFingerprintSansRange() == beforeSansRange,
+                        "a refused restore changed the engine");
             }
         }
     }
 
+    void WriteShellFile() {
+        // A shell file: three small layer sizes (or any, now and then)
+        // and as many body bytes as the input offers, up to complete.
+        uint8_t header[6];
+        for (int k = 0; k < 3; ++k) {
+            const uint8_t b = in.Byte();
+            const uint16_t units = b < 240 ? 2 + b % 5 : in.Word();
+            header[2 * k] = static_cast<uint8_t>(units);
+            header[2 * k + 1] = static_cast<uint8_t>(units >> 8);
+        }
+        std::vector<uint8_t> file(header, header + 6);
+        const size_t body = in.Byte() % 2 ? 400 : in.Byte();
+        const float w = in.Real();
+        for (size_t i = 0; i < body; i += 4) {
+            const auto bits = std::bit_cast<uint32_t>(w * static_cast<float>(i % 7));
+            for (int j = 0; j < 4; ++j) file.push_back(static_cast<uint8_t>(bits >> 8 * j));
+        }
+        WriteWholeFile(shellFile, file.data(), file.size());
+    }
+
+    void CallLoadShell() {
+        const int16_t net = in.Net();
+        Start();
+        descriptors = OpenDescriptorCount();
+        const int16_t code = LoadShell(&net, shellFile.c_str());
+        Finish("LoadShell", code, codes::LoadShell, Refusal::kJudgedByCaller);
+        Require(OpenDescriptorCount() == descriptors, "LoadShell left the file open");
+        // Files too short for their header are refused up front, and
+        // the program's files never fail a read: only running out of
+        // memory may leave slabs and links behind.
+        if (code != KORU32_OK && code != KORU32_ERR_NO_MEMORY) {
+            Require(EngineFingerprint() == before, "refused, yet changed the engine", "LoadShell");
+        }
+    }
+
+    void BuildWholeNet() {
+        // A whole net in one step: three slabs, two links, transfer
+        // codes, so that programs reach the paradigm routines soon.
+        const int16_t net = in.Net();
+        const uint16_t type = in.NetType();
+        if (MakeNet(&net, &type) != KORU32_OK) return;
+        for (int16_t s = 0; s < 3; ++s) {
+            const int16_t neurons = static_cast<int16_t>(1 + in.Byte() % 6), kind = s;
+            RequireCode("MakeSlab", MakeSlab(&net, &s, &neurons, &kind), codes::MakeSlab);
+            const int16_t transfer = in.Byte() % 8;
+            RequireCode("Transfer", Transfer(&net, &s, &transfer), codes::Transfer);
+        }
+        const float range = in.Real();
+        for (int16_t l = 0; l < 2; ++l) {
+            const int16_t source = l, dest = static_cast<int16_t>(l + 1);
+            RequireCode("MakeLink", MakeLink(&net, &l, &range, &source, &dest), codes::MakeLink);
+        }
+        CheckEngineConsistent();
+    }
+
+    void CallProbeNet() {
+        const int16_t net = in.Net();
+        if (IsValidNetNumber(net) && netTable[net].paradigm != 0) ProbeNet(net);
+    }
+
+    void CallBpPropagate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        Start();
+        Finish("BpPropagate", BpPropagate(&net, &slab), codes::BpPropagate);
+    }
+
+    void CallBpEvaluate() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto targets = in.Reals(SlabSize(net, slab));
+        auto sum = OutputBuffer(1);
+        Start();
+        const int16_t code = BpEvaluate(&net, &slab, targets.data(), sum.data());
+        Finish("BpEvaluate", code, codes::BpEvaluate);
+        Quiet("BpEvaluate", code, sum);
+    }
+
+    void CallBpEvaluateSum() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto targets = in.Reals(SlabSize(net, slab));
+        Start();
+        Finish("BpEvaluateSum", BpEvaluateSum(&net, &slab, targets.data()), codes::BpEvaluate);
+    }
+
+    void CallBpGetSum() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto sum = OutputBuffer(1);
+        Start();
+        const int16_t code = BpGetSum(&net, &slab, sum.data());
+        Finish("BpGetSum", code, codes::BpEvaluate);
+        Quiet("BpGetSum", code, sum);
+        Full("BpGetSum", code, sum);
+    }
+
+    void CallBpEvaluateInteger() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        auto targets = in.Integers(SlabSize(net, slab));
+        auto sum = OutputBuffer(1);
+        Start();
+        const int16_t code = BpEvaluateInteger(&net, &slab, targets.data(), sum.data());
+        Finish("BpEvaluateInteger", code, codes::BpEvaluate);
+        Quiet("BpEvaluateInteger", code, sum);
+    }
+
+    void CallBpEvaluateStore() {
+        const int16_t net = in.Net(), slab = in.Slab(), storeNet = in.Net(), store = in.Store();
+        const uint32_t record = in.Record();
+        auto sum = OutputBuffer(1);
+        Start();
+        const int16_t code = BpEvaluateStore(&net, &slab, &storeNet, &store, &record, sum.data());
+        Finish("BpEvaluateStore", code, codes::BpEvaluateStore);
+        Quiet("BpEvaluateStore", code, sum);
+    }
+
+    void CallBpEvaluateSumStore() {
+        const int16_t net = in.Net(), slab = in.Slab(), storeNet = in.Net(), store = in.Store();
+        const uint32_t record = in.Record();
+        Start();
+        Finish("BpEvaluateSumStore", BpEvaluateSumStore(&net, &slab, &storeNet, &store, &record),
+               codes::BpEvaluateStore);
+    }
+
+    void CallAddSlab() {
+        const int16_t net = in.Net(), source = in.Slab(), dest = in.Slab();
+        const float factor = in.Real();
+        Start();
+        Finish("AddSlab", AddSlab(&net, &source, &dest, &factor), codes::AddSlab);
+    }
+
+    void CallBpTrain() {
+        const int16_t net = in.Net(), slab = in.Slab();
+        const float rate = in.Real(), momentum = in.Real();
+        const uint16_t apply = static_cast<uint16_t>(in.Pick(2, {2, -1, 255}));
+        Start();
+        Finish("BpTrain", BpTrain(&net, &slab, &rate, &momentum, &apply), codes::BpTrain);
+    }
+
+    void CallMathErrorHook() {
+        koru32_math_exception record{};
+        record.retval = in.Real();
+        Start();
+        Require(_matherr(&record) == 1 && record.retval == 0.0, "_matherr did not set 0.0 and answer 1");
+        Require(EngineFingerprint() == before, "_matherr changed the engine");
+    }
     uint64_t EngineFingerprintSansRange() {
         const double range = state.weightRange;
         state.weightRange = 0.0;
@@ -735,13 +731,92 @@ struct Runner {
     }
 };
 
+// The operations, one row per operation byte (taken modulo 64): the export
+// it calls and the step that draws its arguments, calls it and checks what
+// it did. The row numbers are the corpus's format: a row is only ever added.
+struct Operation {
+    const char* exports;
+    void (Runner::*step)();
+};
+
+constexpr Operation kOperations[] = {
+    /*  0 */ {"MakeNet", &Runner::CallMakeNet},
+    /*  1 */ {"KillNet", &Runner::CallKillNet},
+    /*  2 */ {"GetNextNet", &Runner::CallGetNextNet},
+    /*  3 */ {"SetMath", &Runner::CallSetMath},
+    /*  4 */ {"SetCPU, SetSeed, WEP", &Runner::CallProcessSettings},
+    /*  5 */ {"MakeSlab", &Runner::CallMakeSlab},
+    /*  6 */ {"KillSlab", &Runner::CallKillSlab},
+    /*  7 */ {"PutSlab", &Runner::CallPutSlab},
+    /*  8 */ {"GetSlab", &Runner::CallGetSlab},
+    /*  9 */ {"PutSlabInteger", &Runner::CallPutSlabInteger},
+    /* 10 */ {"GetSlabInteger", &Runner::CallGetSlabInteger},
+    /* 11 */ {"SetSlab", &Runner::CallSetSlab},
+    /* 12 */ {"CopySlab", &Runner::CallCopySlab},
+    /* 13 */ {"SlideSlab", &Runner::CallSlideSlab},
+    /* 14 */ {"GetNeuron", &Runner::CallGetNeuron},
+    /* 15 */ {"PutNeuron", &Runner::CallPutNeuron},
+    /* 16 */ {"Transfer", &Runner::CallTransfer},
+    /* 17 */ {"GetDelta", &Runner::CallGetDelta},
+    /* 18 */ {"PutDelta", &Runner::CallPutDelta},
+    /* 19 */ {"GetCounts", &Runner::CallGetCounts},
+    /* 20 */ {"PutCounts", &Runner::CallPutCounts},
+    /* 21 */ {"MakeLink", &Runner::CallMakeLink},
+    /* 22 */ {"InitLink", &Runner::CallInitLink},
+    /* 23 */ {"KillLink", &Runner::CallKillLink},
+    /* 24 */ {"GetLink", &Runner::CallGetLink},
+    /* 25 */ {"PutLink", &Runner::CallPutLink},
+    /* 26 */ {"GetWeight", &Runner::CallGetWeight},
+    /* 27 */ {"PutWeight", &Runner::CallPutWeight},
+    /* 28 */ {"GetChange", &Runner::CallGetChange},
+    /* 29 */ {"PutChange", &Runner::CallPutChange},
+    /* 30 */ {"GetLinkChanges", &Runner::CallGetLinkChanges},
+    /* 31 */ {"PutLinkChanges", &Runner::CallPutLinkChanges},
+    /* 32 */ {"SetStatus", &Runner::CallSetStatus},
+    /* 33 */ {"MakeStore", &Runner::CallMakeStore},
+    /* 34 */ {"KillStore", &Runner::CallKillStore},
+    /* 35 */ {"GetStore", &Runner::CallGetStore},
+    /* 36 */ {"PutStore", &Runner::CallPutStore},
+    /* 37 */ {"CopyToStore", &Runner::CallCopyToStore},
+    /* 38 */ {"CopyFromStore", &Runner::CallCopyFromStore},
+    /* 39 */ {"PnnPropagate", &Runner::CallPnnPropagate},
+    /* 40 */ {"PnnEvaluate", &Runner::CallPnnEvaluate},
+    /* 41 */ {"PnnTrain", &Runner::CallPnnTrain},
+    /* 42 */ {"GrnnPropagate", &Runner::CallGrnnPropagate},
+    /* 43 */ {"GrnnEvaluate", &Runner::CallGrnnEvaluate},
+    /* 44 */ {"GrnnTrain", &Runner::CallGrnnTrain},
+    /* 45 */ {"LvqPropagate", &Runner::CallLvqPropagate},
+    /* 46 */ {"LvqEvaluate", &Runner::CallLvqEvaluate},
+    /* 47 */ {"LvqTrain", &Runner::CallLvqTrain},
+    /* 48 */ {"SaveNet", &Runner::CallSaveNet},
+    /* 49 */ {"RestoreNet", &Runner::CallRestoreNet},
+    /* 50 */ {"(writes the shell file LoadShell reads)", &Runner::WriteShellFile},
+    /* 51 */ {"LoadShell", &Runner::CallLoadShell},
+    /* 52 */ {"MakeNet, MakeSlab, Transfer, MakeLink", &Runner::BuildWholeNet},
+    /* 53 */ {"(reads a whole net back)", &Runner::CallProbeNet},
+    /* 54 */ {"BpPropagate", &Runner::CallBpPropagate},
+    /* 55 */ {"BpEvaluate", &Runner::CallBpEvaluate},
+    /* 56 */ {"BpEvaluateSum", &Runner::CallBpEvaluateSum},
+    /* 57 */ {"BpGetSum", &Runner::CallBpGetSum},
+    /* 58 */ {"BpEvaluateInteger", &Runner::CallBpEvaluateInteger},
+    /* 59 */ {"BpEvaluateStore", &Runner::CallBpEvaluateStore},
+    /* 60 */ {"BpEvaluateSumStore", &Runner::CallBpEvaluateSumStore},
+    /* 61 */ {"AddSlab", &Runner::CallAddSlab},
+    /* 62 */ {"BpTrain", &Runner::CallBpTrain},
+    /* 63 */ {"_matherr", &Runner::CallMathErrorHook},
+};
+static_assert(std::size(kOperations) == 64, "an operation byte names one of 64 rows");
+
 }  // namespace
 
 void RunExportProgram(const uint8_t* data, size_t size) {
     ResetLibrary();
     Program program(data, size);
     Runner runner{program};
-    for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) runner.Step();
+    for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) {
+        const Operation& operation = kOperations[program.Byte() % std::size(kOperations)];
+        (runner.*operation.step)();
+    }
     KillAllNets();
 }
 

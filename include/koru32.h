@@ -23,9 +23,8 @@
  * call sees everything the calls before it did, whichever thread made them.
  * Two calls at the same moment are not allowed, not even on different nets:
  * every call that looks up a slab or a link of a net writes the shared
- * current paradigm and math mode (the math mode becomes that net's format,
- * see SetMath), so a call on one thread would change the format of a net
- * another thread is making.
+ * math mode (it becomes that net's format, see SetMath), so a call on one
+ * thread would change the format of a net another thread is making.
  *
  * Non-finite numbers. The rates, momentum, weight ranges and smoothing
  * factors that steer training and initialisation are checked: one that is
@@ -159,9 +158,9 @@ KORU32_API int16_t KORU32_CALL GetNextNet(uint16_t* net);
  * float net (a PNN or GRNN net included) makes the next MakeNet float.
  * MakeNet, KillNet, MakeSlab, the store exports that name no slab, SaveNet
  * and LoadShell leave it alone; a call refused before its lookup succeeds
- * leaves it alone too. The paradigm routines choose their float or 8.24
- * path by it and the network file relies on it, so this is kept: call
- * SetMath right before MakeNet when nets of both formats are in use. */
+ * leaves it alone too. Programs written for this behaviour rely on it, so
+ * it is kept: call SetMath right before MakeNet when nets of both formats
+ * are in use. */
 KORU32_API int16_t KORU32_CALL SetMath(const uint16_t* mode);
 /* Processor selection is not supported; the argument is not read. Always 42. */
 KORU32_API int16_t KORU32_CALL SetCPU(const int16_t* unused);

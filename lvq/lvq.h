@@ -13,8 +13,8 @@
 namespace koru {
 
 // LVQ variants, as a net records them.
-inline constexpr uint16_t kLvqDistance = 0;  // squared Euclidean distance, smallest wins
-inline constexpr uint16_t kLvqDot = 7;       // dot product with unit-length columns, largest wins
+inline constexpr uint16_t kLvqDistance = VariantNumber(Variant::kPlain);  // squared Euclidean distance, smallest wins
+inline constexpr uint16_t kLvqDot = VariantNumber(Variant::kDotProduct);  // dot product with unit-length columns, largest wins
 
 // Scores every unit of `output` against the values of the source slabs of
 // its incoming links that are not ignored; scores of several links add up.

@@ -18,7 +18,7 @@
 
 namespace koru {
 
-inline constexpr int kGrnnCityBlockVariant = 10;
+inline constexpr int kGrnnCityBlockVariant = VariantNumber(Variant::kCityBlock);
 
 // The kernel of one pattern unit whose distance is `v`; sigma and sigma
 // squared as 32-bit floats.

@@ -17,8 +17,8 @@
 
 namespace koru {
 
-inline constexpr int kPnnDotVariant = 7;
-inline constexpr int kPnnCityBlockVariant = 10;
+inline constexpr int kPnnDotVariant = VariantNumber(Variant::kDotProduct);
+inline constexpr int kPnnCityBlockVariant = VariantNumber(Variant::kCityBlock);
 
 // The activation cap of the dot-product variant: the single-precision float
 // nearest 7.2e10 (bits 0x51861C46), just below e^25.

@@ -1,6 +1,7 @@
-// RestoreNet: the header is checked, the net is rebuilt through the public
-// construction exports (SetMath, MakeNet, MakeSlab, Transfer, MakeLink) and
-// the arrays those calls made are then overwritten with the file's data.
+// RestoreNet: the header is checked, the net is rebuilt by the engine's
+// builder (the same calls, checks and codes as MakeNet, MakeSlab, Transfer
+// and MakeLink) and the arrays it made are then overwritten with the file's
+// data.
 //
 // What a failed restore leaves behind:
 // - a negative length of caller bytes: 41 before the file is opened; the
@@ -12,7 +13,7 @@
 // - anything that goes wrong while the net is being rebuilt or its arrays
 //   read (a construction call's code, a paradigm other than the net type's,
 //   a weight count other than that of the rebuilt link, a data section that
-//   ends early): the code, and the half-built net is killed again, so the
+//   ends early): the code, and the half-built net is removed again, so the
 //   slot is free as before the call. A net with random weights where the
 //   file's should be is of no use to anyone, and a caller who does call
 //   KillNet afterwards merely gets 5. A file shorter than the data section
@@ -24,8 +25,10 @@
 //   to use or kill (the caller's buffer then holds the bytes that were
 //   there, never more than `length`).
 // The math mode follows the file's format in every case once the header has
-// been accepted.
+// been accepted. Each link made sets the weight range to 0, the range its
+// weights are drawn from before the file's replace them, as MakeLink would.
 #include "core/engine.h"
+#include "core/net_build.h"
 #include "persist/array_io.h"
 #include "persist/little_endian.h"
 #include "persist/network_file.h"
@@ -34,6 +37,8 @@
 namespace koru {
 
 namespace nf = network_file;
+
+static_assert(nf::kTableEntries == kSlabsPerNet && nf::kTableEntries == kLinksPerNet);
 
 namespace {
 
@@ -100,13 +105,13 @@ uint64_t DataSectionBytes(const uint8_t* header) {
     for (int l = 0; l < kLinksPerNet; ++l) {
         if (LinkInFile(header, l)) elements += copies * GetU32(header + nf::Entry32(nf::kWeightCounts, l));
     }
-    return elements * 4;
+    return elements * nf::kElementBytes;
 }
 
 // `bytesLeft` is what the file holds after the header, -1 when unknown.
-int16_t RebuildNet(int16_t net, const uint8_t* header, int64_t bytesLeft) {
+int16_t RebuildNet(int16_t net, const uint8_t* header, int64_t bytesLeft, uint16_t fileFormat, double& weightRange) {
     const uint16_t type = U16At(header, nf::kNetType);
-    if (int16_t code = MakeNet(&net, &type)) return code;
+    if (int16_t code = BuildNet(net, type, fileFormat)) return code;
     NetEntry& entry = netTable[net];
     // The paradigm decides which slabs carry count arrays; one that is not
     // the net type's own could send them into slabs that keep no counts.
@@ -120,10 +125,10 @@ int16_t RebuildNet(int16_t net, const uint8_t* header, int64_t bytesLeft) {
         if (neurons == 0) continue;  // not in use
         const auto slab = static_cast<int16_t>(s);
         const int16_t kind = I16At(header, nf::Entry16(nf::kKinds, s));
-        if (int16_t code = MakeSlab(&net, &slab, &neurons, &kind)) return code;
+        if (int16_t code = BuildSlab(net, slab, neurons, kind)) return code;
         if (entry.paradigm == KORU32_PARADIGM_BACKPROP) {
             const int16_t transfer = I16At(header, nf::Entry16(nf::kTransfers, s));
-            if (int16_t code = Transfer(&net, &slab, &transfer)) return code;
+            if (int16_t code = SetSlabTransfer(net, slab, transfer)) return code;
         }
     }
 
@@ -135,7 +140,7 @@ int16_t RebuildNet(int16_t net, const uint8_t* header, int64_t bytesLeft) {
         const auto dest = static_cast<int16_t>(U16At(header, nf::Entry16(nf::kDests, l)));
         const uint32_t weights = GetU32(header + nf::Entry32(nf::kWeightCounts, l));
         if (!WeightCountFits(header, entry.paradigm, source, dest, weights)) return KORU32_ERR_RESTORE_FILE;
-        if (int16_t code = MakeLink(&net, &link, &range, &source, &dest)) return code;
+        if (int16_t code = BuildLink(net, link, range, source, dest, weightRange)) return code;
         LinkRecord& record = entry.block->links[l];
         // The data section is read into the arrays just made; a count that
         // differs from theirs would put data where it does not belong.
@@ -173,7 +178,8 @@ int16_t ReadDataSection(int16_t net, OpenFile& file, int16_t fileFormat) {
 
 }  // namespace
 
-int16_t RestoreNetwork(int16_t net, const char* name, int32_t length, void* bytes) {
+int16_t RestoreNetwork(int16_t net, const char* name, int32_t length, void* bytes, uint16_t& mathMode,
+                       double& weightRange) {
     if (!IsValidNetNumber(net)) return KORU32_ERR_BAD_NET_NUMBER;
     if (netTable[net].paradigm != 0) return KORU32_ERR_NET_IN_USE;
     // As in SaveNet, a negative length is refused, here before the file is
@@ -190,19 +196,17 @@ int16_t RestoreNetwork(int16_t net, const char* name, int32_t length, void* byte
     // in it and their elements copied as they are, bit for bit; PNN and GRNN
     // nets are always float32, so an 8.24 file of theirs (written where no
     // floating-point unit was found) has each element converted on the way.
-    const bool fixedFile = U16At(header, nf::kFormat) == kFixed824;
+    const bool fixedFile = U16At(header, nf::kFormat) == nf::kFileFixed824;
     const int16_t fileFormat = fixedFile ? kFixed824 : kFloat32;
-    const uint16_t mode = fixedFile ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
-    SetMath(&mode);
 
-    int16_t code = RebuildNet(net, header, file.BytesLeft());
+    int16_t code = RebuildNet(net, header, file.BytesLeft(), static_cast<uint16_t>(fileFormat), weightRange);
     if (code == KORU32_OK) code = ReadDataSection(net, file, fileFormat);
-    // The lookups inside MakeLink load the net's own format, which for a PNN
-    // or GRNN net differs from an 8.24 file's; the mode is left as the file
-    // set it all the same.
-    state.mathMode = static_cast<uint16_t>(fileFormat);
+    // The lookups inside the builder set the net's own format as the mode,
+    // which for a PNN or GRNN net differs from an 8.24 file's; the mode is
+    // left as the file's all the same.
+    mathMode = static_cast<uint16_t>(fileFormat);
     if (code != KORU32_OK) {
-        if (netTable[net].paradigm != 0) KillNet(&net);
+        if (netTable[net].paradigm != 0) DestroyNet(net);
         return code;
     }
 

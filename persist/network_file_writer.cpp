@@ -11,6 +11,9 @@ namespace koru {
 
 namespace nf = network_file;
 
+// The format field holds the net's own format number.
+static_assert(nf::kFileFixed824 == kFixed824 && nf::kFileFloat32 == kFloat32);
+
 namespace {
 
 void AssembleHeader(const NetEntry& entry, uint8_t (&header)[nf::kHeaderBytes]) {

@@ -13,6 +13,7 @@
 #include <bit>
 
 #include "core/engine.h"
+#include "core/net_build.h"
 #include "persist/little_endian.h"
 #include "persist/open_file.h"
 #include "platform/memory.h"
@@ -72,7 +73,7 @@ int16_t ReadBlock(OpenFile& file, uint8_t* row, uint32_t sourceUnits, uint32_t d
 
 }  // namespace
 
-int16_t ImportShell(int16_t net, const char* name) {
+int16_t ImportShell(int16_t net, const char* name, double weightRange) {
     if (!IsValidNetNumber(net)) return KORU32_ERR_BAD_NET_NUMBER;
     NetEntry& entry = netTable[net];
     if (entry.paradigm == 0) return KORU32_ERR_NET_NOT_IN_USE;
@@ -81,8 +82,6 @@ int16_t ImportShell(int16_t net, const char* name) {
         if (block.slabUsed[s] != 0) return KORU32_ERR_SLAB_EXISTS;
     }
     if (block.linkUsed[0] != 0 || block.linkUsed[1] != 0) return KORU32_ERR_LINK_EXISTS;
-    state.currentParadigm = entry.paradigm;
-    state.currentVariant = entry.variant;
     if (entry.paradigm != KORU32_PARADIGM_BACKPROP) return KORU32_ERR_WRONG_PARADIGM;
 
     OpenFile file(platform::OpenFileForReading(name));
@@ -111,19 +110,14 @@ int16_t ImportShell(int16_t net, const char* name) {
     // Slabs and links are made in the net's own format, like every other
     // array of the net; each is marked in use as soon as it exists.
     for (int s = 0; s < kLayers; ++s) {
-        const int16_t code = SetUpSlab(block.slabs[s], units[s] - 1, static_cast<uint8_t>(s), entry.paradigm,
-                                       entry.format);
-        if (code != KORU32_OK) return code;
-        block.slabUsed[s] = 1;
+        if (int16_t code = AttachSlab(entry, s, units[s] - 1, static_cast<uint8_t>(s))) return code;
     }
     for (int l = 0; l < 2; ++l) {
-        const int16_t code = SetUpLink(block.links[l], block.slabs[l + 1], block.slabs[l], entry.format);
-        if (code != KORU32_OK) return code;
-        block.linkUsed[l] = 1;
+        if (int16_t code = AttachLink(entry, l, block.slabs[l + 1], block.slabs[l], weightRange)) return code;
     }
     // Only the momentum rule takes the file's changes; the batch and adaptive
     // rules keep the changes their links were made with.
-    const bool withChanges = entry.variant == 2;
+    const bool withChanges = NetTypeOf(entry.netType).shellGivesChanges;
     for (int l = 0; l < 2; ++l) {
         const int16_t code = ReadBlock(file, row.data(), units[l], units[l + 1], block.links[l], withChanges);
         if (code != KORU32_OK) return code;

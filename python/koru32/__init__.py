@@ -10,7 +10,9 @@ file written by ``koru train``; ``estimator.save(path)`` writes one.
 from ._errors import EngineError
 from . import _native
 
-__version__ = "1.0.0"
+# The version of the header the package was built against, major.minor.patch.
+__version__ = "{}.{}.{}".format(_native.HEADER_VERSION // 10000, _native.HEADER_VERSION // 100 % 100,
+                                _native.HEADER_VERSION % 100)
 
 _number = _native.library_version()
 if _number // 100 != _native.HEADER_VERSION // 100:

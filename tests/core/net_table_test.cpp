@@ -34,14 +34,12 @@ TEST_F(NetTable, ASecondStartUpKeepsTheNets) {
     EXPECT_EQ(netTable[2].paradigm, KORU32_PARADIGM_BACKPROP);
 }
 
-TEST_F(NetTable, LookupsLoadTheNetsParadigmVariantAndFormat) {
+TEST_F(NetTable, LookupsReturnTheNetAndLoadItsFormat) {
     ASSERT_EQ(Make(4, KORU32_NET_PNN_DOT), KORU32_OK);
     ASSERT_EQ(MakeSlabOf(4, 0, 2, 0), KORU32_OK);
     state.mathMode = kFixed824;
     SlabLookup found{};
     ASSERT_EQ(FindSlab(4, 0, found), KORU32_OK);
-    EXPECT_EQ(state.currentParadigm, KORU32_PARADIGM_PNN);
-    EXPECT_EQ(state.currentVariant, 7);
     EXPECT_EQ(state.mathMode, kFloat32);
     EXPECT_EQ(found.net, &netTable[4]);
     EXPECT_EQ(found.slab, &netTable[4].block->slabs[0]);
@@ -49,7 +47,7 @@ TEST_F(NetTable, LookupsLoadTheNetsParadigmVariantAndFormat) {
 
 TEST_F(NetTable, FailedLookupsLeaveTheOutputAndCurrentValuesAlone) {
     ASSERT_EQ(Make(0, KORU32_NET_LVQ_DOT), KORU32_OK);
-    state.currentParadigm = 99;
+    state.mathMode = kFixed824;  // the LVQ net is float32
     SlabLookup slab{nullptr, nullptr};
     LinkLookup link{nullptr, nullptr};
     StoreLookup store{nullptr, nullptr};
@@ -58,7 +56,7 @@ TEST_F(NetTable, FailedLookupsLeaveTheOutputAndCurrentValuesAlone) {
     EXPECT_EQ(FindStore(0, 3, store), KORU32_ERR_NO_STORE);
     EXPECT_EQ(FindLink(1, 40, link), KORU32_ERR_BAD_LINK_NUMBER);
     EXPECT_EQ(FindStore(200, 40, store), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(state.currentParadigm, 99);
+    EXPECT_EQ(state.mathMode, kFixed824);
     EXPECT_EQ(slab.slab, nullptr);
     EXPECT_EQ(link.link, nullptr);
     EXPECT_EQ(store.store, nullptr);

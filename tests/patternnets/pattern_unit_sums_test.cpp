@@ -19,10 +19,6 @@ using koru::ValueArray;
 
 class PatternUnitSums : public ::testing::Test {
 protected:
-    void SetUp() override {
-        koru::state.currentParadigm = KORU32_PARADIGM_PNN;
-        koru::state.currentVariant = 0;
-    }
     void TearDown() override {
         for (auto& [link, original] : swapped_) {
             koru::FreeValueArray(link->weights);
@@ -39,7 +35,7 @@ protected:
     }
     LinkRecord& AddLink(SlabRecord& source, SlabRecord& dest) {
         LinkRecord& link = links_[linkCount_++];
-        EXPECT_EQ(koru::SetUpLink(link, dest, source, koru::kFloat32), KORU32_OK);
+        EXPECT_EQ(koru::SetUpLink(link, dest, source, koru::NetTypeOf(KORU32_NET_PNN_DISTANCE), koru::kFloat32, 0.0), KORU32_OK);
         return link;
     }
     // Gives the link a weight array of another shape or format (the original

@@ -142,6 +142,43 @@ TEST_F(ShellImport, ChangesLandOnlyInMomentumNets) {
     for (float c : changes) EXPECT_EQ(c, 0.25f);
 }
 
+// The weight range is process-wide: a restore rebuilds each link as MakeLink
+// would, with range 0, so the shell import after it starts the adaptive
+// rule's step sizes at 0; a restored net without links leaves the range be.
+TEST_F(ShellImport, AdaptiveStepSizesFollowTheRangeARestoreLeaves) {
+    WriteWholeFile(Path("shell.bin"), BuildShell(kExample, 1.0f));
+    SetMathMode(false);
+    const int16_t source = 0, dest = 1, link = 0, neurons = 2, input = 0, output = 2;
+    const float range = 0.5f;
+    struct Case {
+        const char* label;
+        bool savedWithLink;
+        float stepSize;
+    };
+    for (const Case& c : {Case{"net without links", false, 0.25f}, Case{"net with a link", true, 0.0f}}) {
+        SCOPED_TRACE(c.label);
+        const int16_t saved = 0, restored = 1, shell = 2, scratch = 3;
+        MakeNetOfType(saved, KORU32_NET_BP_PLAIN);
+        ASSERT_EQ(MakeSlab(&saved, &source, &neurons, &input), 0);
+        ASSERT_EQ(MakeSlab(&saved, &dest, &neurons, &output), 0);
+        if (c.savedWithLink) {
+            ASSERT_EQ(MakeLink(&saved, &link, &range, &source, &dest), 0);
+        }
+        ASSERT_EQ(Save(saved, Path("saved.net")), 0);
+        // The range the shell import would draw with is set here, afterwards.
+        MakeNetOfType(scratch, KORU32_NET_BP_PLAIN);
+        ASSERT_EQ(MakeSlab(&scratch, &source, &neurons, &input), 0);
+        ASSERT_EQ(MakeLink(&scratch, &link, &range, &source, &source), 0);
+        ASSERT_EQ(Restore(restored, Path("saved.net")), 0);
+        MakeNetOfType(shell, KORU32_NET_BP_ADAPTIVE);
+        ASSERT_EQ(Load(shell, Path("shell.bin")), 0);
+        float changes[6];
+        ASSERT_EQ(GetLinkChanges(&shell, &link, changes), 0);
+        for (float step : changes) EXPECT_EQ(step, c.stepSize);
+        for (int16_t net : {saved, restored, shell, scratch}) ASSERT_EQ(KillNet(&net), 0);
+    }
+}
+
 TEST_F(ShellImport, FixedPointNetReceivesEveryValueRoundedTo824) {
     WriteWholeFile(Path("shell.bin"), BuildShell(kExample, 1.0f));
     SetMathMode(true);
