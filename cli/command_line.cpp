@@ -110,6 +110,22 @@ int RunParsed(Commands& c, std::ostream& out, std::ostream& err) {
     return 2;
 }
 
+// CLI11 reads an empty value ("--momentum ''") as the type's zero, which for
+// options whose range includes 0 would pass as a chosen setting: every
+// option that takes a value must be given a non-empty one.
+void RefuseEmptyValues(const CLI::App& app) {
+    for (const CLI::App* command : app.get_subcommands()) {
+        for (const CLI::Option* option : command->get_options()) {
+            if (option->get_type_size() == 0) continue;  // a flag
+            for (const std::string& value : option->results()) {
+                if (value.empty()) {
+                    throw CLI::ValidationError(option->get_name() + " needs a value, not an empty one");
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -133,6 +149,7 @@ int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::os
     }
     try {
         app.parse(argc, argv);
+        RefuseEmptyValues(app);
         if (c.trainApp->parsed()) {
             c.trainFlags.Finish();
             c.train.options = c.trainFlags.options;

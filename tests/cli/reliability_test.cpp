@@ -101,6 +101,9 @@ TEST(Reliability, EveryNumericOptionIsRangeChecked) {
         {{"--paradigm", "lvq", "--radius", "-1"}, "--radius"},
         {{"--paradigm", "lvq", "--grid-width", "40000"}, "--grid-width"},
         {{"--seed", "-1"}, "--seed"},
+        {{"--momentum", ""}, "--momentum needs a value, not an empty one"},
+        {{"--paradigm", "lvq", "--final-rate", ""}, "--final-rate needs a value, not an empty one"},
+        {{"--validation", ""}, "--validation needs a value, not an empty one"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"train", data, "-o", model, "-q"};
