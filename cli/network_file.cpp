@@ -1,13 +1,13 @@
 // network_file.cpp - reading a network file's header and finding its end.
 #include "network_file.h"
 
-#include "cli_error.h"
-#include "model_metadata.h"
-
 #include <koru32.h>
 
 #include <fstream>
 #include <sstream>
+
+#include "cli_error.h"
+#include "model_metadata.h"
 
 namespace koru_cli {
 
@@ -15,9 +15,7 @@ namespace nf = koru::network_file;
 
 namespace {
 
-uint16_t U16(const unsigned char* at) {
-    return static_cast<uint16_t>(at[0] | (at[1] << 8));
-}
+uint16_t U16(const unsigned char* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
 uint32_t U32(const unsigned char* at) {
     return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
@@ -68,23 +66,21 @@ NetworkFileLayout InspectNetworkFile(const std::string& fileName) {
     return InspectNetworkBytes(ReadWholeFile(fileName), fileName);
 }
 
-NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::string& fileName) {
-    // A file that holds koru's metadata text or its trailer was made by
-    // `koru train`: whatever is wrong with it, it was damaged or cut short.
-    const bool koruModel = LooksLikeKoruModel(bytes);
-    auto notNetwork = [&](const std::string& why) {
-        return CliError(fileName + (koruModel ? ": a truncated or damaged koru model (" : ": not a network file (") +
-                        why + ")");
-    };
-    NetworkFileLayout layout;
-    layout.fileSize = bytes.size();
-    if (layout.fileSize < kHeaderSize) {
-        throw CliError(fileName + ": not a network file, or a truncated one (it is shorter than the " +
-                       std::to_string(kHeaderSize) + "-byte header)");
-    }
-    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data());
+namespace {
+
+// A file that holds koru's metadata text or its trailer was made by `koru
+// train`: whatever is wrong with it, it was damaged or cut short.
+CliError NotNetwork(const std::string& fileName, bool koruModel, const std::string& why) {
+    return CliError(fileName +
+                    (koruModel ? ": a truncated or damaged koru model (" : ": not a network file (") + why +
+                    ")");
+}
+
+// The net type, paradigm and format of the header, checked.
+void ReadNetKind(const unsigned char* header, NetworkFileLayout& layout, const std::string& fileName,
+                 bool koruModel) {
     if (U16(header + nf::kSlabTableSize) != kTableSize || U16(header + nf::kLinkTableSize) != kTableSize) {
-        throw notNetwork("its table sizes are not 32 and 32");
+        throw NotNetwork(fileName, koruModel, "its table sizes are not 32 and 32");
     }
     layout.netType = U16(header + nf::kNetType);
     layout.paradigm = U16(header + nf::kParadigm);
@@ -92,21 +88,28 @@ NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::strin
     layout.format = U16(header + nf::kFormat);
     layout.patternCount = U16(header + nf::kPatternCount);
     if (koru::FindNetType(layout.netType) == nullptr) {
-        throw notNetwork("net type " + std::to_string(layout.netType));
+        throw NotNetwork(fileName, koruModel, "net type " + std::to_string(layout.netType));
     }
     if (koru::FindParadigm(layout.paradigm) == nullptr) {
-        throw notNetwork("paradigm " + std::to_string(layout.paradigm));
+        throw NotNetwork(fileName, koruModel, "paradigm " + std::to_string(layout.paradigm));
     }
     if (layout.format != nf::kFileFixed824 && layout.format != nf::kFileFloat32) {
-        throw notNetwork("number format " + std::to_string(layout.format));
+        throw NotNetwork(fileName, koruModel, "number format " + std::to_string(layout.format));
     }
+}
+
+// The slab and link tables of the header; a slab in use must have a kind.
+void ReadTables(const unsigned char* header, NetworkFileLayout& layout, const std::string& fileName,
+                bool koruModel) {
     for (int i = 0; i < kTableSize; ++i) {
         FileSlab& slab = layout.slabs[i];
         slab.neurons = U16(header + nf::Entry16(nf::kNeuronCounts, i));
         slab.kind = static_cast<int16_t>(U16(header + nf::Entry16(nf::kKinds, i)));
         slab.transfer = static_cast<int16_t>(U16(header + nf::Entry16(nf::kTransfers, i)));
-        if (static_cast<int16_t>(slab.neurons) > 0 && (slab.kind < KORU32_SLAB_INPUT || slab.kind > KORU32_SLAB_OUTPUT)) {
-            throw notNetwork("slab " + std::to_string(i) + " has kind " + std::to_string(slab.kind));
+        if (static_cast<int16_t>(slab.neurons) > 0 &&
+            (slab.kind < KORU32_SLAB_INPUT || slab.kind > KORU32_SLAB_OUTPUT)) {
+            throw NotNetwork(fileName, koruModel,
+                             "slab " + std::to_string(i) + " has kind " + std::to_string(slab.kind));
         }
         FileLink& link = layout.links[i];
         link.status = U16(header + nf::Entry16(nf::kStatuses, i));
@@ -114,6 +117,21 @@ NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::strin
         link.dest = U16(header + nf::Entry16(nf::kDests, i));
         link.weights = U32(header + nf::Entry32(nf::kWeightCounts, i));
     }
+}
+
+}  // namespace
+
+NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::string& fileName) {
+    const bool koruModel = LooksLikeKoruModel(bytes);
+    NetworkFileLayout layout;
+    layout.fileSize = bytes.size();
+    if (layout.fileSize < kHeaderSize) {
+        throw CliError(fileName + ": not a network file, or a truncated one (it is shorter than the " +
+                       std::to_string(kHeaderSize) + "-byte header)");
+    }
+    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data());
+    ReadNetKind(header, layout, fileName, koruModel);
+    ReadTables(header, layout, fileName, koruModel);
     layout.netBytes = kHeaderSize + DataSectionSize(layout);
     if (layout.fileSize < layout.netBytes) {
         // The header is sound, so this is a network file that was cut short.
@@ -128,7 +146,7 @@ NetworkFileLayout InspectNetworkBytes(const std::string& bytes, const std::strin
         }
     }
     if (layout.metadataLength < 0 && koruModel) {
-        throw notNetwork("its metadata is cut short or its end marker is damaged");
+        throw NotNetwork(fileName, koruModel, "its metadata is cut short or its end marker is damaged");
     }
     return layout;
 }
