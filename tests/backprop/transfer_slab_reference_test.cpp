@@ -64,7 +64,7 @@ TEST(TransferSlabReference, EdgeInputsAloneAndAmongOrdinaryOnes) {
     ExpectEveryForm(edges);
     std::mt19937 random(77);
     std::uniform_real_distribution<float> ordinary(-8.0f, 8.0f);
-    for (uint32_t size : {1u, 3u, 17u, 33u, 257u}) {
+    for (uint32_t size : {1u, 3u, 7u, 8u, 17u, 33u, 63u, 257u}) {
         for (size_t e = 0; e < edges.size(); e += 5) {
             std::vector<float> inputs(size);
             for (float& x : inputs) x = ordinary(random);
@@ -79,7 +79,7 @@ TEST(TransferSlabReference, RandomInputsOfEveryMagnitude) {
     std::mt19937 random(1207);
     std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
     for (int round = 0; round < 200; ++round) {
-        for (uint32_t size : {1u, 3u, 17u, 33u, 257u}) {
+        for (uint32_t size : {1u, 3u, 7u, 8u, 17u, 33u, 63u, 257u}) {
             std::vector<float> inputs(size);
             for (float& x : inputs) {
                 const float value = std::ldexp(mantissa(random), static_cast<int>(random() % 24) - 14);
