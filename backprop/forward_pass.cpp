@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "backprop/backprop.h"
+#include "backprop/fixed_rows_vector.h"
 #include "backprop/link_shape.h"
 #include "core/fixed_point.h"
 #include "core/row_sums.h"
@@ -30,6 +31,8 @@ namespace koru::bp {
 namespace {
 
 constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
+
+const FixedLinkFunction vectorFixedLink = VectorFixedLink();
 
 KORU_INLINE_INTO_CLONES bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
@@ -132,6 +135,11 @@ void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shap
     const int32_t* bias = link.weights->Fixed();
     const int32_t* source = link.source->values->Fixed();
     const uint32_t n = shape.destinations;
+    // Where the processor has them, the explicit vector registers take every
+    // link, a few neurons (masked lanes) as well as many.
+    if (vectorFixedLink != nullptr) {
+        return vectorFixedLink(values, source, bias, shape.sources, n, shape.stride, kFixedSkipBound);
+    }
     if (n < kFewNeurons) return AddNeuronByNeuronFixed<false>(bias, source, values, shape);
     for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], bias[j]);
     AddSourceRowsFixed(values, source, bias + shape.stride, shape.sources, n, shape.stride);
