@@ -42,8 +42,8 @@ KORU_AVX512_INLINE __m512i FixedMul16(__m512i x, __m512i w) {
 // Columns 0 .. 16 R - 1 of the link, the last register holding the lanes of
 // `last` only (masked lanes read and write no memory).
 template <uint32_t R>
-KORU_AVX512_INLINE void FixedBlock16(int32_t* values, const int32_t* source, const int32_t* bias, uint32_t sources,
-                                     uint32_t stride, int32_t bound, __mmask16 last) {
+KORU_AVX512_INLINE void FixedBlock16(int32_t* values, const int32_t* source, const int32_t* bias,
+                                     uint32_t sources, uint32_t stride, int32_t bound, __mmask16 last) {
     const auto lanes = [last](uint32_t r) { return r + 1 == R ? last : __mmask16{0xFFFF}; };
     const __m512i upper = _mm512_set1_epi32(bound), lower = _mm512_set1_epi32(-bound);
     __m512i v[R];
@@ -62,7 +62,8 @@ KORU_AVX512_INLINE void FixedBlock16(int32_t* values, const int32_t* source, con
         row += stride;
         const __m512i x = _mm512_set1_epi32(source[k]);
         for (uint32_t r = 0; r < R; ++r) {
-            const __mmask16 inside = _mm512_cmple_epi32_mask(v[r], upper) & _mm512_cmpge_epi32_mask(v[r], lower);
+            const __mmask16 inside =
+                _mm512_cmple_epi32_mask(v[r], upper) & _mm512_cmpge_epi32_mask(v[r], lower);
             const __m512i term = FixedMul16(x, _mm512_maskz_loadu_epi32(lanes(r), row + 16 * r));
             v[r] = _mm512_mask_add_epi32(v[r], inside, v[r], term);
         }
@@ -104,8 +105,8 @@ KORU_AVX2_INLINE __m256i FixedMul8(__m256i x, __m256i w) {
 // As FixedBlock16 in registers of eight lanes; `last` holds all ones in the
 // lanes of the last register in use (masked lanes read and write no memory).
 template <uint32_t R>
-KORU_AVX2_INLINE void FixedBlock8(int32_t* values, const int32_t* source, const int32_t* bias, uint32_t sources,
-                                  uint32_t stride, int32_t bound, __m256i last) {
+KORU_AVX2_INLINE void FixedBlock8(int32_t* values, const int32_t* source, const int32_t* bias,
+                                  uint32_t sources, uint32_t stride, int32_t bound, __m256i last) {
     __m256i lanes[R];
     for (uint32_t r = 0; r < R; ++r) lanes[r] = r + 1 == R ? last : _mm256_set1_epi32(-1);
     const __m256i upper = _mm256_set1_epi32(bound), lower = _mm256_set1_epi32(-bound);
@@ -125,7 +126,8 @@ KORU_AVX2_INLINE void FixedBlock8(int32_t* values, const int32_t* source, const 
         row += stride;
         const __m256i x = _mm256_set1_epi32(source[k]);
         for (uint32_t r = 0; r < R; ++r) {
-            const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(v[r], upper), _mm256_cmpgt_epi32(lower, v[r]));
+            const __m256i outside =
+                _mm256_or_si256(_mm256_cmpgt_epi32(v[r], upper), _mm256_cmpgt_epi32(lower, v[r]));
             const __m256i term = FixedMul8(x, _mm256_maskload_epi32(row + 8 * r, lanes[r]));
             v[r] = _mm256_add_epi32(v[r], _mm256_andnot_si256(outside, term));
         }

@@ -19,8 +19,8 @@ namespace koru::bp {
 // values[j] += bias[j], then source term 0, then source terms 1.. while the
 // running value lies inside +-bound, for j < n; row k of the source terms at
 // bias + (k + 1) * stride. Reads and writes no element past column n - 1.
-using FixedLinkFunction = void (*)(int32_t* values, const int32_t* source, const int32_t* bias, uint32_t sources,
-                                   uint32_t n, uint32_t stride, int32_t bound);
+using FixedLinkFunction = void (*)(int32_t* values, const int32_t* source, const int32_t* bias,
+                                   uint32_t sources, uint32_t n, uint32_t stride, int32_t bound);
 
 // The widest copy this processor runs (AVX-512, else AVX2), or null where the
 // build or the processor has none; chosen once when the library loads.

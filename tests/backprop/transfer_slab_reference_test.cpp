@@ -99,11 +99,17 @@ TEST(TransferSlabReference, RandomInputsOfEveryMagnitude) {
 TEST(TransferSlabReference, FixedTableReadsEqualTheLookupOfEachNeuron) {
     std::vector<int32_t> inputs = {INT32_MIN, INT32_MAX, 0, -1, 1};
     for (int64_t node = -260; node <= 260; ++node) {
-        for (int64_t offset : {-1, 0, 1, 4095, 4096, (1 << 19) - 1}) inputs.push_back(int32_t(node * (1 << 19) + offset));
+        for (int64_t offset : {-1, 0, 1, 4095, 4096, (1 << 19) - 1}) {
+            inputs.push_back(static_cast<int32_t>(node * (1 << 19) + offset));
+        }
     }
     std::mt19937 random(1208);
-    for (int i = 0; i < 4000; ++i) inputs.push_back(static_cast<int32_t>(random() >> (random() % 32)) * (i % 2 ? 1 : -1));
-    const int32_t* tables[] = {koru::LogisticTable, koru::TanhTable, koru::Tanh15Table, koru::SymmetricLogisticTable};
+    for (int i = 0; i < 4000; ++i) {
+        const uint32_t word = static_cast<uint32_t>(random()) >> (random() % 32);
+        inputs.push_back(static_cast<int32_t>(i % 2 ? word : 0u - word));
+    }
+    const int32_t* tables[] = {koru::LogisticTable, koru::TanhTable, koru::Tanh15Table,
+                               koru::SymmetricLogisticTable};
     for (const int32_t* table : tables) {
         for (uint32_t size : {1u, 3u, 7u, 8u, 17u, 33u, 257u}) {
             for (size_t start = 0; start + size <= inputs.size(); start += size) {
