@@ -33,6 +33,7 @@ namespace {
 constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
 
 const FixedLinkFunction vectorFixedLink = VectorFixedLink();
+constexpr uint32_t kVectorLinkNeurons = 16;
 
 KORU_INLINE_INTO_CLONES bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
@@ -135,9 +136,11 @@ void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shap
     const int32_t* bias = link.weights->Fixed();
     const int32_t* source = link.source->values->Fixed();
     const uint32_t n = shape.destinations;
-    // Where the processor has them, the explicit vector registers take every
-    // link, a few neurons (masked lanes) as well as many.
-    if (vectorFixedLink != nullptr) {
+    // Where the processor has them, the explicit vector registers take the
+    // links into many neurons. Below a full 512-bit register's worth the
+    // masked loads and stores of the values cost more than they save (the
+    // loads that follow cannot take their data straight from a masked store).
+    if (vectorFixedLink != nullptr && n >= kVectorLinkNeurons) {
         return vectorFixedLink(values, source, bias, shape.sources, n, shape.stride, kFixedSkipBound);
     }
     if (n < kFewNeurons) return AddNeuronByNeuronFixed<false>(bias, source, values, shape);

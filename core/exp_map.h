@@ -8,8 +8,10 @@
 // of koru::Exp there), with nothing that branches per element, so the
 // compiler can vectorise both passes in each vector clone. A chunk with an
 // argument outside (overflow, the subnormal results, infinities, NaN: rare)
-// is computed by the scalar function itself, element by element. The last
-// n mod 8 elements are copied into a block of eight and mapped the same way.
+// is computed by the scalar function itself, element by element, and so are
+// the last n mod 8 elements: a vector of exponentials is worth its latency
+// only when there are several of them, while successive scalar calls
+// overlap.
 #pragma once
 
 #include <cstdint>
@@ -26,25 +28,6 @@ namespace koru {
 //   Element Scalar(Element x)              the scalar function itself
 // where Finish(x, t, e^t) == Scalar(x) bit for bit whenever t lies inside
 // +-708, e^t computed by koru::Exp.
-// One chunk of m elements, m a multiple of eight and at most 64.
-template <typename Element, typename Function>
-KORU_INLINE_INTO_CLONES void MapChunkThroughExp(Element* v, uint32_t m, const Function& function) {
-    if (m % 8 != 0 || m > 64) __builtin_unreachable();
-    uint32_t outside = 0;
-    for (uint32_t j = 0; j < m; ++j) {
-        outside |= static_cast<uint32_t>(!exp_kernel::InsideNormalRange(function.Argument(v[j])));
-    }
-    if (outside == 0) {
-        for (uint32_t j = 0; j < m; ++j) {
-            const Element x = v[j];
-            const double t = function.Argument(x);
-            v[j] = function.Finish(x, t, exp_kernel::ExpInsideNormalRange(t));
-        }
-    } else {
-        for (uint32_t j = 0; j < m; ++j) v[j] = function.Scalar(v[j]);
-    }
-}
-
 template <typename Element, typename Function>
 KORU_INLINE_INTO_CLONES void MapThroughExp(Element* values, uint32_t n, const Function& function) {
     constexpr uint32_t kBlock = 8;
@@ -52,18 +35,28 @@ KORU_INLINE_INTO_CLONES void MapThroughExp(Element* values, uint32_t n, const Fu
     const uint32_t whole = n - n % kBlock;
     for (uint32_t start = 0; start < whole; start += kChunk) {
         const uint32_t m = whole - start < kChunk ? whole - start : kChunk;
-        MapChunkThroughExp(values + start, m, function);
+        if (m % kBlock != 0) __builtin_unreachable();
+        Element* const v = values + start;
+        uint32_t outside = 0;
+        for (uint32_t j = 0; j < m; ++j) {
+            outside |= static_cast<uint32_t>(!exp_kernel::InsideNormalRange(function.Argument(v[j])));
+        }
+        if (outside == 0) {
+            for (uint32_t j = 0; j < m; ++j) {
+                const Element x = v[j];
+                const double t = function.Argument(x);
+                v[j] = function.Finish(x, t, exp_kernel::ExpInsideNormalRange(t));
+            }
+        } else {
+            for (uint32_t j = 0; j < m; ++j) v[j] = function.Scalar(v[j]);
+        }
     }
-    const uint32_t rest = n - whole;
-    if (rest == 0) return;
-    // The last n mod 8 elements go through one vector block too, padded with
-    // zeros (whose argument is inside the range) that are then dropped: every
-    // element still gets exactly the kernel's operations, and a small slab
-    // pays one vector of latency instead of a chain of scalar calls.
-    Element block[kBlock] = {};
-    for (uint32_t j = 0; j < rest; ++j) block[j] = values[whole + j];
-    MapChunkThroughExp(block, kBlock, function);
-    for (uint32_t j = 0; j < rest; ++j) values[whole + j] = block[j];
+    for (uint32_t j = whole; j < n; ++j) {
+        const Element x = values[j];
+        const double t = function.Argument(x);
+        values[j] = exp_kernel::InsideNormalRange(t) ? function.Finish(x, t, exp_kernel::ExpInsideNormalRange(t))
+                                                     : function.Scalar(x);
+    }
 }
 
 }  // namespace koru
