@@ -1,6 +1,7 @@
 // The transfer function applied to a whole slab, after its forward pass.
 #include "backprop/backprop.h"
 #include "backprop/transfer_fixed.h"
+#include "backprop/transfer_fixed_slab.h"
 #include "backprop/transfer_float.h"
 #include "backprop/transfer_float_slab.h"
 
@@ -32,6 +33,16 @@ void ApplyFloat(float* values, float* sums, uint32_t n) {
 
 template <int Code>
 void ApplyFixed(int32_t* values, int32_t* sums, uint32_t n) {
+    // The forms that are a plain table read go through its vector loop.
+    if constexpr (Code == KORU32_TRANSFER_LOGISTIC) {
+        return TableOfSlab(values, n, LogisticTable);
+    } else if constexpr (Code == KORU32_TRANSFER_TANH) {
+        return TableOfSlab(values, n, TanhTable);
+    } else if constexpr (Code == KORU32_TRANSFER_TANH15) {
+        return TableOfSlab(values, n, Tanh15Table);
+    } else if constexpr (Code == KORU32_TRANSFER_SYMMETRIC_LOGISTIC) {
+        return TableOfSlab(values, n, SymmetricLogisticTable);
+    }
     int32_t unused = 0;
     for (uint32_t j = 0; j < n; ++j) {
         if constexpr (KeepsSum(Code)) {

@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "backprop/backprop.h"
+#include "backprop/fixed_rows_vector.h"
 #include "backprop/link_shape.h"
 #include "core/fixed_point.h"
 #include "core/row_sums.h"
@@ -30,6 +31,9 @@ namespace koru::bp {
 namespace {
 
 constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
+
+const FixedLinkFunction vectorFixedLink = VectorFixedLink();
+constexpr uint32_t kVectorLinkNeurons = 16;
 
 KORU_INLINE_INTO_CLONES bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
@@ -132,6 +136,13 @@ void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shap
     const int32_t* bias = link.weights->Fixed();
     const int32_t* source = link.source->values->Fixed();
     const uint32_t n = shape.destinations;
+    // Where the processor has them, the explicit vector registers take the
+    // links into many neurons. Below a full 512-bit register's worth the
+    // masked loads and stores of the values cost more than they save (the
+    // loads that follow cannot take their data straight from a masked store).
+    if (vectorFixedLink != nullptr && n >= kVectorLinkNeurons) {
+        return vectorFixedLink(values, source, bias, shape.sources, n, shape.stride, kFixedSkipBound);
+    }
     if (n < kFewNeurons) return AddNeuronByNeuronFixed<false>(bias, source, values, shape);
     for (uint32_t j = 0; j < n; ++j) values[j] = WrapAdd(values[j], bias[j]);
     AddSourceRowsFixed(values, source, bias + shape.stride, shape.sources, n, shape.stride);

@@ -106,6 +106,21 @@ bool LoadSklearn(const std::string& name, DataSet& set) {
         // 8 x 8 grey levels 0..16.
         return ReadText(dir + "/digits.csv.gz", text) && LoadClasses(ParseRows(text), 64, 10, 1.0 / 16.0, set);
     }
+    if (name == "breast_cancer") {
+        // Thirty measurements of very different sizes, each column scaled by
+        // its largest value; the label 0 or 1 after them.
+        if (!ReadText(dir + "/breast_cancer.csv", text)) return false;
+        auto rows = ParseRows(text);
+        std::erase_if(rows, [](const std::vector<double>& row) { return row.size() != 31; });
+        std::vector<double> largest(30, 0.0);
+        for (const auto& row : rows) {
+            for (int i = 0; i < 30; ++i) largest[i] = std::max(largest[i], std::abs(row[i]));
+        }
+        for (auto& row : rows) {
+            for (int i = 0; i < 30; ++i) row[i] = largest[i] > 0 ? row[i] / largest[i] : 0.0;
+        }
+        return LoadClasses(rows, 30, 2, 1.0, set);
+    }
     if (name == "diabetes") {
         std::string targets;
         if (!ReadText(dir + "/diabetes_data_raw.csv.gz", text) ||

@@ -2,7 +2,8 @@
 // packages install them (nothing of them is kept in the project):
 //   FANN's text format (libfann-doc): a header line "patterns inputs outputs",
 //   then alternating lines of inputs and outputs;
-//   scikit-learn's bundled CSV files (python3-sklearn): iris, digits, diabetes.
+//   scikit-learn's bundled CSV files (python3-sklearn): iris, digits,
+//   breast_cancer, diabetes.
 // Both the engine's benchmark and the peer programs load the same sets through
 // this code, so both sides see the very same numbers.
 #pragma once
@@ -31,7 +32,8 @@ std::string FannDataDir();
 std::string SklearnDataDir();
 
 // Reads a set by name: "thyroid", "mushroom", "building" (FANN's .train files),
-// "iris", "digits", "diabetes" (scikit-learn's). Inputs of the scikit-learn
+// "iris", "digits", "breast_cancer",
+// "diabetes" (scikit-learn's). Inputs of the scikit-learn
 // sets are scaled to about [0, 1] and class labels become one-hot targets;
 // the diabetes target is scaled by 1/350. Returns false (and leaves `set`
 // empty) when the file is missing or malformed.

@@ -37,6 +37,7 @@ inline const std::vector<PeerNet>& PeerNets() {
         {"digits", "digits", {64, 32, 10}, 0, false},
         {"mushroom", "mushroom", {125, 32, 2}, 0, true},
         {"thyroid", "thyroid", {21, 16, 3}, 0, false},
+        {"breast-cancer", "breast_cancer", {30, 16, 2}, 0, false},
         {"building", "building", {14, 16, 3}, 0, false},
         {"diabetes", "diabetes", {10, 16, 1}, 0, false},
         {"random", "random", {256, 256, 10}, 256, false},

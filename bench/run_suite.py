@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Runs the benchmark programs that bench/run has built, pinned to one core,
 interleaved (the order alternates between repetitions), keeps each row's best
-time and writes a Markdown table of results and ratios."""
+time and writes a Markdown table of results and ratios, a CSV of every
+measurement and an SVG chart of the ratios to the peer (report_files.py)."""
 import argparse
 import json
 import os
@@ -11,11 +12,18 @@ import subprocess
 import sys
 import tempfile
 
+import report_files
+
 FANN_DATA = os.environ.get("KORU32_FANN_DATA", "/usr/share/doc/libfann-dev/examples/datasets")
 
-# Targets: row -> least ratio ours / peer.
-FORWARD_TARGETS = {"digits 64-32-10": 2.0, "mushroom 125-32-2": 2.0, "iris 4-8-3": 1.5}
-TRAIN_TARGET_NETS = ("digits 64-32-10", "mushroom 125-32-2")
+# Targets, least ratio ours / peer: float forward and every float training
+# rule 2x FANN on these nets, 8.24 forward 1.5x FANN's fixed point.
+TARGET_NETS = ("iris 4-8-3", "breast-cancer 30-16-2", "thyroid 21-16-3", "digits 64-32-10",
+               "mushroom 125-32-2")
+FORWARD_TARGET = 2.0
+TRAIN_TARGET = 2.0
+FIXED_FORWARD_TARGET = 1.5
+RECALL_TARGET = 0.9
 RULES = ("plain", "momentum", "batch", "adaptive")
 FANN_RULE = {"plain": "incremental", "momentum": "incremental + momentum", "batch": "batch", "adaptive": "iRPROP-"}
 
@@ -129,14 +137,29 @@ def main():
     else:
         notes.add("micro benchmarks failed: " + result.stderr.strip()[:200])
 
-    lines = report(args, name, flags, core, reps, best, micro, sorted(notes))
+    chart = []
+    lines = report(args, name, flags, core, reps, best, micro, sorted(notes), chart)
     text = "\n".join(lines) + "\n"
     out = args.out or os.path.join(args.build, "bench-results.md")
     with open(out, "w") as f:
         f.write(text)
+    stem = out[:-3] if out.endswith(".md") else out
+    report_files.write_csv(stem + ".csv", best, ceiling_rate(best))
+    report_files.write_svg(stem + ".svg", f"KORU32 / FANN 2.2 throughput, {name}", chart, CHART_OPERATIONS,
+                           (FIXED_FORWARD_TARGET, FORWARD_TARGET))
     print(text)
-    print(f"(written to {out})")
+    print(f"(written to {out}, {stem}.csv and {stem}.svg)")
     return 0
+
+
+def ceiling_rate(best):
+    """Terms per second of the ceiling probe, or None."""
+    row = next((value for (key, row), value in best.items() if key == "koru32" and row.startswith("ceiling")),
+               None)
+    return 1.0 / row[0] if row and row[0] > 0 else None
+
+
+CHART_OPERATIONS = ("forward float32", "forward 8.24") + tuple(f"train {rule} float32" for rule in RULES)
 
 
 def verdict(ratio, target):
@@ -145,52 +168,65 @@ def verdict(ratio, target):
     return "met" if ratio >= target else "MISSED"
 
 
-def report(args, name, flags, core, reps, best, micro, notes):
+def report(args, name, flags, core, reps, best, micro, notes, chart):
     vector = "AVX-512" if "avx512f" in flags else "AVX2" if "avx2" in flags else "baseline x86-64"
     lines = [
         "# KORU32 benchmark results" + (" (smoke run: timings mean nothing)" if args.smoke else ""),
         "",
         f"Processor: {name} ({vector}); one core (core {core}); best of {reps} interleaved repetition(s), "
-        "each itself the best of 3 timed batches. Ratios are ours / peer in throughput (above 1: ours faster).",
+        "each itself the best of 3 timed batches. Ratios are ours / peer in throughput (above 1: ours faster). "
+        "'of ceiling' is our rate over the machine's ceiling for the float forward arithmetic (below).",
         "",
     ]
+    ceiling = ceiling_rate(best)
+    summary = []
     ours = {row: value for (key, row), value in best.items() if key == "koru32"}
 
     def peer(key, row):
         return best.get((key, row))
 
     lines += ["## Backpropagation against FANN 2.2 (G connections or connection updates per second)", "",
-              "| measure | net | KORU32 | FANN | ratio | target | |", "|---|---|---|---|---|---|---|"]
+              "| measure | net | KORU32 | of ceiling | FANN | ratio | target | |",
+              "|---|---|---|---|---|---|---|---|"]
     nets = sorted({" ".join(row.split()[-2:]) for row in ours if row.startswith(("fwd", "train"))},
                   key=lambda n: (n.split()[0] == "random", int(n.split()[1].split("-")[0])))
     for net in nets:
-        pairs = [("forward float32 (fann_run)", f"fwd float32 {net}", "fann", f"fwd float32 {net}",
-                  FORWARD_TARGETS.get(net)),
-                 ("forward 8.24 vs FANN fixed", f"fwd fixed {net}", "fann-fixed", f"fwd fixed {net}", 1.0)]
+        targeted = net in TARGET_NETS
+        pairs = [("forward float32 (fann_run)", "forward float32", f"fwd float32 {net}", "fann",
+                  f"fwd float32 {net}", FORWARD_TARGET if targeted else None),
+                 ("forward 8.24 vs FANN fixed", "forward 8.24", f"fwd fixed {net}", "fann-fixed", f"fwd fixed {net}",
+                  FIXED_FORWARD_TARGET if targeted else 1.0)]
         for rule in RULES:
-            pairs.append((f"train {rule} float32 vs {FANN_RULE[rule]}", f"train {rule} float32 {net}", "fann",
-                          f"train {rule} float32 {net}", 2.0 if net in TRAIN_TARGET_NETS else None))
+            pairs.append((f"train {rule} float32 vs {FANN_RULE[rule]}", f"train {rule} float32",
+                          f"train {rule} float32 {net}", "fann", f"train {rule} float32 {net}",
+                          TRAIN_TARGET if targeted else None))
         for rule in RULES:
-            pairs.append((f"train {rule} 8.24 vs FANN float {FANN_RULE[rule]}", f"train {rule} fixed {net}",
+            pairs.append((f"train {rule} 8.24 vs FANN float {FANN_RULE[rule]}", None, f"train {rule} fixed {net}",
                           "fann", f"train {rule} float32 {net}", 1.0))
-        for label, our_row, key, peer_row, target in pairs:
+        bars = {}
+        for label, operation, our_row, key, peer_row, target in pairs:
             if our_row not in ours:
                 continue
             mine = rate(ours[our_row])
+            of_ceiling = f"{mine / ceiling:.2f}" if ceiling else "-"
             other = peer(key, peer_row)
             if other is None:
-                lines.append(f"| {label} | {net} | {giga(mine)} | - | - | {target or ''} | |")
+                lines.append(f"| {label} | {net} | {giga(mine)} | {of_ceiling} | - | - | {target or ''} | |")
                 continue
             theirs = rate(other)
             ratio = mine / theirs if theirs > 0 else 0.0
-            lines.append(f"| {label} | {net} | {giga(mine)} | {giga(theirs)} | {ratio:.2f} | "
+            if operation:
+                bars[operation] = ratio
+            if targeted and target and target > 1.0:
+                summary.append(f"{label.split(' vs ')[0].split(' (')[0]} {net.split()[1]} {ratio:.2f}")
+            lines.append(f"| {label} | {net} | {giga(mine)} | {of_ceiling} | {giga(theirs)} | {ratio:.2f} | "
                          f"{'≥ ' + str(target) if target else ''} | {verdict(ratio, target)} |")
+        if bars:
+            chart.append((net, bars))
     lines.append("")
 
-    ceiling_row = next((value for row, value in ours.items() if row.startswith("ceiling")), None)
     large = ours.get("fwd float32 random 1024-1024-10")
-    if ceiling_row:
-        ceiling = 1.0 / ceiling_row[0] if ceiling_row[0] > 0 else 0.0
+    if ceiling:
         lines += ["## Large nets against the arithmetic's ceiling", "",
                   f"Ceiling (every term exact in double, rounded to single after each addition, weights in the "
                   f"first-level cache): {giga(ceiling)} G terms/s."]
@@ -218,8 +254,10 @@ def report(args, name, flags, core, reps, best, micro, notes):
                 cells += [f"{rate(other):,.0f}", f"{ratios[-1]:.2f}"]
         target = None
         if row.startswith("recall") and int(row.split("n=")[1]) >= 1000:
-            target = 1.0
-        cells.append(f"≥ 1 vs one call per pattern: {verdict(ratios[0], target)}"
+            target = RECALL_TARGET
+        if target and ratios[0] is not None:
+            summary.append(f"{row.split()[1]} n={row.split('n=')[1]} {ratios[0]:.2f}")
+        cells.append(f"≥ {target} vs one call per pattern: {verdict(ratios[0], target)}"
                      if target and ratios[0] is not None else "")
         lines.append("| " + " | ".join(cells) + " |")
     lines.append("")
@@ -241,6 +279,8 @@ def report(args, name, flags, core, reps, best, micro, notes):
         lines.append("")
     if notes:
         lines += ["Notes: " + "; ".join(notes), ""]
+    if summary:
+        lines += [f"Ratios to the peers on {name} ({vector}), targeted rows: " + "; ".join(summary) + ".", ""]
     return lines
 
 

@@ -3,7 +3,8 @@
 // inputs of every magnitude, the -50 floor and its neighbours, the inputs
 // whose exponential leaves the kernel's range (|x| near 708 for the logistic
 // forms, |x| near 26.6 for the Gaussian forms), NaN and infinities, in slabs of
-// odd sizes.
+// odd sizes. The 8.24 table reads over a whole slab against TableLookup:
+// every node, both ends of every table, and words of every size.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,7 +15,9 @@
 
 #include "common/float_bits.h"
 #include "backprop/transfer_float.h"
+#include "backprop/transfer_fixed_slab.h"
 #include "backprop/transfer_float_slab.h"
+#include "backprop/transfer_tables.h"
 
 namespace {
 
@@ -64,7 +67,7 @@ TEST(TransferSlabReference, EdgeInputsAloneAndAmongOrdinaryOnes) {
     ExpectEveryForm(edges);
     std::mt19937 random(77);
     std::uniform_real_distribution<float> ordinary(-8.0f, 8.0f);
-    for (uint32_t size : {1u, 3u, 17u, 33u, 257u}) {
+    for (uint32_t size : {1u, 3u, 7u, 8u, 17u, 33u, 63u, 257u}) {
         for (size_t e = 0; e < edges.size(); e += 5) {
             std::vector<float> inputs(size);
             for (float& x : inputs) x = ordinary(random);
@@ -79,7 +82,7 @@ TEST(TransferSlabReference, RandomInputsOfEveryMagnitude) {
     std::mt19937 random(1207);
     std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
     for (int round = 0; round < 200; ++round) {
-        for (uint32_t size : {1u, 3u, 17u, 33u, 257u}) {
+        for (uint32_t size : {1u, 3u, 7u, 8u, 17u, 33u, 63u, 257u}) {
             std::vector<float> inputs(size);
             for (float& x : inputs) {
                 const float value = std::ldexp(mantissa(random), static_cast<int>(random() % 24) - 14);
@@ -87,6 +90,36 @@ TEST(TransferSlabReference, RandomInputsOfEveryMagnitude) {
             }
             ExpectEveryForm(inputs);
             if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// Inputs around every table node and both ends, and 32-bit words of every
+// size, in slabs of odd sizes: the slab loop gives TableLookup's bits.
+TEST(TransferSlabReference, FixedTableReadsEqualTheLookupOfEachNeuron) {
+    std::vector<int32_t> inputs = {INT32_MIN, INT32_MAX, 0, -1, 1};
+    for (int64_t node = -260; node <= 260; ++node) {
+        for (int64_t offset : {-1, 0, 1, 4095, 4096, (1 << 19) - 1}) {
+            inputs.push_back(static_cast<int32_t>(node * (1 << 19) + offset));
+        }
+    }
+    std::mt19937 random(1208);
+    for (int i = 0; i < 4000; ++i) {
+        const uint32_t word = static_cast<uint32_t>(random()) >> (random() % 32);
+        inputs.push_back(static_cast<int32_t>(i % 2 ? word : 0u - word));
+    }
+    const int32_t* tables[] = {koru::LogisticTable, koru::TanhTable, koru::Tanh15Table,
+                               koru::SymmetricLogisticTable};
+    for (const int32_t* table : tables) {
+        for (uint32_t size : {1u, 3u, 7u, 8u, 17u, 33u, 257u}) {
+            for (size_t start = 0; start + size <= inputs.size(); start += size) {
+                std::vector<int32_t> values(inputs.begin() + start, inputs.begin() + start + size);
+                TableOfSlab(values.data(), size, table);
+                for (uint32_t j = 0; j < size; ++j) {
+                    ASSERT_EQ(values[j], koru::TableLookup(table, inputs[start + j]))
+                        << "input " << inputs[start + j] << ", neuron " << j << " of " << size;
+                }
+            }
         }
     }
 }
