@@ -51,6 +51,28 @@ std::string KernelNoCurveReason(const KernelOptions& options);
 // Checks the slabs and links of a PNN or GRNN and its smoothing factor.
 void CheckKernelNet(const ModelMetadata& metadata, const KernelState& state, const NetChecker& net);
 
+// The parts of the PNN and GRNN modules that are the kernel's alone: how
+// their options finish, which rows they hold out, their recorded state and
+// the check of their nets.
+class KernelParadigm : public TypedParadigm<KernelOptions, KernelState> {
+public:
+    void FinishFlags(const ParadigmFlags& flags, ParadigmOptions& options) const override {
+        FinishKernelFlags(flags, OptionsOf(options));
+    }
+    double DefaultValidation(const ParadigmOptions& options) const override {
+        return KernelDefaultValidation(OptionsOf(options));
+    }
+    std::string NoCurveReason(const ParadigmOptions& options) const override {
+        return KernelNoCurveReason(OptionsOf(options));
+    }
+    std::shared_ptr<const ParadigmState> ReadState(const MetadataEntries& entries) const override {
+        return ReadKernelState(entries);
+    }
+    void CheckNet(const ModelMetadata& metadata, const NetChecker& net) const override {
+        CheckKernelNet(metadata, StateOf(metadata), net);
+    }
+};
+
 // The smoothing factors tried by a search: 24 values spaced evenly on a log
 // scale from 0.01 to 2, which covers inputs scaled to [0, 1] or to unit
 // standard deviation.

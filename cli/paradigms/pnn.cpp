@@ -72,7 +72,7 @@ double SearchSigma(const int16_t* net, const KernelOptions& options, const Train
     return PickSigma(options, job, trial);
 }
 
-class Pnn : public TypedParadigm<KernelOptions, KernelState> {
+class Pnn : public KernelParadigm {
 public:
     const char* Name() const override { return "pnn"; }
     uint16_t EngineParadigm() const override { return KORU32_PARADIGM_PNN; }
@@ -82,24 +82,9 @@ public:
         flags.SetGroup("pnn", "PNN and GRNN (--paradigm pnn, grnn)");
         AddKernelFlags(flags, "pnn", OptionsOf(options), {"distance", "dot", "city-block"});
     }
-    void FinishFlags(const ParadigmFlags& flags, ParadigmOptions& options) const override {
-        FinishKernelFlags(flags, OptionsOf(options));
-    }
-    double DefaultValidation(const ParadigmOptions& options) const override {
-        return KernelDefaultValidation(OptionsOf(options));
-    }
     bool UnitLengthInputs(const ParadigmOptions& options) const override { return OptionsOf(options).kernel == "dot"; }
-    std::string NoCurveReason(const ParadigmOptions& options) const override {
-        return KernelNoCurveReason(OptionsOf(options));
-    }
     std::shared_ptr<const ParadigmState> Train(const NetSlot& slot, const ParadigmOptions& options,
                                                const TrainingJob& job) const override;
-    std::shared_ptr<const ParadigmState> ReadState(const MetadataEntries& entries) const override {
-        return ReadKernelState(entries);
-    }
-    void CheckNet(const ModelMetadata& metadata, const NetChecker& net) const override {
-        CheckKernelNet(metadata, StateOf(metadata), net);
-    }
     bool GradedScores() const override { return true; }
     void Recall(const int16_t* net, const ModelMetadata& metadata, const std::vector<float>& input,
                 Prediction& prediction) const override {

@@ -164,13 +164,9 @@ class _Backprop(_Saving, BaseEstimator):
         return _native.bp_predict(self.net_, X, self.n_features_in_, self.n_outputs_, self.n_layers_ - 1)
 
 
-class BackpropClassifier(_Classifier, _Backprop):
-    """A backpropagation net with one logistic output per class.
-
-    Parameters follow scikit-learn's ``MLPClassifier`` where they exist. The
-    targets are one-hot class vectors; ``predict`` takes the class of the
-    largest output and ``predict_proba`` the outputs divided by their sum.
-
+# The parameters and the common attributes of both backpropagation estimators,
+# joined into each one's docstring.
+_BACKPROP_SECTIONS = """\
     Parameters
     ----------
     hidden_layer_sizes : tuple of int, default=(16,)
@@ -226,7 +222,17 @@ class BackpropClassifier(_Classifier, _Backprop):
     input_scaling_ : tuple or None
         ``(offset, scale, unit_length)`` of a model loaded from ``koru``,
         applied to X before the net sees it; None after fit.
-    classes_ : ndarray
+"""
+
+
+class BackpropClassifier(_Classifier, _Backprop):
+    __doc__ = """A backpropagation net with one logistic output per class.
+
+    Parameters follow scikit-learn's ``MLPClassifier`` where they exist. The
+    targets are one-hot class vectors; ``predict`` takes the class of the
+    largest output and ``predict_proba`` the outputs divided by their sum.
+
+""" + _BACKPROP_SECTIONS + """    classes_ : ndarray
         The class labels, sorted.
 
     Examples
@@ -288,67 +294,12 @@ class BackpropClassifier(_Classifier, _Backprop):
 
 
 class BackpropRegressor(RegressorMixin, _Backprop):
-    """A backpropagation net with one linear output.
+    __doc__ = """A backpropagation net with one linear output.
 
     The target is standardised inside (mean 0, deviation 1), as the linear
     output is limited to [-10, 10], and mapped back by ``predict``.
 
-    Parameters
-    ----------
-    hidden_layer_sizes : tuple of int, default=(16,)
-        Neurons of each hidden layer (0 to 30 layers).
-    activation : str, default="logistic"
-        Transfer function of the hidden layers: "logistic", "identity" (or
-        "linear", limited to [-10, 10]), "tanh", "gaussian", "sine", "tanh15",
-        "symmetric_logistic" or "gaussian_complement".
-    solver : {"plain", "momentum", "batch", "rprop"}, default="momentum"
-        The engine's training rule: plain steps, steps with momentum, one
-        accumulated step per epoch, or adaptive per-weight steps.
-    learning_rate_init : float, optional
-        The rate; by default 0.2 for the classifier and 0.05 for the regressor.
-    momentum : float, default=0.5
-        Momentum of the "momentum" and "batch" rules.
-    max_iter : int, default=200
-        Most epochs; every epoch presents every row once, in an order shuffled
-        with the seed.
-    early_stopping : bool, default=False
-        Hold out ``validation_fraction`` of the rows, keep the net of the
-        epoch with the lowest validation error and stop after
-        ``n_iter_no_change`` epochs without improvement.
-    validation_fraction : float, default=0.1
-    n_iter_no_change : int, default=10
-        Epochs without an improvement of more than ``tol`` (on the validation
-        error with early stopping, on the training error otherwise) before
-        training stops.
-    tol : float, default=1e-4
-    random_state : int, RandomState or None, default=None
-        Draws the engine's portable seed: the same seed gives the same weights
-        and the same net on every platform.
-    numeric_format : {"float", "fixed"}, default="float"
-        32-bit floats or 8.24 fixed point (inputs within about +-128).
-    weight_range : float, default=0.5
-        Initial weights are drawn in +-``weight_range``.
-
-    Attributes
-    ----------
-    net_ : bytes
-        The trained net as network-file bytes.
-    n_features_in_ : int
-    feature_names_in_ : ndarray of str
-        Only where fit was given column names (or the model was loaded).
-    n_iter_ : int
-        Epochs run.
-    loss_curve_ : list of float
-        Training mean squared error of every epoch.
-    validation_scores_ : list of float or None
-        Validation mean squared error of every epoch, with early stopping.
-    best_loss_ : float
-        The lowest training error.
-    n_layers_, n_outputs_ : int
-    input_scaling_ : tuple or None
-        ``(offset, scale, unit_length)`` of a model loaded from ``koru``,
-        applied to X before the net sees it; None after fit.
-    target_offset_, target_scale_ : float
+""" + _BACKPROP_SECTIONS + """    target_offset_, target_scale_ : float
         The net learns ``(y - target_offset_) / target_scale_``.
     """
 
