@@ -56,16 +56,24 @@ KORU_WIDE_INLINE __m512d RoundedToSingle(__m512d sum) { return _mm512_cvtps_pd(_
 
 // Full registers 0 .. Full - 1 and, if Partial, one more holding the lanes
 // set in `lanes`: columns 0 .. 8 * Full (+ popcount(lanes)) - 1 of dest and
-// of each weight row, over `rows` rows.
+// of each weight row, over `rows` rows. With `prefetch` (the next block's
+// columns of the first row, in the same matrix) each row also asks for the
+// lines the next block will read of it, so that a wide matrix (the pattern
+// units' store, one column per unit) arrives from the outer caches ahead of
+// its block.
 template <typename Term, uint32_t Full, bool Partial>
 KORU_WIDE_INLINE void AddBlock(float* dest, const float* source, const float* w, uint32_t rows, uint32_t stride,
-                               __mmask16 lanes) {
+                               __mmask16 lanes, const float* prefetch = nullptr) {
     constexpr uint32_t kRegisters = Full + (Partial ? 1 : 0);
     __m512d sum[kRegisters];
     for (uint32_t r = 0; r < Full; ++r) sum[r] = LoadWidened(dest + r * kLanes);
     if constexpr (Partial) sum[Full] = LoadWidenedMasked(dest + Full * kLanes, lanes);
     for (uint32_t k = 0; k < rows; ++k, w += stride) {
         const __m512d x = _mm512_set1_pd(static_cast<double>(source[k]));
+        if (prefetch != nullptr) {
+            const float* next = prefetch + size_t{k} * stride;
+            for (uint32_t line = 0; line < kRegisters * kLanes; line += 16) __builtin_prefetch(next + line);
+        }
 #pragma GCC unroll 9
         for (uint32_t r = 0; r < kRegisters; ++r) {
             const __m512d weight =
@@ -120,7 +128,10 @@ KORU_WIDE_INLINE void AddRowsWide(float* dest, const float* source, const float*
         const float* x = source + k;
         const float* w = weights + size_t{k} * stride;
         uint32_t j = 0;
-        for (uint32_t b = 0; b < blocksOf64; ++b, j += 64) AddBlock<Term, 8, false>(dest + j, x, w + j, chunk, stride, 0);
+        for (uint32_t b = 0; b < blocksOf64; ++b, j += 64) {
+            const float* next = b + 1 < blocksOf64 ? w + j + 64 : nullptr;
+            AddBlock<Term, 8, false>(dest + j, x, w + j, chunk, stride, 0, next);
+        }
         if (blockOf32) AddBlock<Term, 4, false>(dest + j, x, w + j, chunk, stride, 0);
         if (partialLanes != 0) {
             AddLastBlock<Term, true>(lastFull, dest + lastStart, x, w + lastStart, chunk, stride, lanes);

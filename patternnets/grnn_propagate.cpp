@@ -29,12 +29,7 @@ void FinishPatternSlab(SlabRecord& slab, const float* counts, uint16_t variant, 
                        float sigmaSquared) {
     float* const values = slab.values->Floats();
     const uint32_t active = std::min({static_cast<uint32_t>(units), slab.values->count, slab.deltas->count});
-    GrnnKernels(values, active, variant, sigma, sigmaSquared);
-    double denominator = 0.0;
-    for (uint32_t u = 0; u < active; ++u) {
-        denominator = denominator + static_cast<double>(counts[u]) * static_cast<double>(values[u]);
-    }
-    slab.errorSum = denominator;
+    slab.errorSum = GrnnKernelsAndDenominator(values, counts, active, variant, sigma, sigmaSquared);
 }
 
 // The output slab: divide by the denominator of the first link's source slab.

@@ -72,6 +72,32 @@ KORU_VECTOR_CLONES void GrnnKernelsOf(float* values, uint32_t n, const GrnnKerne
     MapThroughExp(values, n, kernel);
 }
 
+// The kernels a chunk of units at a time, each chunk's terms of the
+// denominator added as soon as its activations exist: the chain of additions
+// (one long wait per unit) then runs beside the next chunk's exponentials
+// instead of after all of them. The chain's order is unit order, unchanged.
+constexpr uint32_t kDenominatorChunk = 64;
+
+KORU_VECTOR_CLONES double GrnnKernelsOfWithDenominator(float* values, const float* counts, uint32_t n,
+                                                       const GrnnKernelOf& kernel) {
+    double denominator = 0.0;
+    for (uint32_t start = 0; start < n; start += kDenominatorChunk) {
+        const uint32_t end = n - start < kDenominatorChunk ? n : start + kDenominatorChunk;
+        MapThroughExp(values + start, end - start, kernel);
+        for (uint32_t u = start; u < end; ++u) {
+            denominator = denominator + static_cast<double>(counts[u]) * static_cast<double>(values[u]);
+        }
+    }
+    return denominator;
+}
+
+GrnnKernelOf KernelOf(uint16_t variant, float sigma, float sigmaSquared) {
+    // The same divisor as GrnnKernel's, formed in double precision.
+    const double divisor =
+        variant == kGrnnCityBlockVariant ? static_cast<double>(sigma) : static_cast<double>(sigmaSquared) * 2.0;
+    return GrnnKernelOf{divisor, variant, sigma, sigmaSquared};
+}
+
 }  // namespace
 
 void PnnKernels(float* values, uint32_t n, uint16_t variant, float sigmaSquared) {
@@ -84,10 +110,12 @@ void PnnKernels(float* values, uint32_t n, uint16_t variant, float sigmaSquared)
 }
 
 void GrnnKernels(float* values, uint32_t n, uint16_t variant, float sigma, float sigmaSquared) {
-    // The same divisor as GrnnKernel's, formed in double precision.
-    const double divisor =
-        variant == kGrnnCityBlockVariant ? static_cast<double>(sigma) : static_cast<double>(sigmaSquared) * 2.0;
-    GrnnKernelsOf(values, n, GrnnKernelOf{divisor, variant, sigma, sigmaSquared});
+    GrnnKernelsOf(values, n, KernelOf(variant, sigma, sigmaSquared));
+}
+
+double GrnnKernelsAndDenominator(float* values, const float* counts, uint32_t n, uint16_t variant, float sigma,
+                                 float sigmaSquared) {
+    return GrnnKernelsOfWithDenominator(values, counts, n, KernelOf(variant, sigma, sigmaSquared));
 }
 
 }  // namespace koru

@@ -10,5 +10,10 @@ namespace koru {
 void PnnKernels(float* values, uint32_t n, uint16_t variant, float sigmaSquared);
 // values[u] = GrnnKernel(values[u], variant, sigma, sigmaSquared) for u < n.
 void GrnnKernels(float* values, uint32_t n, uint16_t variant, float sigma, float sigmaSquared);
+// GrnnKernels, and the denominator sum(counts[u] * values[u]) over u < n of
+// the activations: each product exact in double, the sum in double after
+// every term, in unit order.
+double GrnnKernelsAndDenominator(float* values, const float* counts, uint32_t n, uint16_t variant, float sigma,
+                                 float sigmaSquared);
 
 }  // namespace koru

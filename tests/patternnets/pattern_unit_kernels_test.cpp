@@ -3,7 +3,8 @@
 // for bit: comparison values of every magnitude, zero and negative zero, NaN
 // and infinities, the exponent limits +-25 of the probabilistic net and its
 // neighbours, sigmas from one whose square underflows to zero up to huge
-// ones, every variant (and one the kernels do not know), odd unit counts.
+// ones, every variant (and one the kernels do not know), odd unit counts;
+// and the general regression net's denominator formed beside its kernels.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -37,6 +38,20 @@ void ExpectKernelsMatchUnits(const std::vector<float>& sums, uint16_t variant, f
             << (grnn ? "GRNN" : "PNN") << " variant " << variant << ", sigma " << sigma << ", unit " << u << " of "
             << sums.size() << ", value " << sums[u];
     }
+    if (!grnn) return;
+    // The denominator formed chunk by chunk beside the kernels: the plain
+    // chain over the activations just checked, counts of any size.
+    std::vector<float> counts(sums.size()), fused = sums;
+    double expected = 0.0;
+    for (size_t u = 0; u < sums.size(); ++u) {
+        counts[u] = static_cast<float>(u % 7) * 0.75f + static_cast<float>(u % 3);
+        expected = expected + static_cast<double>(counts[u]) * static_cast<double>(values[u]);
+    }
+    const double denominator = koru::GrnnKernelsAndDenominator(
+        fused.data(), counts.data(), static_cast<uint32_t>(sums.size()), variant, sigma, sigmaSquared);
+    ASSERT_EQ(BitsOf(denominator), BitsOf(expected)) << "variant " << variant << ", sigma " << sigma << ", "
+                                                     << sums.size() << " units";
+    for (size_t u = 0; u < sums.size(); ++u) ASSERT_EQ(BitsOf(fused[u]), BitsOf(values[u])) << "unit " << u;
 }
 
 struct VariantCase {
