@@ -1,14 +1,13 @@
-// KORU32.DLL as Windows callers see it: every export of the library's export
-// list is found by its plain name and none by its decorated name, the export
-// table holds nothing else, the import library binds each decorated symbol to
-// the plain export, and the library needs only the system's own DLLs.
+// KORU32.DLL as a running Windows loader sees it: every export of the list is
+// found by its plain name, the loader binds each import slot of the import
+// library to that export, and an export found by name follows the header's
+// calling convention. What the files say (the export table holds exactly the
+// list, no decorated names, only the system's own DLLs imported) is checked
+// on disk by check_dll_exports.cmake, also where no Windows program runs.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <set>
 #include <string>
 
 #include "koru32.h"
@@ -35,12 +34,6 @@ const Export kExports[] = {
 #undef KORU32_EXPORT
 };
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 class KoruLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,13 +42,6 @@ protected:
     }
     void TearDown() override {
         if (library_ != nullptr) FreeLibrary(library_);
-    }
-
-    const uint8_t* Base() const { return reinterpret_cast<const uint8_t*>(library_); }
-    const IMAGE_DATA_DIRECTORY& Directory(int entry) const {
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Base());
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(Base() + dos->e_lfanew);
-        return nt->OptionalHeader.DataDirectory[entry];
     }
 
     // An export as a function of its own type (through the one generic
@@ -74,55 +60,11 @@ TEST_F(KoruLibrary, FindsEveryListedExportByItsPlainName) {
     }
 }
 
-TEST_F(KoruLibrary, FindsNoExportByItsDecoratedName) {
-    EXPECT_EQ(GetProcAddress(library_, "MakeNet@8"), nullptr);
-    for (const Export& entry : kExports) {
-        if (entry.argumentBytes < 0) continue;
-        const std::string decorated = std::string(entry.name) + "@" + std::to_string(entry.argumentBytes);
-        EXPECT_EQ(GetProcAddress(library_, decorated.c_str()), nullptr) << decorated;
-        EXPECT_EQ(GetProcAddress(library_, ("_" + decorated).c_str()), nullptr) << decorated;
-    }
-}
-
-TEST_F(KoruLibrary, ExportTableHoldsExactlyTheExportList) {
-    const IMAGE_DATA_DIRECTORY& directory = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-    ASSERT_NE(directory.VirtualAddress, 0u);
-    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(Base() + directory.VirtualAddress);
-    EXPECT_STREQ(reinterpret_cast<const char*>(Base() + exports->Name), "KORU32.DLL");
-
-    std::set<std::string> exported;
-    const auto* nameAddresses = reinterpret_cast<const DWORD*>(Base() + exports->AddressOfNames);
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
-        exported.insert(reinterpret_cast<const char*>(Base() + nameAddresses[i]));
-    }
-    std::set<std::string> listed;
-    for (const Export& entry : kExports) listed.insert(entry.name);
-
-    EXPECT_EQ(exported, listed);
-    // No export is reachable by ordinal alone.
-    EXPECT_EQ(exports->NumberOfFunctions, exports->NumberOfNames);
-}
-
 TEST_F(KoruLibrary, ImportLibraryBindsEachDecoratedSymbolToThePlainExport) {
     for (const Export& entry : kExports) {
         EXPECT_EQ(*entry.importSlot, reinterpret_cast<void*>(GetProcAddress(library_, entry.name)))
             << entry.decorated;
     }
-}
-
-TEST_F(KoruLibrary, NeedsOnlyTheSystemsOwnDlls) {
-    const std::set<std::string> system = {"kernel32.dll", "advapi32.dll", "msvcrt.dll"};
-    const IMAGE_DATA_DIRECTORY& directory = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-    ASSERT_NE(directory.VirtualAddress, 0u);
-    int imported = 0;
-    for (const auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(Base() + directory.VirtualAddress);
-         import->Name != 0; ++import) {
-        const std::string dll = Lower(reinterpret_cast<const char*>(Base() + import->Name));
-        EXPECT_TRUE(system.count(dll) == 1) << "KORU32.DLL imports " << dll;
-        ++imported;
-    }
-    EXPECT_GT(imported, 0);
-    EXPECT_EQ(Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).VirtualAddress, 0u);
 }
 
 // An export found by name is called in the header's convention (standard
