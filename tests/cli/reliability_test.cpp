@@ -239,12 +239,15 @@ TEST(Reliability, AStopSignalLeavesTheEarlierModelUnlessAskedToSave) {
         {"bp, SIGINT, saved", "--epochs 1000000 --patience 0 --save-on-interrupt", "INT", 130, true},
         {"lvq, SIGTERM, saved", "--paradigm lvq --epochs 1000000 --save-on-interrupt", "TERM", 143, true},
     };
+    // The signal comes half a second after the first progress line, so that
+    // even on a busy machine thousands of epochs have run and the saved best
+    // net is a trained one.
     for (const Case& c : cases) {
         WriteText(model, "earlier model");
         std::remove(progress.c_str());
         CommandResult result = RunKoruProgram(
             "train " + DataFile("iris.csv") + " -o " + model + " " + c.options + " 2>" + progress +
-            " & until [ -s " + progress + " ]; do sleep 0.05; done; kill -" + c.signal + " $!; wait $!");
+            " & until [ -s " + progress + " ]; do sleep 0.05; done; sleep 0.5; kill -" + c.signal + " $!; wait $!");
         EXPECT_EQ(result.status, c.status) << c.label;
         EXPECT_EQ(ScratchFiles(), (std::vector<std::string>{"m.net", "progress.txt"})) << c.label;
         if (!c.saved) {
