@@ -68,10 +68,6 @@ KORU_VECTOR_CLONES void PnnDotKernels(float* values, uint32_t n, float sigmaSqua
 KORU_VECTOR_CLONES void PnnCityBlockKernels(float* values, uint32_t n, float sigmaSquared) {
     MapThroughExp(values, n, PnnCityBlock{sigmaSquared, sigmaSquared});
 }
-KORU_VECTOR_CLONES void GrnnKernelsOf(float* values, uint32_t n, const GrnnKernelOf& kernel) {
-    MapThroughExp(values, n, kernel);
-}
-
 // The kernels a chunk of units at a time, each chunk's terms of the
 // denominator added as soon as its activations exist: the chain of additions
 // (one long wait per unit) then runs beside the next chunk's exponentials
@@ -107,10 +103,6 @@ void PnnKernels(float* values, uint32_t n, uint16_t variant, float sigmaSquared)
         case kPnnCityBlockVariant: PnnCityBlockKernels(values, n, sigmaSquared); break;
         default: break;  // the values stand as they are
     }
-}
-
-void GrnnKernels(float* values, uint32_t n, uint16_t variant, float sigma, float sigmaSquared) {
-    GrnnKernelsOf(values, n, KernelOf(variant, sigma, sigmaSquared));
 }
 
 double GrnnKernelsAndDenominator(float* values, const float* counts, uint32_t n, uint16_t variant, float sigma,
