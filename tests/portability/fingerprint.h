@@ -81,8 +81,7 @@ struct Section {
     uint64_t (*compute)();
 };
 
-// The sections of each family of exports; a family's sections are built
-// only when its exports are in the library's export list.
+// The sections of each family of exports.
 void AddCoreSections(std::vector<Section>& sections);
 void AddBackpropSections(std::vector<Section>& sections);
 void AddLvqSections(std::vector<Section>& sections);

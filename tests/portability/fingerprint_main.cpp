@@ -14,19 +14,10 @@
 
 int main() {
     std::vector<fingerprint::Section> sections;
-    fingerprint::AddCoreSections(sections);
-#ifdef KORU32_FINGERPRINT_BACKPROP
-    fingerprint::AddBackpropSections(sections);
-#endif
-#ifdef KORU32_FINGERPRINT_LVQ
-    fingerprint::AddLvqSections(sections);
-#endif
-#ifdef KORU32_FINGERPRINT_PATTERN_NETS
-    fingerprint::AddPatternNetSections(sections);
-#endif
-#ifdef KORU32_FINGERPRINT_FILES
-    fingerprint::AddFileSections(sections);
-#endif
+    for (auto add : {fingerprint::AddCoreSections, fingerprint::AddBackpropSections, fingerprint::AddLvqSections,
+                     fingerprint::AddPatternNetSections, fingerprint::AddFileSections}) {
+        add(sections);
+    }
     for (const fingerprint::Section& section : sections) {
         std::printf("%s %016llx\n", section.name, static_cast<unsigned long long>(section.compute()));
     }
