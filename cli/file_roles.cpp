@@ -45,6 +45,12 @@ Identity IdentityOf(const NamedFile& file, bool isOutput) {
         if (isOutput && S_ISDIR(info.st_mode)) {
             throw CliError(Describe(file) + " is a folder, not a file to write");
         }
+        // An output is written beside its name and renamed onto it, which
+        // would put a regular file in the place of a device or a pipe (run as
+        // root, -o /dev/null would replace the device itself).
+        if (isOutput && !S_ISREG(info.st_mode)) {
+            throw CliError(Describe(file) + " is not a regular file; koru writes its outputs as regular files");
+        }
         return identity;
     }
     if (!isOutput) {
