@@ -2,6 +2,7 @@
 // builds in, and the list of sections.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,8 +13,10 @@
 namespace fingerprint {
 
 // 64-bit FNV-1a over the bytes of every value and result code, in the order
-// they are added. Values are added as their bit patterns, so -0.0 and 0.0 or
-// two NaNs of different payloads differ.
+// they are added. Values are added as their bit patterns in little-endian
+// order (every build this runs on is little-endian), so -0.0 and 0.0 or two
+// NaNs of different payloads differ.
+static_assert(std::endian::native == std::endian::little);
 class Digest {
 public:
     void AddBytes(const void* data, size_t size) {
@@ -23,28 +26,13 @@ public:
             hash_ *= 0x100000001B3ull;
         }
     }
-    void Add(float value) {
-        uint32_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        AddLittleEndian(bits, 4);
-    }
-    void Add(int16_t value) { AddLittleEndian(static_cast<uint16_t>(value), 2); }
-    void Add(uint16_t value) { AddLittleEndian(value, 2); }
-    void Add(const std::vector<float>& values) {
-        for (float value : values) Add(value);
-    }
-    void Add(const std::vector<int16_t>& values) {
-        for (int16_t value : values) Add(value);
-    }
+    template <typename T>
+    void Add(T value) { AddBytes(&value, sizeof value); }
+    template <typename T>
+    void Add(const std::vector<T>& values) { AddBytes(values.data(), values.size() * sizeof(T)); }
     uint64_t Value() const { return hash_; }
 
 private:
-    void AddLittleEndian(uint32_t value, int size) {
-        for (int i = 0; i < size; ++i) {
-            const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
-            AddBytes(&byte, 1);
-        }
-    }
     uint64_t hash_ = 0xCBF29CE484222325ull;
 };
 
