@@ -2,9 +2,10 @@
 // after another, each an operation byte followed by the bytes its arguments
 // are drawn from. Numbers are mostly small and valid (nets 0..3, slabs 0..5,
 // links 0..11 so that a slab can be offered more than eight, neurons 1..8)
-// so that programs build real topologies, and now
-// and then the edges and beyond (-1, 32, 128, 32767, -32768, NaN, infinities,
-// huge record counts).
+// so that programs build real topologies, and now and then the edges and
+// beyond (-1, 32, 128, 32767, -32768, NaN, infinities, huge record counts).
+// The way bytes become calls is the committed corpus's format: a step may
+// change what it checks, never what it draws or in which order.
 //
 // Every array argument is a heap buffer of exactly the size the export
 // states for the object named (one element when there is no such object),
@@ -14,23 +15,20 @@
 // changed nothing observable and wrote no output; a read changed nothing;
 // file calls left no file open. The program ends by killing every net.
 //
-// Sizes: a link of more than kLargestArray weights, or a store of more
-// records x width than that (but still addressable), is not made: such a
-// call is a legitimate request for gigabytes, not a fault, and the fuzzer's
-// memory limit would take it for one.
+// A link of more than kLargestArray weights, or a store of more records x
+// width than that (but still addressable), is not made: such a call is a
+// legitimate request for gigabytes, and the fuzzer's memory limit would take
+// it for a fault.
+#include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
-#include <functional>
 #include <iterator>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "core/engine.h"
+#include "fuzz/checks.h"
 #include "fuzz/documented_codes.h"
-#include "fuzz/engine_invariants.h"
-#include "fuzz/net_probe.h"
-#include "fuzz/targets.h"
 
 namespace koru_fuzz {
 
@@ -56,7 +54,6 @@ public:
         if (b < 240) return static_cast<int16_t>(Word());
         return edges.begin()[b % edges.size()];
     }
-
     int16_t Net() { return Pick(4, {-1, 128, 127, -32768, 32767}); }
     int16_t Slab() { return Pick(6, {-1, 32, 31, -32768, 32767}); }
     int16_t Link() { return Pick(12, {-1, 32, 31, -32768, 32767}); }
@@ -76,18 +73,15 @@ public:
         const uint32_t edges[] = {0xFFFFFFFFu, 0x80000000u, 65536u, 40000u};
         return edges[b % 4];
     }
-
     float Real() {
-        static const float kTable[] = {0.0f,     1.0f,     -1.0f,     0.5f,   -0.5f,   0.25f,  2.0f,
-                                       10.0f,    100.0f,   127.5f,    128.0f, -129.0f, 1e10f,  -1e10f,
-                                       3.4e38f,  INFINITY, -INFINITY, NAN,    1e-40f,  1e-30f, 0.001f,
-                                       32767.0f, 65536.0f, 0.1f,      -0.0f,  0.75f};
+        static const float kTable[] = {0.0f,    1.0f,     -1.0f,     0.5f,   -0.5f,  0.25f,  2.0f,  10.0f,  100.0f,
+                                       127.5f,  128.0f,   -129.0f,   1e10f,  -1e10f, 3.4e38f, INFINITY, -INFINITY,
+                                       NAN,     1e-40f,   1e-30f,    0.001f, 32767.0f, 65536.0f, 0.1f, -0.0f, 0.75f};
         const uint8_t b = Byte();
-        if (b < 0xE0) return kTable[b % (sizeof kTable / sizeof kTable[0])];
+        if (b < 0xE0) return kTable[b % std::size(kTable)];
         const uint32_t bits = Long();
-        return bits == 0x7FC0DEADu ? 0.0f : std::bit_cast<float>(bits);
+        return bits == 0x7FC0DEADu ? 0.0f : std::bit_cast<float>(bits);  // never the output sentinel
     }
-
     // `n` values (at least one), repeating up to four drawn from the input.
     std::vector<float> Reals(uint32_t n) {
         const int k = 1 + Byte() % 4;
@@ -110,712 +104,378 @@ private:
     size_t pos_ = 0;
 };
 
-// What a call may have done to the engine when it was refused: nothing, as
-// a rule. The documented exceptions are judged where the call is made:
+// The operations, one row per operation byte (taken modulo 64): the export
+// called, its codes, the kinds of its arguments in order (see Draw), and the
+// step that draws them, calls it and checks it. The row numbers are the
+// corpus's format: a row is only ever added.
+struct Runner;
+struct Operation {
+    const char* name;
+    void (*step)(Runner&, Program&);
+    const codes::List* allowed = nullptr;
+    const char* kinds = "";
+    bool reads = false;
+    size_t arity = 0;
+};
+
+struct Runner {
+    const Operation* op = nullptr;
+    uint64_t before = 0;
+    std::string netFile = ScratchPath("program.net"), shellFile = ScratchPath("program.shl");
+
+    // Makes the call: a documented code and a consistent engine after it.
+    template <class F>
+    int16_t Try(codes::List allowed, F call) {
+        before = EngineFingerprint();
+        const int16_t code = call();
+        RequireCode(op->name, code, allowed);
+        CheckEngineConsistent();
+        return code;
+    }
+    void Unchanged(const char* what = "refused, yet changed the engine") {
+        Require(EngineFingerprint() == before, what, op->name);
+    }
+    // As Try, and a refused call changed nothing.
+    template <class F>
+    int16_t Call(F call) {
+        const int16_t code = Try(*op->allowed, call);
+        if (code != KORU32_OK) Unchanged();
+        return code;
+    }
+};
+
+using R = Runner;
+using P = Program;
+
+// The drawn arguments of a call and what array sizes follow from: the last
+// net, slab, link and store drawn.
+struct Frame {
+    int16_t i[8] = {};
+    uint16_t u[8] = {};
+    uint32_t record[8] = {};
+    float f[8] = {};
+    std::vector<float> v[8];
+    std::vector<int16_t> w[8];
+    int16_t net = 0, slab = 0, link = 0, store = 0;
+    std::vector<float>* out = nullptr;  // the output buffer, if any
+    bool full = false;                  // whether success writes all of it
+    std::vector<int16_t>* integersOut = nullptr;
+};
+
+void* Output(Frame& f, int k, uint32_t n, bool full) {
+    f.v[k] = OutputBuffer(n);
+    f.out = &f.v[k];
+    f.full = full;
+    return f.v[k].data();
+}
+
+// Argument `k` of kind `kind`, drawn from the input; the pointer handed over.
+void* Draw(char kind, int k, P& in, Frame& f) {
+    switch (kind) {
+        case 'n': return &(f.i[k] = f.net = in.Net());
+        case 's': return &(f.i[k] = f.slab = in.Slab());
+        case 'l': return &(f.i[k] = f.link = in.Link());
+        case 't': return &(f.i[k] = f.store = in.Store());
+        case 'u': return &(f.i[k] = in.Neuron());
+        case 'p': return &(f.i[k] = in.Pattern());
+        case 'c': return &(f.i[k] = in.Pick(8, {8, -1, 127, -128, 255}));  // transfer code
+        case 'a': return &(f.i[k] = in.Pick(3, {3, -1, 255, -32768}));    // link status
+        case 'd': return &(f.i[k] = in.Pick(4, {-1, 32767, -32768, 100}));  // LVQ radius
+        case 'W': return &(f.u[k] = static_cast<uint16_t>(in.Pick(5, {-1, 0, 32767, -32768, 1000})));
+        case 'A': return &(f.u[k] = static_cast<uint16_t>(in.Pick(2, {2, -1, 255})));  // apply flag
+        case 'r': return &(f.record[k] = in.Record());
+        case 'f': return &(f.f[k] = in.Real());
+        case 'V': return (f.v[k] = in.Reals(NeuronsOf(f.net, f.slab))).data();
+        case 'C': f.v[k] = in.Reals(NeuronsOf(f.net, f.slab) + 1), f.v[k][0] = in.Real(); return f.v[k].data();
+        case 'L': return (f.v[k] = in.Reals(WeightsOf(f.net, f.link))).data();
+        case 'H': return (f.v[k] = in.Reals(ChangesOf(f.net, f.link))).data();
+        case 'D': return (f.v[k] = in.Reals(StoreWidthOf(f.net, f.store))).data();
+        case 'I': return (f.w[k] = in.Integers(NeuronsOf(f.net, f.slab))).data();
+        case 'J': f.w[k].assign(std::max(NeuronsOf(f.net, f.slab), 1u), 0x5A5A), f.integersOut = &f.w[k];
+            return f.w[k].data();
+        case 'O': return Output(f, k, NeuronsOf(f.net, f.slab), true);
+        case 'Q': return Output(f, k, NeuronsOf(f.net, f.slab) + 1, true);
+        case 'G': return Output(f, k, WeightsOf(f.net, f.link), true);
+        case 'K': return Output(f, k, ChangesOf(f.net, f.link), true);
+        case 'E': return Output(f, k, StoreWidthOf(f.net, f.store), true);
+        case '1': return Output(f, k, 1, false);
+        case '+': return Output(f, k, 1, true);
+    }
+    return nullptr;
+}
+
+template <class... A>
+constexpr size_t ArityOf(int16_t (*)(A...)) { return sizeof...(A); }
+
+template <class... A, size_t... I>
+int16_t Invoke(int16_t (*f)(A...), void* const* p, std::index_sequence<I...>) {
+    return f(static_cast<A>(p[I])...);
+}
+
+// The common step: draw the arguments in order, call, and check that a
+// refusal wrote no output; a read also changed nothing, and wrote its whole
+// output on success.
+template <auto F>
+void Generic(R& r, P& in) {
+    Frame f;
+    void* p[8];
+    for (size_t k = 0; k < r.op->arity; ++k) p[k] = Draw(r.op->kinds[k], static_cast<int>(k), in, f);
+    constexpr auto kArgs = std::make_index_sequence<ArityOf(F)>{};
+    const int16_t code = r.Call([&] { return Invoke(F, p, kArgs); });
+    if (f.out != nullptr) RequireQuiet(r.op->name, code, *f.out, f.full);
+    if (f.integersOut != nullptr && code != KORU32_OK)
+        Require((*f.integersOut)[0] == 0x5A5A, "wrote its output on a refusal", r.op->name);
+    if (r.op->reads) r.Unchanged("changed the engine while reading");
+}
+
+#define KORU_ROW(fn, list, kinds, reads) {#fn, Generic<fn>, &codes::list, kinds, reads, ArityOf(fn)}
+#define KORU_STEP(name, list, ...) {name, __VA_ARGS__, &codes::list}
+
+// Weights and changes drawn from a range the call accepted are finite.
+void RequireFiniteLink(const char* name, int16_t net, int16_t link) {
+    const LinkRecord& record = netTable[net].block->links[link];
+    for (const ValueArray* array : {record.weights, record.changes}) {
+        for (uint32_t i = 0; array != nullptr && i < array->count; ++i) {
+            Require(std::isfinite(GetElement(i, *array)), "drew a weight that is not finite", name);
+        }
+    }
+}
+
+uint64_t FingerprintSansRange() {
+    const double range = state.weightRange;
+    state.weightRange = 0.0;
+    const uint64_t h = EngineFingerprint();
+    state.weightRange = range;
+    return h;
+}
+
+// What a refused call may have done beyond nothing is judged in its step:
 // GrnnPropagate's 38 leaves outputs of 0; LoadShell out of memory keeps what
 // it made; a refused RestoreNet may have set the weight range through the
 // MakeLink calls it rebuilds with, or kept a complete net when only the
 // caller's bytes were missing.
-enum class Refusal { kChangesNothing, kJudgedByCaller };
-
-struct Runner {
-    Program& in;
-    uint64_t before = 0;
-    int descriptors = -1;
-    std::string netFile = ScratchPath("program.net");
-    std::string shellFile = ScratchPath("program.shl");
-
-    void Start() { before = EngineFingerprint(); }
-
-    void Finish(const char* name, int16_t code, codes::List allowed,
-                Refusal refusal = Refusal::kChangesNothing) {
-        RequireCode(name, code, allowed);
-        CheckEngineConsistent();
-        if (code != KORU32_OK && refusal == Refusal::kChangesNothing) {
-            Require(EngineFingerprint() == before, "refused, yet changed the engine", name);
-        }
+void RestoreStep(R& r, P& in) {
+    const int16_t net = in.Net();
+    int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
+    std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xC3);
+    const bool nullBytes = in.Byte() % 4 == 0;
+    const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
+    const uint64_t beforeSansRange = FingerprintSansRange();
+    const int descriptors = OpenDescriptorCount();
+    const int16_t code = r.Try(codes::RestoreNet, [&] {
+        return RestoreNet(&net, r.netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
+    });
+    Require(OpenDescriptorCount() == descriptors, "left the file open", r.op->name);
+    if (code == KORU32_OK) return;
+    if (wasFree && IsValidNetNumber(net) && netTable[net].paradigm != 0) {
+        Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && !nullBytes, "a refused restore kept an incomplete net");
+    } else {
+        Require(FingerprintSansRange() == beforeSansRange, "a refused restore changed the engine");
     }
-    void Quiet(const char* name, int16_t code, const std::vector<float>& out) {
-        if (code != KORU32_OK) Require(Untouched(out), "wrote its output on a refusal", name);
-    }
-    void Full(const char* name, int16_t code, const std::vector<float>& out) {
-        if (code == KORU32_OK) Require(AllWritten(out), "left part of its output unwritten", name);
-    }
-    void Reading(const char* name, int16_t code, codes::List allowed, const std::vector<float>& out) {
-        Finish(name, code, allowed);
-        Quiet(name, code, out);
-        Require(EngineFingerprint() == before, "changed the engine while reading", name);
-    }
+}
 
-    uint32_t SlabSize(int16_t net, int16_t slab) { return NeuronsOf(net, slab); }
-
-    // Weights and changes freshly drawn or set up from a range the call
-    // accepted are finite: a non-finite range is refused.
-    static void RequireFiniteLink(int16_t net, int16_t link, const char* name) {
-        const LinkRecord& record = netTable[net].block->links[link];
-        for (const ValueArray* array : {record.weights, record.changes}) {
-            if (array == nullptr) continue;
-            for (uint32_t i = 0; i < array->count; ++i) {
-                Require(std::isfinite(GetElement(i, *array)), "drew a weight that is not finite", name);
-            }
-        }
+// A shell file: three small layer sizes (or any, now and then) and as many
+// body bytes as the input offers, up to complete.
+void ShellFileStep(R& r, P& in) {
+    std::vector<uint8_t> file;
+    for (int k = 0; k < 3; ++k) {
+        const uint8_t b = in.Byte();
+        const uint16_t units = b < 240 ? 2 + b % 5 : in.Word();
+        file.push_back(static_cast<uint8_t>(units));
+        file.push_back(static_cast<uint8_t>(units >> 8));
     }
+    const size_t body = in.Byte() % 2 ? 400 : in.Byte();
+    const float w = in.Real();
+    for (size_t i = 0; i < body; i += 4) {
+        const auto bits = std::bit_cast<uint32_t>(w * static_cast<float>(i % 7));
+        for (int j = 0; j < 4; ++j) file.push_back(static_cast<uint8_t>(bits >> 8 * j));
+    }
+    WriteWholeFile(r.shellFile, file.data(), file.size());
+}
 
-    void CallMakeNet() {
+// A whole net in one step: three slabs, two links, transfer codes, so that
+// programs reach the paradigm routines soon.
+void WholeNetStep(R&, P& in) {
+    const int16_t net = in.Net();
+    const uint16_t type = in.NetType();
+    if (MakeNet(&net, &type) != KORU32_OK) return;
+    for (int16_t s = 0; s < 3; ++s) {
+        const int16_t neurons = static_cast<int16_t>(1 + in.Byte() % 6), kind = s;
+        RequireCode("MakeSlab", MakeSlab(&net, &s, &neurons, &kind), codes::MakeSlab);
+        const int16_t transfer = in.Byte() % 8;
+        RequireCode("Transfer", Transfer(&net, &s, &transfer), codes::Transfer);
+    }
+    const float range = in.Real();
+    for (int16_t l = 0; l < 2; ++l) {
+        const int16_t source = l, dest = static_cast<int16_t>(l + 1);
+        RequireCode("MakeLink", MakeLink(&net, &l, &range, &source, &dest), codes::MakeLink);
+    }
+    CheckEngineConsistent();
+}
+
+constexpr Operation kOperations[] = {
+    KORU_STEP("MakeNet", MakeNet, [](R& r, P& in) {  // 0
         const int16_t net = in.Net();
         const uint16_t type = in.NetType();
-        Start();
-        const int16_t code = MakeNet(&net, &type);
-        Finish("MakeNet", code, codes::MakeNet);
-        if (code == KORU32_OK) Require(netTable[net].netType == type, "MakeNet recorded another type");
-    }
-
-    void CallKillNet() {
+        if (r.Call([&] { return MakeNet(&net, &type); }) == KORU32_OK)
+            Require(netTable[net].netType == type, "recorded another type", r.op->name);
+    }),
+    KORU_STEP("KillNet", KillNet, [](R& r, P& in) {
         const int16_t net = in.Net();
-        Start();
-        const int16_t code = KillNet(&net);
-        Finish("KillNet", code, codes::KillNet);
-        if (code == KORU32_OK) Require(netTable[net].paradigm == 0, "KillNet left the slot in use");
-    }
-
-    void CallGetNextNet() {
+        if (r.Call([&] { return KillNet(&net); }) == KORU32_OK)
+            Require(netTable[net].paradigm == 0, "left the slot in use", r.op->name);
+    }),
+    KORU_STEP("GetNextNet", GetNextNet, [](R& r, P&) {
         uint16_t next = 0xBEEF;
-        Start();
-        const int16_t code = GetNextNet(&next);
-        Finish("GetNextNet", code, codes::GetNextNet);
-        if (code == KORU32_OK)
-            Require(next < kNetCount && netTable[next].paradigm == 0, "GetNextNet named a used slot");
-    }
-
-    void CallSetMath() {
+        if (r.Call([&] { return GetNextNet(&next); }) == KORU32_OK)
+            Require(next < kNetCount && netTable[next].paradigm == 0, "named a used slot", r.op->name);
+    }),
+    KORU_STEP("SetMath", SetMath, [](R& r, P& in) {
         const uint8_t b = in.Byte();
         const uint16_t mode = b < 240 ? b % 2 : in.Word();
-        Start();
-        Finish("SetMath", SetMath(&mode), codes::SetMath);
-    }
-
-    void CallProcessSettings() {
+        r.Call([&] { return SetMath(&mode); });
+    }),
+    KORU_STEP("SetCPU, SetSeed, WEP", SetCPU, [](R& r, P& in) {
         const int16_t any = static_cast<int16_t>(in.Word());
-        Start();
-        Finish("SetCPU", SetCPU(&any), codes::SetCPU);
-        Finish("SetSeed", SetSeed(&any), codes::SetSeed);
+        r.Call([&] { return SetCPU(&any); });
+        RequireCode("SetSeed", SetSeed(&any), codes::SetSeed);
         Require(WEP(any) == 1, "WEP answered other than 1");
-    }
-
-    void CallMakeSlab() {
+    }),
+    KORU_STEP("MakeSlab", MakeSlab, [](R& r, P& in) {  // 5
         const int16_t net = in.Net(), slab = in.Slab(), neurons = in.Neurons(), kind = in.Kind();
-        Start();
-        const int16_t code = MakeSlab(&net, &slab, &neurons, &kind);
-        Finish("MakeSlab", code, codes::MakeSlab);
-        if (code == KORU32_OK)
-            Require(SlabSize(net, slab) == uint32_t(neurons), "MakeSlab made another size");
-    }
-
-    void CallKillSlab() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        Start();
-        Finish("KillSlab", KillSlab(&net, &slab), codes::KillSlab);
-    }
-
-    void CallPutSlab() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto values = in.Reals(SlabSize(net, slab));
-        Start();
-        Finish("PutSlab", PutSlab(&net, &slab, values.data()), codes::SlabValues);
-    }
-
-    void CallGetSlab() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto out = OutputBuffer(SlabSize(net, slab));
-        Start();
-        const int16_t code = GetSlab(&net, &slab, out.data());
-        Reading("GetSlab", code, codes::SlabValues, out);
-        Full("GetSlab", code, out);
-    }
-
-    void CallPutSlabInteger() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto values = in.Integers(SlabSize(net, slab));
-        Start();
-        Finish("PutSlabInteger", PutSlabInteger(&net, &slab, values.data()), codes::SlabValues);
-    }
-
-    void CallGetSlabInteger() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const uint32_t n = SlabSize(net, slab);
-        std::vector<int16_t> out(n == 0 ? 1 : n, int16_t{0x5A5A});
-        Start();
-        const int16_t code = GetSlabInteger(&net, &slab, out.data());
-        Finish("GetSlabInteger", code, codes::SlabValues);
-        Require(EngineFingerprint() == before, "GetSlabInteger changed the engine");
-        if (code != KORU32_OK) Require(out[0] == 0x5A5A, "GetSlabInteger wrote on a refusal");
-    }
-
-    void CallSetSlab() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const float value = in.Real();
-        Start();
-        Finish("SetSlab", SetSlab(&net, &slab, &value), codes::SlabValues);
-    }
-
-    void CallCopySlab() {
-        const int16_t sn = in.Net(), ss = in.Slab(), dn = in.Net(), ds = in.Slab();
-        Start();
-        Finish("CopySlab", CopySlab(&sn, &ss, &dn, &ds), codes::CopySlab);
-    }
-
-    void CallSlideSlab() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const float value = in.Real();
-        Start();
-        Finish("SlideSlab", SlideSlab(&net, &slab, &value), codes::SlabValues);
-    }
-
-    void CallGetNeuron() {
-        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-        auto out = OutputBuffer(1);
-        Start();
-        const int16_t code = GetNeuron(&net, &slab, &neuron, out.data());
-        Reading("GetNeuron", code, codes::Neuron, out);
-    }
-
-    void CallPutNeuron() {
-        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-        const float value = in.Real();
-        Start();
-        Finish("PutNeuron", PutNeuron(&net, &slab, &neuron, &value), codes::Neuron);
-    }
-
-    void CallTransfer() {
-        const int16_t net = in.Net(), slab = in.Slab(), code = in.Pick(8, {8, -1, 127, -128, 255});
-        Start();
-        Finish("Transfer", Transfer(&net, &slab, &code), codes::Transfer);
-    }
-
-    void CallGetDelta() {
-        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-        auto out = OutputBuffer(1);
-        Start();
-        const int16_t code = GetDelta(&net, &slab, &neuron, out.data());
-        Reading("GetDelta", code, codes::Delta, out);
-    }
-
-    void CallPutDelta() {
-        const int16_t net = in.Net(), slab = in.Slab(), neuron = in.Neuron();
-        const float value = in.Real();
-        Start();
-        Finish("PutDelta", PutDelta(&net, &slab, &neuron, &value), codes::Delta);
-    }
-
-    void CallGetCounts() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto out = OutputBuffer(SlabSize(net, slab) + 1);
-        Start();
-        const int16_t code = GetCounts(&net, &slab, out.data());
-        Reading("GetCounts", code, codes::Counts, out);
-        Full("GetCounts", code, out);
-    }
-
-    void CallPutCounts() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto counts = in.Reals(SlabSize(net, slab) + 1);
-        counts[0] = in.Real();
-        Start();
-        Finish("PutCounts", PutCounts(&net, &slab, counts.data()), codes::Counts);
-    }
-
-    void CallMakeLink() {
+        if (r.Call([&] { return MakeSlab(&net, &slab, &neurons, &kind); }) == KORU32_OK)
+            Require(NeuronsOf(net, slab) == uint32_t(neurons), "made another size", r.op->name);
+    }),
+    KORU_ROW(KillSlab, KillSlab, "ns", false),
+    KORU_ROW(PutSlab, SlabValues, "nsV", false),
+    KORU_ROW(GetSlab, SlabValues, "nsO", true),
+    KORU_ROW(PutSlabInteger, SlabValues, "nsI", false),
+    KORU_ROW(GetSlabInteger, SlabValues, "nsJ", true),  // 10
+    KORU_ROW(SetSlab, SlabValues, "nsf", false),
+    KORU_ROW(CopySlab, CopySlab, "nsns", false),
+    KORU_ROW(SlideSlab, SlabValues, "nsf", false),
+    KORU_ROW(GetNeuron, Neuron, "nsu1", true),
+    KORU_ROW(PutNeuron, Neuron, "nsuf", false),  // 15
+    KORU_ROW(Transfer, Transfer, "nsc", false),
+    KORU_ROW(GetDelta, Delta, "nsu1", true),
+    KORU_ROW(PutDelta, Delta, "nsuf", false),
+    KORU_ROW(GetCounts, Counts, "nsQ", true),
+    KORU_ROW(PutCounts, Counts, "nsC", false),  // 20
+    KORU_STEP("MakeLink", MakeLink, [](R& r, P& in) {
         const int16_t net = in.Net(), link = in.Link();
         const float range = in.Real();
         const int16_t source = in.Slab(), dest = in.Slab();
-        const uint64_t weights = (uint64_t{SlabSize(net, source)} + 1) * SlabSize(net, dest);
-        if (weights > kLargestArray) return;
-        Start();
-        const int16_t code = MakeLink(&net, &link, &range, &source, &dest);
-        Finish("MakeLink", code, codes::MakeLink);
-        if (code == KORU32_OK) RequireFiniteLink(net, link, "MakeLink");
-    }
-
-    void CallInitLink() {
+        if ((uint64_t{NeuronsOf(net, source)} + 1) * NeuronsOf(net, dest) > kLargestArray) return;
+        if (r.Call([&] { return MakeLink(&net, &link, &range, &source, &dest); }) == KORU32_OK)
+            RequireFiniteLink(r.op->name, net, link);
+    }),
+    KORU_STEP("InitLink", InitLink, [](R& r, P& in) {
         const int16_t net = in.Net(), link = in.Link();
         const float range = in.Real();
-        Start();
-        const int16_t code = InitLink(&net, &link, &range);
-        Finish("InitLink", code, codes::InitLink);
-        if (code == KORU32_OK) RequireFiniteLink(net, link, "InitLink");
-    }
-
-    void CallKillLink() {
-        const int16_t net = in.Net(), link = in.Link();
-        Start();
-        Finish("KillLink", KillLink(&net, &link), codes::LinkWhole);
-    }
-
-    void CallGetLink() {
-        const int16_t net = in.Net(), link = in.Link();
-        auto out = OutputBuffer(WeightsOf(net, link));
-        Start();
-        const int16_t code = GetLink(&net, &link, out.data());
-        Reading("GetLink", code, codes::LinkWhole, out);
-        Full("GetLink", code, out);
-    }
-
-    void CallPutLink() {
-        const int16_t net = in.Net(), link = in.Link();
-        auto weights = in.Reals(WeightsOf(net, link));
-        Start();
-        Finish("PutLink", PutLink(&net, &link, weights.data()), codes::LinkWhole);
-    }
-
-    void CallGetWeight() {
-        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-        auto out = OutputBuffer(1);
-        Start();
-        const int16_t code = GetWeight(&net, &link, &source, &dest, out.data());
-        Reading("GetWeight", code, codes::Weight, out);
-    }
-
-    void CallPutWeight() {
-        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-        const float value = in.Real();
-        Start();
-        Finish("PutWeight", PutWeight(&net, &link, &source, &dest, &value), codes::Weight);
-    }
-
-    void CallGetChange() {
-        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-        auto out = OutputBuffer(1);
-        Start();
-        const int16_t code = GetChange(&net, &link, &source, &dest, out.data());
-        Reading("GetChange", code, codes::Change, out);
-    }
-
-    void CallPutChange() {
-        const int16_t net = in.Net(), link = in.Link(), source = in.Neuron(), dest = in.Neuron();
-        const float value = in.Real();
-        Start();
-        Finish("PutChange", PutChange(&net, &link, &source, &dest, &value), codes::Change);
-    }
-
-    void CallGetLinkChanges() {
-        const int16_t net = in.Net(), link = in.Link();
-        auto out = OutputBuffer(ChangesOf(net, link));
-        Start();
-        const int16_t code = GetLinkChanges(&net, &link, out.data());
-        Reading("GetLinkChanges", code, codes::LinkChanges, out);
-        Full("GetLinkChanges", code, out);
-    }
-
-    void CallPutLinkChanges() {
-        const int16_t net = in.Net(), link = in.Link();
-        auto changes = in.Reals(ChangesOf(net, link));
-        Start();
-        Finish("PutLinkChanges", PutLinkChanges(&net, &link, changes.data()), codes::LinkChanges);
-    }
-
-    void CallSetStatus() {
-        const int16_t net = in.Net(), link = in.Link(), status = in.Pick(3, {3, -1, 255, -32768});
-        Start();
-        Finish("SetStatus", SetStatus(&net, &link, &status), codes::SetStatus);
-    }
-
-    void CallMakeStore() {
-        const int16_t net = in.Net(), store = in.Store();
-        const int16_t width = in.Pick(8, {0, -1, 32767, -32768, 1000});
+        if (r.Call([&] { return InitLink(&net, &link, &range); }) == KORU32_OK) RequireFiniteLink(r.op->name, net, link);
+    }),
+    KORU_ROW(KillLink, LinkWhole, "nl", false),
+    KORU_ROW(GetLink, LinkWhole, "nlG", true),
+    KORU_ROW(PutLink, LinkWhole, "nlL", false),  // 25
+    KORU_ROW(GetWeight, Weight, "nluu1", true),
+    KORU_ROW(PutWeight, Weight, "nluuf", false),
+    KORU_ROW(GetChange, Change, "nluu1", true),
+    KORU_ROW(PutChange, Change, "nluuf", false),
+    KORU_ROW(GetLinkChanges, LinkChanges, "nlK", true),  // 30
+    KORU_ROW(PutLinkChanges, LinkChanges, "nlH", false),
+    KORU_ROW(SetStatus, SetStatus, "nla", false),
+    KORU_STEP("MakeStore", MakeStore, [](R& r, P& in) {
+        const int16_t net = in.Net(), store = in.Store(), width = in.Pick(8, {0, -1, 32767, -32768, 1000});
         const uint32_t records = in.Record();
         const uint64_t elements = uint64_t{records} * static_cast<uint16_t>(width);
         if (elements > kLargestArray && elements <= 0xFFFFFFFFu) return;
-        Start();
-        Finish("MakeStore", MakeStore(&net, &store, &width, &records), codes::MakeStore);
-    }
-
-    void CallKillStore() {
-        const int16_t net = in.Net(), store = in.Store();
-        Start();
-        Finish("KillStore", KillStore(&net, &store), codes::KillStore);
-    }
-
-    void CallGetStore() {
-        const int16_t net = in.Net(), store = in.Store();
-        const uint32_t record = in.Record();
-        auto out = OutputBuffer(StoreWidthOf(net, store));
-        Start();
-        const int16_t code = GetStore(&net, &store, &record, out.data());
-        Reading("GetStore", code, codes::StoreRecord, out);
-        Full("GetStore", code, out);
-    }
-
-    void CallPutStore() {
-        const int16_t net = in.Net(), store = in.Store();
-        const uint32_t record = in.Record();
-        auto values = in.Reals(StoreWidthOf(net, store));
-        Start();
-        Finish("PutStore", PutStore(&net, &store, &record, values.data()), codes::StoreRecord);
-    }
-
-    void CallCopyToStore() {
-        const int16_t storeNet = in.Net(), store = in.Store();
-        const uint32_t record = in.Record();
-        const int16_t slabNet = in.Net(), slab = in.Slab();
-        Start();
-        Finish("CopyToStore", CopyToStore(&storeNet, &store, &record, &slabNet, &slab), codes::StoreSlab);
-    }
-
-    void CallCopyFromStore() {
-        const int16_t storeNet = in.Net(), store = in.Store();
-        const uint32_t record = in.Record();
-        const int16_t slabNet = in.Net(), slab = in.Slab();
-        Start();
-        Finish("CopyFromStore", CopyFromStore(&storeNet, &store, &record, &slabNet, &slab), codes::StoreSlab);
-    }
-
-    void CallPnnPropagate() {
+        r.Call([&] { return MakeStore(&net, &store, &width, &records); });
+    }),
+    KORU_ROW(KillStore, KillStore, "nt", false),
+    KORU_ROW(GetStore, StoreRecord, "ntrE", true),  // 35
+    KORU_ROW(PutStore, StoreRecord, "ntrD", false),
+    KORU_ROW(CopyToStore, StoreSlab, "ntrns", false),
+    KORU_ROW(CopyFromStore, StoreSlab, "ntrns", false),
+    KORU_ROW(PnnPropagate, PatternPropagate, "nsf", false),
+    KORU_ROW(PnnEvaluate, PatternEvaluate, "nsVp", false),  // 40
+    KORU_ROW(PnnTrain, PatternTrain, "nsp", false),
+    KORU_STEP("GrnnPropagate", GrnnPropagate, [](R& r, P& in) {
         const int16_t net = in.Net(), slab = in.Slab();
         const float smoothing = in.Real();
-        Start();
-        Finish("PnnPropagate", PnnPropagate(&net, &slab, &smoothing), codes::PatternPropagate);
-    }
-
-    void CallPnnEvaluate() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto targets = in.Reals(SlabSize(net, slab));
-        const int16_t pattern = in.Pattern();
-        Start();
-        Finish("PnnEvaluate", PnnEvaluate(&net, &slab, targets.data(), &pattern), codes::PatternEvaluate);
-    }
-
-    void CallPnnTrain() {
-        const int16_t net = in.Net(), slab = in.Slab(), pattern = in.Pattern();
-        Start();
-        Finish("PnnTrain", PnnTrain(&net, &slab, &pattern), codes::PatternTrain);
-    }
-
-    void CallGrnnPropagate() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const float smoothing = in.Real();
-        Start();
-        const int16_t code = GrnnPropagate(&net, &slab, &smoothing);
-        Finish("GrnnPropagate", code, codes::GrnnPropagate, Refusal::kJudgedByCaller);
-        if (code != KORU32_OK && code != KORU32_ERR_ZERO_DENOMINATOR) {
-            Require(EngineFingerprint() == before, "refused, yet changed the engine", "GrnnPropagate");
-        }
-    }
-
-    void CallGrnnEvaluate() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto targets = in.Reals(SlabSize(net, slab));
-        const int16_t pattern = in.Pattern();
-        Start();
-        Finish("GrnnEvaluate", GrnnEvaluate(&net, &slab, targets.data(), &pattern), codes::PatternEvaluate);
-    }
-
-    void CallGrnnTrain() {
-        const int16_t net = in.Net(), slab = in.Slab(), pattern = in.Pattern();
-        Start();
-        Finish("GrnnTrain", GrnnTrain(&net, &slab, &pattern), codes::PatternTrain);
-    }
-
-    void CallLvqPropagate() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        Start();
-        Finish("LvqPropagate", LvqPropagate(&net, &slab), codes::LvqPropagate);
-    }
-
-    void CallLvqEvaluate() {
+        const int16_t code = r.Try(codes::GrnnPropagate, [&] { return GrnnPropagate(&net, &slab, &smoothing); });
+        if (code != KORU32_OK && code != KORU32_ERR_ZERO_DENOMINATOR) r.Unchanged();
+    }),
+    KORU_ROW(GrnnEvaluate, PatternEvaluate, "nsVp", false),
+    KORU_ROW(GrnnTrain, PatternTrain, "nsp", false),
+    KORU_ROW(LvqPropagate, LvqPropagate, "ns", false),  // 45
+    KORU_STEP("LvqEvaluate", LvqEvaluate, [](R& r, P& in) {
         const int16_t net = in.Net(), slab = in.Slab();
         const uint16_t flag = in.Byte() % 3;
         uint16_t winner = 0xBEEF;
-        Start();
-        const int16_t code = LvqEvaluate(&net, &slab, &winner, &flag);
-        Finish("LvqEvaluate", code, codes::LvqEvaluate);
-        if (code != KORU32_OK) Require(winner == 0xBEEF, "LvqEvaluate wrote its winner on a refusal");
-        if (code == KORU32_OK)
-            Require(winner >= 1 && winner <= SlabSize(net, slab), "LvqEvaluate named no unit");
-    }
-
-    void CallLvqTrain() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const float rate = in.Real();
-        const int16_t radius = in.Pick(4, {-1, 32767, -32768, 100});
-        const uint16_t width = static_cast<uint16_t>(in.Pick(5, {-1, 0, 32767, -32768, 1000}));
-        Start();
-        Finish("LvqTrain", LvqTrain(&net, &slab, &rate, &radius, &width), codes::LvqTrain);
-    }
-
-    void CallSaveNet() {
+        const bool ok = r.Call([&] { return LvqEvaluate(&net, &slab, &winner, &flag); }) == KORU32_OK;
+        Require(ok ? winner >= 1 && winner <= NeuronsOf(net, slab) : winner == 0xBEEF, "a wrong winner", r.op->name);
+    }),
+    KORU_ROW(LvqTrain, LvqTrain, "nsfdW", false),
+    KORU_STEP("SaveNet", SaveNet, [](R& r, P& in) {
         const int16_t net = in.Net();
         const int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
         std::vector<uint8_t> bytes(length > 0 ? length : 1, 0x3C);
         const bool nullBytes = in.Byte() % 4 == 0;
-        Start();
-        descriptors = OpenDescriptorCount();
-        const int16_t code = SaveNet(&net, netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
-        Finish("SaveNet", code, codes::SaveNet);
-        Require(EngineFingerprint() == before, "SaveNet changed the engine");
-        Require(OpenDescriptorCount() == descriptors, "SaveNet left the file open");
-    }
-
-    void CallRestoreNet() {
+        const int descriptors = OpenDescriptorCount();
+        r.Call([&] { return SaveNet(&net, r.netFile.c_str(), &length, nullBytes ? nullptr : bytes.data()); });
+        r.Unchanged("changed the engine");
+        Require(OpenDescriptorCount() == descriptors, "left the file open", r.op->name);
+    }),
+    KORU_STEP("RestoreNet", RestoreNet, RestoreStep),
+    {"(writes the shell file LoadShell reads)", ShellFileStep},  // 50
+    KORU_STEP("LoadShell", LoadShell, [](R& r, P& in) {
         const int16_t net = in.Net();
-        int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
-        std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xC3);
-        const bool nullBytes = in.Byte() % 4 == 0;
-        const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
-        Start();
-        const uint64_t beforeSansRange = EngineFingerprintSansRange();
-        descriptors = OpenDescriptorCount();
-        const int16_t code = RestoreNet(&net, netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
-        Finish("RestoreNet", code, codes::RestoreNet, Refusal::kJudgedByCaller);
-        Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
-        if (code != KORU32_OK) {
-            const bool inUse = IsValidNetNumber(net) && netTable[net].paradigm != 0;
-            if (wasFree && inUse) {
-                Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && !nullBytes,
-                        "a refused restore kept an incomplete net");
-            } else {
-                Require(EngineFingerprintSansRange() == beforeSansRange,
-                        "a refused restore changed the engine");
-            }
-        }
-    }
-
-    void WriteShellFile() {
-        // A shell file: three small layer sizes (or any, now and then)
-        // and as many body bytes as the input offers, up to complete.
-        uint8_t header[6];
-        for (int k = 0; k < 3; ++k) {
-            const uint8_t b = in.Byte();
-            const uint16_t units = b < 240 ? 2 + b % 5 : in.Word();
-            header[2 * k] = static_cast<uint8_t>(units);
-            header[2 * k + 1] = static_cast<uint8_t>(units >> 8);
-        }
-        std::vector<uint8_t> file(header, header + 6);
-        const size_t body = in.Byte() % 2 ? 400 : in.Byte();
-        const float w = in.Real();
-        for (size_t i = 0; i < body; i += 4) {
-            const auto bits = std::bit_cast<uint32_t>(w * static_cast<float>(i % 7));
-            for (int j = 0; j < 4; ++j) file.push_back(static_cast<uint8_t>(bits >> 8 * j));
-        }
-        WriteWholeFile(shellFile, file.data(), file.size());
-    }
-
-    void CallLoadShell() {
-        const int16_t net = in.Net();
-        Start();
-        descriptors = OpenDescriptorCount();
-        const int16_t code = LoadShell(&net, shellFile.c_str());
-        Finish("LoadShell", code, codes::LoadShell, Refusal::kJudgedByCaller);
-        Require(OpenDescriptorCount() == descriptors, "LoadShell left the file open");
-        // Files too short for their header are refused up front, and
-        // the program's files never fail a read: only running out of
-        // memory may leave slabs and links behind.
-        if (code != KORU32_OK && code != KORU32_ERR_NO_MEMORY) {
-            Require(EngineFingerprint() == before, "refused, yet changed the engine", "LoadShell");
-        }
-    }
-
-    void BuildWholeNet() {
-        // A whole net in one step: three slabs, two links, transfer
-        // codes, so that programs reach the paradigm routines soon.
-        const int16_t net = in.Net();
-        const uint16_t type = in.NetType();
-        if (MakeNet(&net, &type) != KORU32_OK) return;
-        for (int16_t s = 0; s < 3; ++s) {
-            const int16_t neurons = static_cast<int16_t>(1 + in.Byte() % 6), kind = s;
-            RequireCode("MakeSlab", MakeSlab(&net, &s, &neurons, &kind), codes::MakeSlab);
-            const int16_t transfer = in.Byte() % 8;
-            RequireCode("Transfer", Transfer(&net, &s, &transfer), codes::Transfer);
-        }
-        const float range = in.Real();
-        for (int16_t l = 0; l < 2; ++l) {
-            const int16_t source = l, dest = static_cast<int16_t>(l + 1);
-            RequireCode("MakeLink", MakeLink(&net, &l, &range, &source, &dest), codes::MakeLink);
-        }
-        CheckEngineConsistent();
-    }
-
-    void CallProbeNet() {
+        const int descriptors = OpenDescriptorCount();
+        const int16_t code = r.Try(codes::LoadShell, [&] { return LoadShell(&net, r.shellFile.c_str()); });
+        Require(OpenDescriptorCount() == descriptors, "left the file open", r.op->name);
+        // The program's files never fail a read: only running out of memory
+        // may leave slabs and links behind.
+        if (code != KORU32_OK && code != KORU32_ERR_NO_MEMORY) r.Unchanged();
+    }),
+    {"MakeNet, MakeSlab, Transfer, MakeLink", WholeNetStep},
+    {"(reads a whole net back)", [](R&, P& in) {
         const int16_t net = in.Net();
         if (IsValidNetNumber(net) && netTable[net].paradigm != 0) ProbeNet(net);
-    }
-
-    void CallBpPropagate() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        Start();
-        Finish("BpPropagate", BpPropagate(&net, &slab), codes::BpPropagate);
-    }
-
-    void CallBpEvaluate() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto targets = in.Reals(SlabSize(net, slab));
-        auto sum = OutputBuffer(1);
-        Start();
-        const int16_t code = BpEvaluate(&net, &slab, targets.data(), sum.data());
-        Finish("BpEvaluate", code, codes::BpEvaluate);
-        Quiet("BpEvaluate", code, sum);
-    }
-
-    void CallBpEvaluateSum() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto targets = in.Reals(SlabSize(net, slab));
-        Start();
-        Finish("BpEvaluateSum", BpEvaluateSum(&net, &slab, targets.data()), codes::BpEvaluate);
-    }
-
-    void CallBpGetSum() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto sum = OutputBuffer(1);
-        Start();
-        const int16_t code = BpGetSum(&net, &slab, sum.data());
-        Finish("BpGetSum", code, codes::BpEvaluate);
-        Quiet("BpGetSum", code, sum);
-        Full("BpGetSum", code, sum);
-    }
-
-    void CallBpEvaluateInteger() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        auto targets = in.Integers(SlabSize(net, slab));
-        auto sum = OutputBuffer(1);
-        Start();
-        const int16_t code = BpEvaluateInteger(&net, &slab, targets.data(), sum.data());
-        Finish("BpEvaluateInteger", code, codes::BpEvaluate);
-        Quiet("BpEvaluateInteger", code, sum);
-    }
-
-    void CallBpEvaluateStore() {
-        const int16_t net = in.Net(), slab = in.Slab(), storeNet = in.Net(), store = in.Store();
-        const uint32_t record = in.Record();
-        auto sum = OutputBuffer(1);
-        Start();
-        const int16_t code = BpEvaluateStore(&net, &slab, &storeNet, &store, &record, sum.data());
-        Finish("BpEvaluateStore", code, codes::BpEvaluateStore);
-        Quiet("BpEvaluateStore", code, sum);
-    }
-
-    void CallBpEvaluateSumStore() {
-        const int16_t net = in.Net(), slab = in.Slab(), storeNet = in.Net(), store = in.Store();
-        const uint32_t record = in.Record();
-        Start();
-        Finish("BpEvaluateSumStore", BpEvaluateSumStore(&net, &slab, &storeNet, &store, &record),
-               codes::BpEvaluateStore);
-    }
-
-    void CallAddSlab() {
-        const int16_t net = in.Net(), source = in.Slab(), dest = in.Slab();
-        const float factor = in.Real();
-        Start();
-        Finish("AddSlab", AddSlab(&net, &source, &dest, &factor), codes::AddSlab);
-    }
-
-    void CallBpTrain() {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const float rate = in.Real(), momentum = in.Real();
-        const uint16_t apply = static_cast<uint16_t>(in.Pick(2, {2, -1, 255}));
-        Start();
-        Finish("BpTrain", BpTrain(&net, &slab, &rate, &momentum, &apply), codes::BpTrain);
-    }
-
-    void CallMathErrorHook() {
+    }},
+    KORU_ROW(BpPropagate, BpPropagate, "ns", false),
+    KORU_ROW(BpEvaluate, BpEvaluate, "nsV1", false),  // 55
+    KORU_ROW(BpEvaluateSum, BpEvaluate, "nsV", false),
+    KORU_ROW(BpGetSum, BpEvaluate, "ns+", false),
+    KORU_ROW(BpEvaluateInteger, BpEvaluate, "nsI1", false),
+    KORU_ROW(BpEvaluateStore, BpEvaluateStore, "nsntr1", false),
+    KORU_ROW(BpEvaluateSumStore, BpEvaluateStore, "nsntr", false),  // 60
+    KORU_ROW(AddSlab, AddSlab, "nssf", false),
+    KORU_ROW(BpTrain, BpTrain, "nsffA", false),
+    {"_matherr", [](R& r, P& in) {
         koru32_math_exception record{};
         record.retval = in.Real();
-        Start();
-        Require(_matherr(&record) == 1 && record.retval == 0.0, "_matherr did not set 0.0 and answer 1");
-        Require(EngineFingerprint() == before, "_matherr changed the engine");
-    }
-    uint64_t EngineFingerprintSansRange() {
-        const double range = state.weightRange;
-        state.weightRange = 0.0;
-        const uint64_t h = EngineFingerprint();
-        state.weightRange = range;
-        return h;
-    }
-};
-
-// The operations, one row per operation byte (taken modulo 64): the export
-// it calls and the step that draws its arguments, calls it and checks what
-// it did. The row numbers are the corpus's format: a row is only ever added.
-struct Operation {
-    const char* exports;
-    void (Runner::*step)();
-};
-
-constexpr Operation kOperations[] = {
-    /*  0 */ {"MakeNet", &Runner::CallMakeNet},
-    /*  1 */ {"KillNet", &Runner::CallKillNet},
-    /*  2 */ {"GetNextNet", &Runner::CallGetNextNet},
-    /*  3 */ {"SetMath", &Runner::CallSetMath},
-    /*  4 */ {"SetCPU, SetSeed, WEP", &Runner::CallProcessSettings},
-    /*  5 */ {"MakeSlab", &Runner::CallMakeSlab},
-    /*  6 */ {"KillSlab", &Runner::CallKillSlab},
-    /*  7 */ {"PutSlab", &Runner::CallPutSlab},
-    /*  8 */ {"GetSlab", &Runner::CallGetSlab},
-    /*  9 */ {"PutSlabInteger", &Runner::CallPutSlabInteger},
-    /* 10 */ {"GetSlabInteger", &Runner::CallGetSlabInteger},
-    /* 11 */ {"SetSlab", &Runner::CallSetSlab},
-    /* 12 */ {"CopySlab", &Runner::CallCopySlab},
-    /* 13 */ {"SlideSlab", &Runner::CallSlideSlab},
-    /* 14 */ {"GetNeuron", &Runner::CallGetNeuron},
-    /* 15 */ {"PutNeuron", &Runner::CallPutNeuron},
-    /* 16 */ {"Transfer", &Runner::CallTransfer},
-    /* 17 */ {"GetDelta", &Runner::CallGetDelta},
-    /* 18 */ {"PutDelta", &Runner::CallPutDelta},
-    /* 19 */ {"GetCounts", &Runner::CallGetCounts},
-    /* 20 */ {"PutCounts", &Runner::CallPutCounts},
-    /* 21 */ {"MakeLink", &Runner::CallMakeLink},
-    /* 22 */ {"InitLink", &Runner::CallInitLink},
-    /* 23 */ {"KillLink", &Runner::CallKillLink},
-    /* 24 */ {"GetLink", &Runner::CallGetLink},
-    /* 25 */ {"PutLink", &Runner::CallPutLink},
-    /* 26 */ {"GetWeight", &Runner::CallGetWeight},
-    /* 27 */ {"PutWeight", &Runner::CallPutWeight},
-    /* 28 */ {"GetChange", &Runner::CallGetChange},
-    /* 29 */ {"PutChange", &Runner::CallPutChange},
-    /* 30 */ {"GetLinkChanges", &Runner::CallGetLinkChanges},
-    /* 31 */ {"PutLinkChanges", &Runner::CallPutLinkChanges},
-    /* 32 */ {"SetStatus", &Runner::CallSetStatus},
-    /* 33 */ {"MakeStore", &Runner::CallMakeStore},
-    /* 34 */ {"KillStore", &Runner::CallKillStore},
-    /* 35 */ {"GetStore", &Runner::CallGetStore},
-    /* 36 */ {"PutStore", &Runner::CallPutStore},
-    /* 37 */ {"CopyToStore", &Runner::CallCopyToStore},
-    /* 38 */ {"CopyFromStore", &Runner::CallCopyFromStore},
-    /* 39 */ {"PnnPropagate", &Runner::CallPnnPropagate},
-    /* 40 */ {"PnnEvaluate", &Runner::CallPnnEvaluate},
-    /* 41 */ {"PnnTrain", &Runner::CallPnnTrain},
-    /* 42 */ {"GrnnPropagate", &Runner::CallGrnnPropagate},
-    /* 43 */ {"GrnnEvaluate", &Runner::CallGrnnEvaluate},
-    /* 44 */ {"GrnnTrain", &Runner::CallGrnnTrain},
-    /* 45 */ {"LvqPropagate", &Runner::CallLvqPropagate},
-    /* 46 */ {"LvqEvaluate", &Runner::CallLvqEvaluate},
-    /* 47 */ {"LvqTrain", &Runner::CallLvqTrain},
-    /* 48 */ {"SaveNet", &Runner::CallSaveNet},
-    /* 49 */ {"RestoreNet", &Runner::CallRestoreNet},
-    /* 50 */ {"(writes the shell file LoadShell reads)", &Runner::WriteShellFile},
-    /* 51 */ {"LoadShell", &Runner::CallLoadShell},
-    /* 52 */ {"MakeNet, MakeSlab, Transfer, MakeLink", &Runner::BuildWholeNet},
-    /* 53 */ {"(reads a whole net back)", &Runner::CallProbeNet},
-    /* 54 */ {"BpPropagate", &Runner::CallBpPropagate},
-    /* 55 */ {"BpEvaluate", &Runner::CallBpEvaluate},
-    /* 56 */ {"BpEvaluateSum", &Runner::CallBpEvaluateSum},
-    /* 57 */ {"BpGetSum", &Runner::CallBpGetSum},
-    /* 58 */ {"BpEvaluateInteger", &Runner::CallBpEvaluateInteger},
-    /* 59 */ {"BpEvaluateStore", &Runner::CallBpEvaluateStore},
-    /* 60 */ {"BpEvaluateSumStore", &Runner::CallBpEvaluateSumStore},
-    /* 61 */ {"AddSlab", &Runner::CallAddSlab},
-    /* 62 */ {"BpTrain", &Runner::CallBpTrain},
-    /* 63 */ {"_matherr", &Runner::CallMathErrorHook},
+        r.before = EngineFingerprint();
+        Require(_matherr(&record) == 1 && record.retval == 0.0, "did not set 0.0 and answer 1", r.op->name);
+        r.Unchanged("changed the engine");
+    }},
 };
 static_assert(std::size(kOperations) == 64, "an operation byte names one of 64 rows");
+static_assert([] {
+    for (const Operation& o : kOperations) {
+        if (std::char_traits<char>::length(o.kinds) != o.arity) return false;
+    }
+    return true;
+}(), "a row draws as many arguments as its export takes");
 
 }  // namespace
 
 void RunExportProgram(const uint8_t* data, size_t size) {
     ResetLibrary();
     Program program(data, size);
-    Runner runner{program};
+    Runner runner;
     for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) {
-        const Operation& operation = kOperations[program.Byte() % std::size(kOperations)];
-        (runner.*operation.step)();
+        runner.op = &kOperations[program.Byte() % std::size(kOperations)];
+        runner.op->step(runner, program);
     }
     KillAllNets();
 }

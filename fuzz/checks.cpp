@@ -1,0 +1,426 @@
+#include "fuzz/checks.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include "core/engine.h"
+#include "fuzz/documented_codes.h"
+
+namespace koru_fuzz {
+
+using namespace koru;
+
+namespace {
+
+std::string inputName;
+struct Where {
+    int net = -1, slab = -1, link = -1, store = -1;
+} where;  // what the consistency check is looking at, for its messages
+
+}  // namespace
+
+void SetInputName(const std::string& name) { inputName = name; }
+
+void Broken(const char* what, const char* subject) {
+    std::fprintf(stderr, "koru32 invariant broken: %s%s%s (net %d slab %d link %d store %d)%s%s\n",
+                 subject ? subject : "", subject ? ": " : "", what, where.net, where.slab, where.link, where.store,
+                 inputName.empty() ? "" : " input ", inputName.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+void RequireCode(const char* exportName, int16_t code, std::initializer_list<int16_t> allowed) {
+    for (int16_t a : allowed) {
+        if (a == code) return;
+    }
+    std::fprintf(stderr, "code %d\n", code);
+    Broken("answered an undocumented code", exportName);
+}
+
+namespace {
+
+// (paradigm, variant) of net types 1..11, written out from the types' names.
+constexpr uint16_t kTypes[12][2] = {{0, 0}, {1, 0}, {1, 2}, {1, 3}, {6, 0}, {6, 7},
+                                    {8, 0}, {8, 7}, {9, 0}, {9, 10}, {8, 10}, {1, 11}};
+
+void RequireArray(const ValueArray* a, int format, uint32_t rows, uint32_t cols, const char* what) {
+    Require(a != nullptr, "array missing", what);
+    Require(a->format == format, "array not in the net's format", what);
+    Require(a->rows == rows && a->cols == cols && a->count == rows * cols, "array of the wrong shape", what);
+    Require(a->end == a->data + uint64_t{a->count} * 4, "end pointer does not match the count", what);
+}
+
+// Either the array that belongs, or none.
+void RequireArrayIf(bool wanted, const ValueArray* a, int format, uint32_t rows, uint32_t cols, const char* what) {
+    if (wanted) RequireArray(a, format, rows, cols, what);
+    else Require(a == nullptr, "an array where none belongs", what);
+}
+
+template <class T, size_t N>
+int IndexIn(const T (&all)[N], const T* p) {
+    return p >= all && p < all + N ? static_cast<int>(p - all) : -1;
+}
+
+void CheckSlabLinks(const NetBlock& b, const SlabRecord& r, LinkRecord* const* list, int count, bool in) {
+    Require(count <= kLinksPerSlabSide, "more than 8 links");
+    for (int i = 0; i < kLinksPerSlabSide; ++i) {
+        if (i >= count) {
+            Require(list[i] == nullptr, "stale link entry");
+            continue;
+        }
+        const int l = IndexIn(b.links, list[i]);
+        Require(l >= 0 && b.linkUsed[l], "entry names no link in use");
+        Require((in ? list[i]->dest : list[i]->source) == &r, "listed link ends elsewhere");
+    }
+}
+
+void CheckNet(const NetEntry& e) {
+    Require(e.block != nullptr, "in use without a block");
+    Require(e.netType >= 1 && e.netType <= 11, "net type outside 1..11");
+    Require(kTypes[e.netType][0] == e.paradigm && kTypes[e.netType][1] == e.variant,
+            "paradigm and variant do not match the net type");
+    Require(e.format == kFloat32 || e.format == kFixed824, "format neither float32 nor 8.24");
+    const bool bp = e.paradigm == KORU32_PARADIGM_BACKPROP, pnn = e.paradigm == KORU32_PARADIGM_PNN,
+               grnn = e.paradigm == KORU32_PARADIGM_GRNN;
+    if (pnn || grnn) Require(e.format == kFloat32, "pattern-unit net not in float32");
+    const NetBlock& b = *e.block;
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        Require(b.slabUsed[s] <= 1, "slab flag neither 0 nor 1");
+        if (!b.slabUsed[s]) continue;
+        where.slab = s;
+        const SlabRecord& r = b.slabs[s];
+        Require(r.kind <= KORU32_SLAB_OUTPUT, "kind outside 0..2");
+        Require(r.values != nullptr, "no values");
+        const uint32_t n = r.values->cols;
+        Require(n >= 1 && n <= 32767, "neuron count outside 1..32767");
+        RequireArray(r.values, e.format, 1, n, "values");
+        RequireArrayIf(bp, r.sums, e.format, 1, n, "sums");
+        if (bp) Require(r.transfer >= 0 && r.transfer <= 7, "transfer code outside 0..7");
+        const bool deltas = (bp && r.kind != KORU32_SLAB_INPUT) || (pnn && r.kind == KORU32_SLAB_OUTPUT) ||
+                            (grnn && r.kind == KORU32_SLAB_HIDDEN);
+        RequireArrayIf(deltas, r.deltas, e.format, 1, n, "deltas");
+        CheckSlabLinks(b, r, r.inLinks, r.inCount, true);
+        CheckSlabLinks(b, r, r.outLinks, r.outCount, false);
+    }
+    where.slab = -1;
+    for (int l = 0; l < kLinksPerNet; ++l) {
+        Require(b.linkUsed[l] <= 1, "link flag neither 0 nor 1");
+        if (!b.linkUsed[l]) continue;
+        where.link = l;
+        const LinkRecord& r = b.links[l];
+        Require(r.status <= KORU32_LINK_TRAINED, "status outside 0..2");
+        const int s = IndexIn(b.slabs, r.source), d = IndexIn(b.slabs, r.dest);
+        Require(s >= 0 && b.slabUsed[s] && d >= 0 && b.slabUsed[d], "an end is no slab in use");
+        int seenIn = 0, seenOut = 0;
+        for (int i = 0; i < r.dest->inCount; ++i) seenIn += r.dest->inLinks[i] == &r;
+        for (int i = 0; i < r.source->outCount; ++i) seenOut += r.source->outLinks[i] == &r;
+        Require(seenIn == 1 && seenOut == 1, "not listed exactly once by its slabs");
+        const uint32_t rows = r.source->values->cols + 1, cols = r.dest->values->cols;
+        RequireArray(r.weights, e.format, rows - (bp ? 0 : 1), cols, "weights");
+        const bool adaptive = e.variant == 11;
+        RequireArrayIf(e.variant == 2 || e.variant == 3 || adaptive, r.changes, e.format, rows, cols, "changes");
+        RequireArrayIf(adaptive, r.gradients, e.format, rows, cols, "gradients");
+        RequireArrayIf(adaptive, r.prevGradients, e.format, rows, cols, "previous gradients");
+        RequireArrayIf(adaptive, r.lastSteps, e.format, rows, cols, "last steps");
+    }
+    where.link = -1;
+    for (int t = 0; t < kStoresPerNet; ++t) {
+        Require(b.storeUsed[t] <= 1, "store flag neither 0 nor 1");
+        if (!b.storeUsed[t]) continue;
+        where.store = t;
+        const StoreRecord& r = b.stores[t];
+        Require(r.records >= 1 && r.width >= 1 && r.data != nullptr, "empty store");
+        Require(r.data->format == kFloat32 || r.data->format == kFixed824, "unknown format");
+        RequireArray(r.data, r.data->format, r.records, r.width, "data");
+    }
+}
+
+struct Hash {
+    uint64_t h = 0x9E3779B97F4A7C15ull;
+    void Word(uint64_t w) {
+        h ^= w + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+        h *= 0xFF51AFD7ED558CCDull;
+    }
+    void Array(const ValueArray* a) {
+        if (a == nullptr) return Word(0xA11A);
+        Word(uint64_t(a->rows) << 32 | a->cols);
+        Word(static_cast<uint64_t>(a->format));
+        for (uint32_t i = 0; i < a->count; ++i) {
+            uint32_t w;
+            std::memcpy(&w, a->data + size_t{i} * 4, 4);
+            Word(w);
+        }
+    }
+    void Double(double d) {
+        uint64_t w;
+        std::memcpy(&w, &d, 8);
+        Word(w);
+    }
+};
+
+}  // namespace
+
+void CheckEngineConsistent() {
+    for (int n = 0; n < kNetCount; ++n) {
+        const NetEntry& e = netTable[n];
+        where = Where{};
+        where.net = n;
+        if (e.paradigm != 0) CheckNet(e);
+        else Require(e.block == nullptr && e.patternCount == 0, "a free net keeps a block or a pattern count");
+    }
+    where = Where{};
+}
+
+uint64_t EngineFingerprint() {
+    Hash h;
+    h.Double(state.weightRange);
+    for (int n = 0; n < kNetCount; ++n) {
+        const NetEntry& e = netTable[n];
+        h.Word(e.paradigm);
+        if (e.paradigm == 0) continue;
+        h.Word(uint64_t(e.variant) << 48 | uint64_t(uint16_t(e.patternCount)) << 32 | uint64_t(e.format) << 16 |
+               e.netType);
+        const NetBlock& b = *e.block;
+        for (int s = 0; s < kSlabsPerNet; ++s) {
+            h.Word(b.slabUsed[s]);
+            if (!b.slabUsed[s]) continue;
+            const SlabRecord& r = b.slabs[s];
+            h.Word(uint64_t(r.kind) << 48 | uint64_t(uint8_t(r.transfer)) << 32 | uint64_t(r.inCount) << 16 |
+                   r.outCount);
+            for (int i = 0; i < r.inCount; ++i) h.Word(uint64_t(IndexIn(b.links, r.inLinks[i])));
+            for (int i = 0; i < r.outCount; ++i) h.Word(uint64_t(IndexIn(b.links, r.outLinks[i])));
+            for (const ValueArray* a : {r.values, r.deltas, r.sums}) h.Array(a);
+            h.Double(r.errorSum);
+            h.Word(r.winner);
+        }
+        for (int l = 0; l < kLinksPerNet; ++l) {
+            h.Word(b.linkUsed[l]);
+            if (!b.linkUsed[l]) continue;
+            const LinkRecord& r = b.links[l];
+            h.Word(uint64_t(r.status) << 32 | uint64_t(IndexIn(b.slabs, r.source)) << 16 |
+                   uint64_t(IndexIn(b.slabs, r.dest)));
+            for (const ValueArray* a : {r.weights, r.changes, r.gradients, r.prevGradients, r.lastSteps}) h.Array(a);
+        }
+        for (int t = 0; t < kStoresPerNet; ++t) {
+            h.Word(b.storeUsed[t]);
+            if (!b.storeUsed[t]) continue;
+            h.Word(uint64_t(b.stores[t].records) << 16 | b.stores[t].width);
+            h.Array(b.stores[t].data);
+        }
+    }
+    return h.h;
+}
+
+int OpenDescriptorCount() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) return -1;
+    int count = 0;
+    while (readdir(dir) != nullptr) ++count;
+    closedir(dir);
+    return count;
+}
+
+void KillAllNets() {
+    for (int16_t n = 0; n < kNetCount; ++n) {
+        if (netTable[n].paradigm != 0) Require(KillNet(&n) == KORU32_OK, "KillNet refused a net in use");
+    }
+    uint16_t next = 999;
+    Require(GetNextNet(&next) == KORU32_OK && next == 0, "a slot is still in use after killing every net");
+    for (int n = 0; n < kNetCount; ++n) Require(netTable[n].paradigm == 0, "a slot is still in use");
+}
+
+void ResetLibrary() {
+    KillAllNets();
+    const uint16_t floatMode = KORU32_MATH_FLOAT;
+    SetMath(&floatMode);
+    const int16_t seed = 1;
+    SetSeed(&seed);
+    state.weightRange = 0.0;
+}
+
+std::string ScratchPath(const char* tag) {
+    const char* dir = std::getenv("KORU32_FUZZ_DIR");
+    std::string base = dir != nullptr ? dir : (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    return base + "/koru32-fuzz-" + std::to_string(getpid()) + "-" + tag;
+}
+
+void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    Require(f != nullptr, "cannot create the scratch file", path.c_str());
+    if (size > 0) Require(std::fwrite(data, 1, size, f) == size, "cannot write the scratch file");
+    Require(std::fclose(f) == 0, "cannot close the scratch file");
+}
+
+// ---- Sizes of caller buffers, and the probes that read a whole net.
+
+namespace {
+
+constexpr uint32_t kSentinelBits = 0x7FC0DEADu;  // a NaN whose payload no conversion produces
+
+bool IsSentinel(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return bits == kSentinelBits;
+}
+
+const NetBlock* BlockOf(int16_t net) {
+    return net < 0 || net >= kNetCount || netTable[net].paradigm == 0 ? nullptr : netTable[net].block;
+}
+
+}  // namespace
+
+uint32_t NeuronsOf(int16_t net, int16_t slab) {
+    const NetBlock* b = BlockOf(net);
+    return b && slab >= 0 && slab < kSlabsPerNet && b->slabUsed[slab] ? b->slabs[slab].values->count : 0;
+}
+
+uint32_t WeightsOf(int16_t net, int16_t link) {
+    const NetBlock* b = BlockOf(net);
+    return b && link >= 0 && link < kLinksPerNet && b->linkUsed[link] ? b->links[link].weights->count : 0;
+}
+
+uint32_t ChangesOf(int16_t net, int16_t link) {
+    const ValueArray* c = WeightsOf(net, link) > 0 ? netTable[net].block->links[link].changes : nullptr;
+    return c == nullptr ? 0 : c->count;
+}
+
+uint32_t StoreWidthOf(int16_t net, int16_t store) {
+    const NetBlock* b = BlockOf(net);
+    return b && store >= 0 && store < kStoresPerNet && b->storeUsed[store] ? b->stores[store].width : 0;
+}
+
+std::vector<float> OutputBuffer(uint32_t n) {
+    float sentinel;
+    std::memcpy(&sentinel, &kSentinelBits, 4);
+    return std::vector<float>(n == 0 ? 1 : n, sentinel);
+}
+
+void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out, bool full) {
+    for (float f : out) {
+        if (code != KORU32_OK) Require(IsSentinel(f), "wrote its output on a refusal", name);
+        else if (full) Require(!IsSentinel(f), "left part of its output unwritten", name);
+    }
+}
+
+namespace {
+
+// A reading export's code: documented, exactly `outside` for a number out of
+// range, and no output on a refusal.
+void Probed(const char* name, codes::List allowed, int16_t code, const std::vector<float>& out,
+            int16_t outside = 0) {
+    RequireCode(name, code, allowed);
+    if (outside != 0) Require(code == outside, "answered another code for a number out of range", name);
+    RequireQuiet(name, code, out);
+}
+
+void ProbeSlab(int16_t net, int16_t slab, int16_t outside) {
+    const uint32_t n = NeuronsOf(net, slab);
+    auto out = OutputBuffer(n);
+    const int16_t code = GetSlab(&net, &slab, out.data());
+    Probed("GetSlab", codes::SlabValues, code, out, outside);
+    Require((code == KORU32_OK) == (n > 0), "GetSlab answers otherwise than the slab table says");
+    std::vector<int16_t> integers(n == 0 ? 1 : n, int16_t{0x5A5A});
+    const int16_t integerCode = GetSlabInteger(&net, &slab, integers.data());
+    RequireCode("GetSlabInteger", integerCode, codes::SlabValues);
+    if (integerCode != KORU32_OK) Require(integers[0] == 0x5A5A, "GetSlabInteger wrote its output on a refusal");
+    for (int16_t neuron : {int16_t{0}, int16_t{1}, int16_t(n), int16_t(n + 1), int16_t{-1}, int16_t{32767}}) {
+        auto one = OutputBuffer(1);
+        const int16_t neuronCode = GetNeuron(&net, &slab, &neuron, one.data());
+        Probed("GetNeuron", codes::Neuron, neuronCode, one, outside);
+        if (n > 0) Require((neuronCode == KORU32_OK) == (neuron >= 1 && uint32_t(neuron) <= n), "GetNeuron range");
+        one = OutputBuffer(1);
+        Probed("GetDelta", codes::Delta, GetDelta(&net, &slab, &neuron, one.data()), one, outside);
+    }
+    out = OutputBuffer(n + 1);
+    Probed("GetCounts", codes::Counts, GetCounts(&net, &slab, out.data()), out, outside);
+}
+
+void ProbeLink(int16_t net, int16_t link, int16_t outside) {
+    const uint32_t w = WeightsOf(net, link);
+    auto out = OutputBuffer(w);
+    const int16_t code = GetLink(&net, &link, out.data());
+    Probed("GetLink", codes::LinkWhole, code, out, outside);
+    Require((code == KORU32_OK) == (w > 0), "GetLink answers otherwise than the link table says");
+    out = OutputBuffer(ChangesOf(net, link));
+    Probed("GetLinkChanges", codes::LinkChanges, GetLinkChanges(&net, &link, out.data()), out, outside);
+    for (int16_t source : {int16_t{-1}, int16_t{0}, int16_t{1}, int16_t{32767}}) {
+        for (int16_t dest : {int16_t{0}, int16_t{1}, int16_t{2}, int16_t{-32768}}) {
+            auto one = OutputBuffer(1);
+            Probed("GetWeight", codes::Weight, GetWeight(&net, &link, &source, &dest, one.data()), one, outside);
+            one = OutputBuffer(1);
+            Probed("GetChange", codes::Change, GetChange(&net, &link, &source, &dest, one.data()), one, outside);
+        }
+    }
+}
+
+void ProbeStore(int16_t net, int16_t store, int16_t outside) {
+    for (uint32_t record : {0u, 1u, 0xFFFFFFFFu}) {
+        auto out = OutputBuffer(StoreWidthOf(net, store));
+        Probed("GetStore", codes::StoreRecord, GetStore(&net, &store, &record, out.data()), out, outside);
+    }
+}
+
+// Every number from the first invalid one below to the first above, and the
+// extremes; those outside are answered with `outside`.
+template <class Probe>
+void ProbeAll(int16_t net, int count, int16_t outside, Probe probe) {
+    for (int i = -1; i <= count; ++i) probe(net, int16_t(i), i < 0 || i == count ? outside : int16_t{0});
+    for (int16_t i : {int16_t{-32768}, int16_t{32767}}) probe(net, i, outside);
+}
+
+}  // namespace
+
+void ProbeNet(int16_t net) {
+    const uint64_t before = EngineFingerprint();
+    ProbeAll(net, kSlabsPerNet, KORU32_ERR_BAD_SLAB_NUMBER, ProbeSlab);
+    ProbeAll(net, kLinksPerNet, KORU32_ERR_BAD_LINK_NUMBER, ProbeLink);
+    ProbeAll(net, kStoresPerNet, KORU32_ERR_BAD_STORE_NUMBER, ProbeStore);
+    Require(EngineFingerprint() == before, "a reading export changed the engine");
+    CheckEngineConsistent();
+}
+
+void ExerciseNet(int16_t net) {
+    const float smoothing = 0.5f, rate = 0.25f, momentum = 0.5f;
+    const int16_t radius = 1;
+    const uint16_t width = 2, flag = 1, apply = 1;
+    // The slabs in use, and 31 (the last a net fills) for the refusals.
+    auto exercised = [net](int16_t s) { return NeuronsOf(net, s) > 0 || s == kSlabsPerNet - 1; };
+    for (int16_t s = 0; s < kSlabsPerNet; ++s) {
+        if (!exercised(s)) continue;
+        const uint32_t n = NeuronsOf(net, s);
+        std::vector<float> targets(n == 0 ? 1 : n, 0.5f);
+        targets[0] = 1.0f;
+        RequireCode("PnnPropagate", PnnPropagate(&net, &s, &smoothing), codes::PatternPropagate);
+        RequireCode("GrnnPropagate", GrnnPropagate(&net, &s, &smoothing), codes::GrnnPropagate);
+        for (int16_t pattern : {int16_t{0}, int16_t{1}, int16_t{-1}, int16_t{32767}}) {
+            RequireCode("PnnEvaluate", PnnEvaluate(&net, &s, targets.data(), &pattern), codes::PatternEvaluate);
+            RequireCode("PnnTrain", PnnTrain(&net, &s, &pattern), codes::PatternTrain);
+            RequireCode("GrnnEvaluate", GrnnEvaluate(&net, &s, targets.data(), &pattern), codes::PatternEvaluate);
+            RequireCode("GrnnTrain", GrnnTrain(&net, &s, &pattern), codes::PatternTrain);
+        }
+        CheckEngineConsistent();
+        RequireCode("BpPropagate", BpPropagate(&net, &s), codes::BpPropagate);
+        float sum = 0.0f;
+        RequireCode("BpEvaluate", BpEvaluate(&net, &s, targets.data(), &sum), codes::BpEvaluate);
+        RequireCode("BpEvaluateSum", BpEvaluateSum(&net, &s, targets.data()), codes::BpEvaluate);
+        RequireCode("BpGetSum", BpGetSum(&net, &s, &sum), codes::BpEvaluate);
+        RequireCode("LvqPropagate", LvqPropagate(&net, &s), codes::LvqPropagate);
+        uint16_t winner = 0xBEEF;
+        const int16_t code = LvqEvaluate(&net, &s, &winner, &flag);
+        RequireCode("LvqEvaluate", code, codes::LvqEvaluate);
+        Require(code == KORU32_OK ? winner >= 1 && winner <= n : winner == 0xBEEF, "LvqEvaluate's winner");
+        RequireCode("LvqTrain", LvqTrain(&net, &s, &rate, &radius, &width), codes::LvqTrain);
+        CheckEngineConsistent();
+    }
+    // Backpropagation trains from the last slab back, as a caller does.
+    for (int16_t s = kSlabsPerNet - 1; s >= 0; --s) {
+        if (exercised(s)) RequireCode("BpTrain", BpTrain(&net, &s, &rate, &momentum, &apply), codes::BpTrain);
+    }
+    CheckEngineConsistent();
+}
+
+}  // namespace koru_fuzz
