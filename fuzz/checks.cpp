@@ -15,19 +15,15 @@ namespace koru_fuzz {
 using namespace koru;
 
 namespace {
-
 std::string inputName;
-struct Where {
-    int net = -1, slab = -1, link = -1, store = -1;
-} where;  // what the consistency check is looking at, for its messages
-
+int where[4] = {-1, -1, -1, -1};  // the net, slab, link and store being checked, for the messages
 }  // namespace
 
 void SetInputName(const std::string& name) { inputName = name; }
 
 void Broken(const char* what, const char* subject) {
     std::fprintf(stderr, "koru32 invariant broken: %s%s%s (net %d slab %d link %d store %d)%s%s\n",
-                 subject ? subject : "", subject ? ": " : "", what, where.net, where.slab, where.link, where.store,
+                 subject ? subject : "", subject ? ": " : "", what, where[0], where[1], where[2], where[3],
                  inputName.empty() ? "" : " input ", inputName.c_str());
     std::fflush(stderr);
     std::abort();
@@ -91,7 +87,7 @@ void CheckNet(const NetEntry& e) {
     for (int s = 0; s < kSlabsPerNet; ++s) {
         Require(b.slabUsed[s] <= 1, "slab flag neither 0 nor 1");
         if (!b.slabUsed[s]) continue;
-        where.slab = s;
+        where[1] = s;
         const SlabRecord& r = b.slabs[s];
         Require(r.kind <= KORU32_SLAB_OUTPUT, "kind outside 0..2");
         Require(r.values != nullptr, "no values");
@@ -106,11 +102,11 @@ void CheckNet(const NetEntry& e) {
         CheckSlabLinks(b, r, r.inLinks, r.inCount, true);
         CheckSlabLinks(b, r, r.outLinks, r.outCount, false);
     }
-    where.slab = -1;
+    where[1] = -1;
     for (int l = 0; l < kLinksPerNet; ++l) {
         Require(b.linkUsed[l] <= 1, "link flag neither 0 nor 1");
         if (!b.linkUsed[l]) continue;
-        where.link = l;
+        where[2] = l;
         const LinkRecord& r = b.links[l];
         Require(r.status <= KORU32_LINK_TRAINED, "status outside 0..2");
         const int s = IndexIn(b.slabs, r.source), d = IndexIn(b.slabs, r.dest);
@@ -127,11 +123,11 @@ void CheckNet(const NetEntry& e) {
         RequireArrayIf(adaptive, r.prevGradients, e.format, rows, cols, "previous gradients");
         RequireArrayIf(adaptive, r.lastSteps, e.format, rows, cols, "last steps");
     }
-    where.link = -1;
+    where[2] = -1;
     for (int t = 0; t < kStoresPerNet; ++t) {
         Require(b.storeUsed[t] <= 1, "store flag neither 0 nor 1");
         if (!b.storeUsed[t]) continue;
-        where.store = t;
+        where[3] = t;
         const StoreRecord& r = b.stores[t];
         Require(r.records >= 1 && r.width >= 1 && r.data != nullptr, "empty store");
         Require(r.data->format == kFloat32 || r.data->format == kFixed824, "unknown format");
@@ -167,12 +163,12 @@ struct Hash {
 void CheckEngineConsistent() {
     for (int n = 0; n < kNetCount; ++n) {
         const NetEntry& e = netTable[n];
-        where = Where{};
-        where.net = n;
+        where[0] = n;
+        where[3] = -1;
         if (e.paradigm != 0) CheckNet(e);
         else Require(e.block == nullptr && e.patternCount == 0, "a free net keeps a block or a pattern count");
     }
-    where = Where{};
+    where[0] = -1;
 }
 
 uint64_t EngineFingerprint() {
@@ -304,123 +300,6 @@ void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out,
         if (code != KORU32_OK) Require(IsSentinel(f), "wrote its output on a refusal", name);
         else if (full) Require(!IsSentinel(f), "left part of its output unwritten", name);
     }
-}
-
-namespace {
-
-// A reading export's code: documented, exactly `outside` for a number out of
-// range, and no output on a refusal.
-void Probed(const char* name, codes::List allowed, int16_t code, const std::vector<float>& out,
-            int16_t outside = 0) {
-    RequireCode(name, code, allowed);
-    if (outside != 0) Require(code == outside, "answered another code for a number out of range", name);
-    RequireQuiet(name, code, out);
-}
-
-void ProbeSlab(int16_t net, int16_t slab, int16_t outside) {
-    const uint32_t n = NeuronsOf(net, slab);
-    auto out = OutputBuffer(n);
-    const int16_t code = GetSlab(&net, &slab, out.data());
-    Probed("GetSlab", codes::SlabValues, code, out, outside);
-    Require((code == KORU32_OK) == (n > 0), "GetSlab answers otherwise than the slab table says");
-    std::vector<int16_t> integers(n == 0 ? 1 : n, int16_t{0x5A5A});
-    const int16_t integerCode = GetSlabInteger(&net, &slab, integers.data());
-    RequireCode("GetSlabInteger", integerCode, codes::SlabValues);
-    if (integerCode != KORU32_OK) Require(integers[0] == 0x5A5A, "GetSlabInteger wrote its output on a refusal");
-    for (int16_t neuron : {int16_t{0}, int16_t{1}, int16_t(n), int16_t(n + 1), int16_t{-1}, int16_t{32767}}) {
-        auto one = OutputBuffer(1);
-        const int16_t neuronCode = GetNeuron(&net, &slab, &neuron, one.data());
-        Probed("GetNeuron", codes::Neuron, neuronCode, one, outside);
-        if (n > 0) Require((neuronCode == KORU32_OK) == (neuron >= 1 && uint32_t(neuron) <= n), "GetNeuron range");
-        one = OutputBuffer(1);
-        Probed("GetDelta", codes::Delta, GetDelta(&net, &slab, &neuron, one.data()), one, outside);
-    }
-    out = OutputBuffer(n + 1);
-    Probed("GetCounts", codes::Counts, GetCounts(&net, &slab, out.data()), out, outside);
-}
-
-void ProbeLink(int16_t net, int16_t link, int16_t outside) {
-    const uint32_t w = WeightsOf(net, link);
-    auto out = OutputBuffer(w);
-    const int16_t code = GetLink(&net, &link, out.data());
-    Probed("GetLink", codes::LinkWhole, code, out, outside);
-    Require((code == KORU32_OK) == (w > 0), "GetLink answers otherwise than the link table says");
-    out = OutputBuffer(ChangesOf(net, link));
-    Probed("GetLinkChanges", codes::LinkChanges, GetLinkChanges(&net, &link, out.data()), out, outside);
-    for (int16_t source : {int16_t{-1}, int16_t{0}, int16_t{1}, int16_t{32767}}) {
-        for (int16_t dest : {int16_t{0}, int16_t{1}, int16_t{2}, int16_t{-32768}}) {
-            auto one = OutputBuffer(1);
-            Probed("GetWeight", codes::Weight, GetWeight(&net, &link, &source, &dest, one.data()), one, outside);
-            one = OutputBuffer(1);
-            Probed("GetChange", codes::Change, GetChange(&net, &link, &source, &dest, one.data()), one, outside);
-        }
-    }
-}
-
-void ProbeStore(int16_t net, int16_t store, int16_t outside) {
-    for (uint32_t record : {0u, 1u, 0xFFFFFFFFu}) {
-        auto out = OutputBuffer(StoreWidthOf(net, store));
-        Probed("GetStore", codes::StoreRecord, GetStore(&net, &store, &record, out.data()), out, outside);
-    }
-}
-
-// Every number from the first invalid one below to the first above, and the
-// extremes; those outside are answered with `outside`.
-template <class Probe>
-void ProbeAll(int16_t net, int count, int16_t outside, Probe probe) {
-    for (int i = -1; i <= count; ++i) probe(net, int16_t(i), i < 0 || i == count ? outside : int16_t{0});
-    for (int16_t i : {int16_t{-32768}, int16_t{32767}}) probe(net, i, outside);
-}
-
-}  // namespace
-
-void ProbeNet(int16_t net) {
-    const uint64_t before = EngineFingerprint();
-    ProbeAll(net, kSlabsPerNet, KORU32_ERR_BAD_SLAB_NUMBER, ProbeSlab);
-    ProbeAll(net, kLinksPerNet, KORU32_ERR_BAD_LINK_NUMBER, ProbeLink);
-    ProbeAll(net, kStoresPerNet, KORU32_ERR_BAD_STORE_NUMBER, ProbeStore);
-    Require(EngineFingerprint() == before, "a reading export changed the engine");
-    CheckEngineConsistent();
-}
-
-void ExerciseNet(int16_t net) {
-    const float smoothing = 0.5f, rate = 0.25f, momentum = 0.5f;
-    const int16_t radius = 1;
-    const uint16_t width = 2, flag = 1, apply = 1;
-    // The slabs in use, and 31 (the last a net fills) for the refusals.
-    auto exercised = [net](int16_t s) { return NeuronsOf(net, s) > 0 || s == kSlabsPerNet - 1; };
-    for (int16_t s = 0; s < kSlabsPerNet; ++s) {
-        if (!exercised(s)) continue;
-        const uint32_t n = NeuronsOf(net, s);
-        std::vector<float> targets(n == 0 ? 1 : n, 0.5f);
-        targets[0] = 1.0f;
-        RequireCode("PnnPropagate", PnnPropagate(&net, &s, &smoothing), codes::PatternPropagate);
-        RequireCode("GrnnPropagate", GrnnPropagate(&net, &s, &smoothing), codes::GrnnPropagate);
-        for (int16_t pattern : {int16_t{0}, int16_t{1}, int16_t{-1}, int16_t{32767}}) {
-            RequireCode("PnnEvaluate", PnnEvaluate(&net, &s, targets.data(), &pattern), codes::PatternEvaluate);
-            RequireCode("PnnTrain", PnnTrain(&net, &s, &pattern), codes::PatternTrain);
-            RequireCode("GrnnEvaluate", GrnnEvaluate(&net, &s, targets.data(), &pattern), codes::PatternEvaluate);
-            RequireCode("GrnnTrain", GrnnTrain(&net, &s, &pattern), codes::PatternTrain);
-        }
-        CheckEngineConsistent();
-        RequireCode("BpPropagate", BpPropagate(&net, &s), codes::BpPropagate);
-        float sum = 0.0f;
-        RequireCode("BpEvaluate", BpEvaluate(&net, &s, targets.data(), &sum), codes::BpEvaluate);
-        RequireCode("BpEvaluateSum", BpEvaluateSum(&net, &s, targets.data()), codes::BpEvaluate);
-        RequireCode("BpGetSum", BpGetSum(&net, &s, &sum), codes::BpEvaluate);
-        RequireCode("LvqPropagate", LvqPropagate(&net, &s), codes::LvqPropagate);
-        uint16_t winner = 0xBEEF;
-        const int16_t code = LvqEvaluate(&net, &s, &winner, &flag);
-        RequireCode("LvqEvaluate", code, codes::LvqEvaluate);
-        Require(code == KORU32_OK ? winner >= 1 && winner <= n : winner == 0xBEEF, "LvqEvaluate's winner");
-        RequireCode("LvqTrain", LvqTrain(&net, &s, &rate, &radius, &width), codes::LvqTrain);
-        CheckEngineConsistent();
-    }
-    // Backpropagation trains from the last slab back, as a caller does.
-    for (int16_t s = kSlabsPerNet - 1; s >= 0; --s) {
-        if (exercised(s)) RequireCode("BpTrain", BpTrain(&net, &s, &rate, &momentum, &apply), codes::BpTrain);
-    }
-    CheckEngineConsistent();
 }
 
 }  // namespace koru_fuzz

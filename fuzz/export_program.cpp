@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -104,51 +105,11 @@ private:
     size_t pos_ = 0;
 };
 
-// The operations, one row per operation byte (taken modulo 64): the export
-// called, its codes, the kinds of its arguments in order (see Draw), and the
-// step that draws them, calls it and checks it. The row numbers are the
-// corpus's format: a row is only ever added.
-struct Runner;
-struct Operation {
-    const char* name;
-    void (*step)(Runner&, Program&);
-    const codes::List* allowed = nullptr;
-    const char* kinds = "";
-    bool reads = false;
-    size_t arity = 0;
-};
-
-struct Runner {
-    const Operation* op = nullptr;
-    uint64_t before = 0;
-    std::string netFile = ScratchPath("program.net"), shellFile = ScratchPath("program.shl");
-
-    // Makes the call: a documented code and a consistent engine after it.
-    template <class F>
-    int16_t Try(codes::List allowed, F call) {
-        before = EngineFingerprint();
-        const int16_t code = call();
-        RequireCode(op->name, code, allowed);
-        CheckEngineConsistent();
-        return code;
-    }
-    void Unchanged(const char* what = "refused, yet changed the engine") {
-        Require(EngineFingerprint() == before, what, op->name);
-    }
-    // As Try, and a refused call changed nothing.
-    template <class F>
-    int16_t Call(F call) {
-        const int16_t code = Try(*op->allowed, call);
-        if (code != KORU32_OK) Unchanged();
-        return code;
-    }
-};
-
-using R = Runner;
 using P = Program;
 
-// The drawn arguments of a call and what array sizes follow from: the last
-// net, slab, link and store drawn.
+const std::string netFile = ScratchPath("program.net"), shellFile = ScratchPath("program.shl");
+
+// The drawn arguments of a call (by position) and what follows from them.
 struct Frame {
     int16_t i[8] = {};
     uint16_t u[8] = {};
@@ -156,10 +117,15 @@ struct Frame {
     float f[8] = {};
     std::vector<float> v[8];
     std::vector<int16_t> w[8];
-    int16_t net = 0, slab = 0, link = 0, store = 0;
-    std::vector<float>* out = nullptr;  // the output buffer, if any
-    bool full = false;                  // whether success writes all of it
+    int16_t net = 0, slab = 0, link = 0, store = 0;  // the last drawn, which array sizes follow
+    int32_t length = 0;
+    std::vector<uint8_t> bytes;
+    std::vector<float>* out = nullptr;  // the output buffer, if any,
+    bool full = false;                  // and whether success writes all of it
     std::vector<int16_t>* integersOut = nullptr;
+    int exists = -1;        // for a whole slab or link read: whether the object is in use
+    int16_t outside = 0;    // the code for a slab, link or store number out of range
+    bool skip = false;      // a legitimate request for gigabytes: not made
 };
 
 void* Output(Frame& f, int k, uint32_t n, bool full) {
@@ -169,21 +135,46 @@ void* Output(Frame& f, int k, uint32_t n, bool full) {
     return f.v[k].data();
 }
 
+int16_t* Number(Frame& f, int k, int16_t& last, int16_t value, int count, int16_t code) {
+    if (value < 0 || value >= count) f.outside = code;
+    return &(f.i[k] = last = value);
+}
+
 // Argument `k` of kind `kind`, drawn from the input; the pointer handed over.
 void* Draw(char kind, int k, P& in, Frame& f) {
     switch (kind) {
         case 'n': return &(f.i[k] = f.net = in.Net());
-        case 's': return &(f.i[k] = f.slab = in.Slab());
-        case 'l': return &(f.i[k] = f.link = in.Link());
-        case 't': return &(f.i[k] = f.store = in.Store());
+        case 's': return Number(f, k, f.slab, in.Slab(), kSlabsPerNet, KORU32_ERR_BAD_SLAB_NUMBER);
+        case 'l': return Number(f, k, f.link, in.Link(), kLinksPerNet, KORU32_ERR_BAD_LINK_NUMBER);
+        case 't': return Number(f, k, f.store, in.Store(), kStoresPerNet, KORU32_ERR_BAD_STORE_NUMBER);
+        case 'e':  // a link's destination slab: a link of more than kLargestArray weights is not made
+            f.i[k] = in.Slab();
+            f.skip = (uint64_t{NeuronsOf(f.net, f.slab)} + 1) * NeuronsOf(f.net, f.i[k]) > kLargestArray;
+            return &f.i[k];
         case 'u': return &(f.i[k] = in.Neuron());
         case 'p': return &(f.i[k] = in.Pattern());
-        case 'c': return &(f.i[k] = in.Pick(8, {8, -1, 127, -128, 255}));  // transfer code
-        case 'a': return &(f.i[k] = in.Pick(3, {3, -1, 255, -32768}));    // link status
-        case 'd': return &(f.i[k] = in.Pick(4, {-1, 32767, -32768, 100}));  // LVQ radius
+        case 'N': return &(f.i[k] = in.Neurons());
+        case 'k': return &(f.i[k] = in.Kind());
+        case 'w': return &(f.i[k] = static_cast<int16_t>(in.Word()));
+        case 'c': return &(f.i[k] = in.Pick(8, {8, -1, 127, -128, 255}));    // transfer code
+        case 'a': return &(f.i[k] = in.Pick(3, {3, -1, 255, -32768}));       // link status
+        case 'd': return &(f.i[k] = in.Pick(4, {-1, 32767, -32768, 100}));   // LVQ radius
+        case 'x': return &(f.i[k] = in.Pick(8, {0, -1, 32767, -32768, 1000}));  // store width
         case 'W': return &(f.u[k] = static_cast<uint16_t>(in.Pick(5, {-1, 0, 32767, -32768, 1000})));
         case 'A': return &(f.u[k] = static_cast<uint16_t>(in.Pick(2, {2, -1, 255})));  // apply flag
+        case 'T': return &(f.u[k] = in.NetType());
+        case 'g': return &(f.u[k] = in.Byte() % 3);  // LVQ flag
+        case 'M': {
+            const uint8_t b = in.Byte();
+            return &(f.u[k] = b < 240 ? b % 2 : in.Word());
+        }
+        case 'X': return &(f.u[k] = 0xBEEF);  // a number out
         case 'r': return &(f.record[k] = in.Record());
+        case 'R': {  // a store's records: more records x width than kLargestArray (but addressable) are not made
+            const uint64_t elements = uint64_t{f.record[k] = in.Record()} * static_cast<uint16_t>(f.i[k - 1]);
+            f.skip = elements > kLargestArray && elements <= 0xFFFFFFFFu;
+            return &f.record[k];
+        }
         case 'f': return &(f.f[k] = in.Real());
         case 'V': return (f.v[k] = in.Reals(NeuronsOf(f.net, f.slab))).data();
         case 'C': f.v[k] = in.Reals(NeuronsOf(f.net, f.slab) + 1), f.v[k][0] = in.Real(); return f.v[k].data();
@@ -193,13 +184,19 @@ void* Draw(char kind, int k, P& in, Frame& f) {
         case 'I': return (f.w[k] = in.Integers(NeuronsOf(f.net, f.slab))).data();
         case 'J': f.w[k].assign(std::max(NeuronsOf(f.net, f.slab), 1u), 0x5A5A), f.integersOut = &f.w[k];
             return f.w[k].data();
-        case 'O': return Output(f, k, NeuronsOf(f.net, f.slab), true);
+        case 'O': f.exists = NeuronsOf(f.net, f.slab) > 0; return Output(f, k, NeuronsOf(f.net, f.slab), true);
         case 'Q': return Output(f, k, NeuronsOf(f.net, f.slab) + 1, true);
-        case 'G': return Output(f, k, WeightsOf(f.net, f.link), true);
+        case 'G': f.exists = WeightsOf(f.net, f.link) > 0; return Output(f, k, WeightsOf(f.net, f.link), true);
         case 'K': return Output(f, k, ChangesOf(f.net, f.link), true);
         case 'E': return Output(f, k, StoreWidthOf(f.net, f.store), true);
         case '1': return Output(f, k, 1, false);
         case '+': return Output(f, k, 1, true);
+        case 'F': return const_cast<char*>(netFile.c_str());
+        case 'S': return const_cast<char*>(shellFile.c_str());
+        case 'z': return &(f.length = static_cast<int32_t>(in.Byte() % 8) - 2);  // caller bytes asked for
+        case 'b':  // the caller's bytes (or none), filled with `fill`
+        case 'B': f.bytes.assign(f.length > 0 ? f.length : 1, kind == 'b' ? 0x3C : 0xC3);
+            return in.Byte() % 4 == 0 ? nullptr : f.bytes.data();
     }
     return nullptr;
 }
@@ -207,29 +204,36 @@ void* Draw(char kind, int k, P& in, Frame& f) {
 template <class... A>
 constexpr size_t ArityOf(int16_t (*)(A...)) { return sizeof...(A); }
 
-template <class... A, size_t... I>
-int16_t Invoke(int16_t (*f)(A...), void* const* p, std::index_sequence<I...>) {
-    return f(static_cast<A>(p[I])...);
+template <auto F, class... A, size_t... I>
+int16_t Invoke(int16_t (*)(A...), void* const* p, std::index_sequence<I...>) {
+    return F(static_cast<A>(p[I])...);
 }
-
-// The common step: draw the arguments in order, call, and check that a
-// refusal wrote no output; a read also changed nothing, and wrote its whole
-// output on success.
 template <auto F>
-void Generic(R& r, P& in) {
-    Frame f;
-    void* p[8];
-    for (size_t k = 0; k < r.op->arity; ++k) p[k] = Draw(r.op->kinds[k], static_cast<int>(k), in, f);
-    constexpr auto kArgs = std::make_index_sequence<ArityOf(F)>{};
-    const int16_t code = r.Call([&] { return Invoke(F, p, kArgs); });
-    if (f.out != nullptr) RequireQuiet(r.op->name, code, *f.out, f.full);
-    if (f.integersOut != nullptr && code != KORU32_OK)
-        Require((*f.integersOut)[0] == 0x5A5A, "wrote its output on a refusal", r.op->name);
-    if (r.op->reads) r.Unchanged("changed the engine while reading");
-}
+int16_t Invoke(void* const* p) { return Invoke<F>(F, p, std::make_index_sequence<ArityOf(F)>{}); }
 
-#define KORU_ROW(fn, list, kinds, reads) {#fn, Generic<fn>, &codes::list, kinds, reads, ArityOf(fn)}
-#define KORU_STEP(name, list, ...) {name, __VA_ARGS__, &codes::list}
+// The operations, one row per operation byte (taken modulo 64): the export,
+// the kinds of its arguments in order (see Draw), its codes, whether it only
+// reads, the refusal code that may leave changes (kJudged: the row's own
+// check judges every refusal), and checks of its own. Rows of a step of
+// their own draw and check in it. The row numbers are the corpus's format:
+// a row is only ever added.
+constexpr int16_t kJudged = -1;
+struct Operation {
+    const char* name;
+    const char* kinds;
+    const codes::List* allowed;
+    int16_t (*call)(void* const*);
+    size_t arity;
+    bool reads = false;
+    int16_t excused = KORU32_OK;
+    void (*check)(const char* name, const Frame& f, int16_t code) = nullptr;
+    void (*step)(P&) = nullptr;
+};
+
+struct Runner {
+    bool light = false;  // no fingerprint per call: the caller judges the whole
+    void Run(const Operation& op, P& in);
+};
 
 // Weights and changes drawn from a range the call accepted are finite.
 void RequireFiniteLink(const char* name, int16_t net, int16_t link) {
@@ -249,34 +253,32 @@ uint64_t FingerprintSansRange() {
     return h;
 }
 
-// What a refused call may have done beyond nothing is judged in its step:
-// GrnnPropagate's 38 leaves outputs of 0; LoadShell out of memory keeps what
-// it made; a refused RestoreNet may have set the weight range through the
-// MakeLink calls it rebuilds with, or kept a complete net when only the
-// caller's bytes were missing.
-void RestoreStep(R& r, P& in) {
+// A refused RestoreNet may have set the weight range through the MakeLink
+// calls it rebuilds with, or kept a complete net when only the caller's
+// bytes were missing.
+void RestoreStep(P& in) {
+    Frame f;
     const int16_t net = in.Net();
-    int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
-    std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xC3);
-    const bool nullBytes = in.Byte() % 4 == 0;
+    Draw('z', 0, in, f);
+    void* bytes = Draw('B', 1, in, f);
     const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
-    const uint64_t beforeSansRange = FingerprintSansRange();
+    const uint64_t before = FingerprintSansRange();
     const int descriptors = OpenDescriptorCount();
-    const int16_t code = r.Try(codes::RestoreNet, [&] {
-        return RestoreNet(&net, r.netFile.c_str(), &length, nullBytes ? nullptr : bytes.data());
-    });
-    Require(OpenDescriptorCount() == descriptors, "left the file open", r.op->name);
+    const int16_t code = RestoreNet(&net, netFile.c_str(), &f.length, bytes);
+    RequireCode("RestoreNet", code, codes::RestoreNet);
+    CheckEngineConsistent();
+    Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
     if (code == KORU32_OK) return;
     if (wasFree && IsValidNetNumber(net) && netTable[net].paradigm != 0) {
-        Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && !nullBytes, "a refused restore kept an incomplete net");
+        Require(code == KORU32_ERR_RESTORE_FILE && f.length > 0 && bytes, "a refused restore kept an incomplete net");
     } else {
-        Require(FingerprintSansRange() == beforeSansRange, "a refused restore changed the engine");
+        Require(FingerprintSansRange() == before, "a refused restore changed the engine");
     }
 }
 
 // A shell file: three small layer sizes (or any, now and then) and as many
 // body bytes as the input offers, up to complete.
-void ShellFileStep(R& r, P& in) {
+void ShellFileStep(P& in) {
     std::vector<uint8_t> file;
     for (int k = 0; k < 3; ++k) {
         const uint8_t b = in.Byte();
@@ -290,12 +292,12 @@ void ShellFileStep(R& r, P& in) {
         const auto bits = std::bit_cast<uint32_t>(w * static_cast<float>(i % 7));
         for (int j = 0; j < 4; ++j) file.push_back(static_cast<uint8_t>(bits >> 8 * j));
     }
-    WriteWholeFile(r.shellFile, file.data(), file.size());
+    WriteWholeFile(shellFile, file.data(), file.size());
 }
 
 // A whole net in one step: three slabs, two links, transfer codes, so that
 // programs reach the paradigm routines soon.
-void WholeNetStep(R&, P& in) {
+void WholeNetStep(P& in) {
     const int16_t net = in.Net();
     const uint16_t type = in.NetType();
     if (MakeNet(&net, &type) != KORU32_OK) return;
@@ -313,151 +315,109 @@ void WholeNetStep(R&, P& in) {
     CheckEngineConsistent();
 }
 
+void MathErrorStep(P& in) {
+    koru32_math_exception record{};
+    record.retval = in.Real();
+    const uint64_t before = EngineFingerprint();
+    Require(_matherr(&record) == 1 && record.retval == 0.0, "_matherr did not set 0.0 and answer 1");
+    Require(EngineFingerprint() == before, "_matherr changed the engine");
+}
+
+#define KORU_ROW(fn, kinds, list, ...) {#fn, kinds, &codes::list, Invoke<fn>, ArityOf(fn), __VA_ARGS__}
+#define KORU_STEP(name, step) {name, "", nullptr, nullptr, 0, false, 0, nullptr, step}
+using Args = const Frame&;
+
 constexpr Operation kOperations[] = {
-    KORU_STEP("MakeNet", MakeNet, [](R& r, P& in) {  // 0
-        const int16_t net = in.Net();
-        const uint16_t type = in.NetType();
-        if (r.Call([&] { return MakeNet(&net, &type); }) == KORU32_OK)
-            Require(netTable[net].netType == type, "recorded another type", r.op->name);
+    KORU_ROW(MakeNet, "nT", MakeNet, false, 0, [](const char* name, Args f, int16_t code) {  // 0
+        if (code == KORU32_OK) Require(netTable[f.i[0]].netType == f.u[1], "recorded another type", name);
     }),
-    KORU_STEP("KillNet", KillNet, [](R& r, P& in) {
-        const int16_t net = in.Net();
-        if (r.Call([&] { return KillNet(&net); }) == KORU32_OK)
-            Require(netTable[net].paradigm == 0, "left the slot in use", r.op->name);
+    KORU_ROW(KillNet, "n", KillNet, false, 0, [](const char* name, Args f, int16_t code) {
+        if (code == KORU32_OK) Require(netTable[f.i[0]].paradigm == 0, "left the slot in use", name);
     }),
-    KORU_STEP("GetNextNet", GetNextNet, [](R& r, P&) {
-        uint16_t next = 0xBEEF;
-        if (r.Call([&] { return GetNextNet(&next); }) == KORU32_OK)
-            Require(next < kNetCount && netTable[next].paradigm == 0, "named a used slot", r.op->name);
+    KORU_ROW(GetNextNet, "X", GetNextNet, false, 0, [](const char* name, Args f, int16_t code) {
+        if (code == KORU32_OK) Require(f.u[0] < kNetCount && netTable[f.u[0]].paradigm == 0, "named a used slot", name);
     }),
-    KORU_STEP("SetMath", SetMath, [](R& r, P& in) {
-        const uint8_t b = in.Byte();
-        const uint16_t mode = b < 240 ? b % 2 : in.Word();
-        r.Call([&] { return SetMath(&mode); });
+    KORU_ROW(SetMath, "M", SetMath),
+    KORU_ROW(SetCPU, "w", SetCPU, false, 0, [](const char*, Args f, int16_t) {
+        RequireCode("SetSeed", SetSeed(&f.i[0]), codes::SetSeed);
+        Require(WEP(f.i[0]) == 1, "WEP answered other than 1");
     }),
-    KORU_STEP("SetCPU, SetSeed, WEP", SetCPU, [](R& r, P& in) {
-        const int16_t any = static_cast<int16_t>(in.Word());
-        r.Call([&] { return SetCPU(&any); });
-        RequireCode("SetSeed", SetSeed(&any), codes::SetSeed);
-        Require(WEP(any) == 1, "WEP answered other than 1");
+    KORU_ROW(MakeSlab, "nsNk", MakeSlab, false, 0, [](const char* name, Args f, int16_t code) {  // 5
+        if (code == KORU32_OK) Require(NeuronsOf(f.i[0], f.i[1]) == uint32_t(f.i[2]), "made another size", name);
     }),
-    KORU_STEP("MakeSlab", MakeSlab, [](R& r, P& in) {  // 5
-        const int16_t net = in.Net(), slab = in.Slab(), neurons = in.Neurons(), kind = in.Kind();
-        if (r.Call([&] { return MakeSlab(&net, &slab, &neurons, &kind); }) == KORU32_OK)
-            Require(NeuronsOf(net, slab) == uint32_t(neurons), "made another size", r.op->name);
+    KORU_ROW(KillSlab, "ns", KillSlab),
+    KORU_ROW(PutSlab, "nsV", SlabValues),
+    KORU_ROW(GetSlab, "nsO", SlabValues, true),
+    KORU_ROW(PutSlabInteger, "nsI", SlabValues),
+    KORU_ROW(GetSlabInteger, "nsJ", SlabValues, true),  // 10
+    KORU_ROW(SetSlab, "nsf", SlabValues),
+    KORU_ROW(CopySlab, "nsns", CopySlab),
+    KORU_ROW(SlideSlab, "nsf", SlabValues),
+    KORU_ROW(GetNeuron, "nsu1", Neuron, true, 0, [](const char* name, Args f, int16_t code) {
+        const uint32_t n = NeuronsOf(f.i[0], f.i[1]);
+        Require(n == 0 || (code == KORU32_OK) == (f.i[2] >= 1 && uint32_t(f.i[2]) <= n), "neuron range", name);
     }),
-    KORU_ROW(KillSlab, KillSlab, "ns", false),
-    KORU_ROW(PutSlab, SlabValues, "nsV", false),
-    KORU_ROW(GetSlab, SlabValues, "nsO", true),
-    KORU_ROW(PutSlabInteger, SlabValues, "nsI", false),
-    KORU_ROW(GetSlabInteger, SlabValues, "nsJ", true),  // 10
-    KORU_ROW(SetSlab, SlabValues, "nsf", false),
-    KORU_ROW(CopySlab, CopySlab, "nsns", false),
-    KORU_ROW(SlideSlab, SlabValues, "nsf", false),
-    KORU_ROW(GetNeuron, Neuron, "nsu1", true),
-    KORU_ROW(PutNeuron, Neuron, "nsuf", false),  // 15
-    KORU_ROW(Transfer, Transfer, "nsc", false),
-    KORU_ROW(GetDelta, Delta, "nsu1", true),
-    KORU_ROW(PutDelta, Delta, "nsuf", false),
-    KORU_ROW(GetCounts, Counts, "nsQ", true),
-    KORU_ROW(PutCounts, Counts, "nsC", false),  // 20
-    KORU_STEP("MakeLink", MakeLink, [](R& r, P& in) {
-        const int16_t net = in.Net(), link = in.Link();
-        const float range = in.Real();
-        const int16_t source = in.Slab(), dest = in.Slab();
-        if ((uint64_t{NeuronsOf(net, source)} + 1) * NeuronsOf(net, dest) > kLargestArray) return;
-        if (r.Call([&] { return MakeLink(&net, &link, &range, &source, &dest); }) == KORU32_OK)
-            RequireFiniteLink(r.op->name, net, link);
+    KORU_ROW(PutNeuron, "nsuf", Neuron),  // 15
+    KORU_ROW(Transfer, "nsc", Transfer),
+    KORU_ROW(GetDelta, "nsu1", Delta, true),
+    KORU_ROW(PutDelta, "nsuf", Delta),
+    KORU_ROW(GetCounts, "nsQ", Counts, true),
+    KORU_ROW(PutCounts, "nsC", Counts),  // 20
+    KORU_ROW(MakeLink, "nlfse", MakeLink, false, 0, [](const char* name, Args f, int16_t code) {
+        if (code == KORU32_OK) RequireFiniteLink(name, f.i[0], f.i[1]);
     }),
-    KORU_STEP("InitLink", InitLink, [](R& r, P& in) {
-        const int16_t net = in.Net(), link = in.Link();
-        const float range = in.Real();
-        if (r.Call([&] { return InitLink(&net, &link, &range); }) == KORU32_OK) RequireFiniteLink(r.op->name, net, link);
+    KORU_ROW(InitLink, "nlf", InitLink, false, 0, [](const char* name, Args f, int16_t code) {
+        if (code == KORU32_OK) RequireFiniteLink(name, f.i[0], f.i[1]);
     }),
-    KORU_ROW(KillLink, LinkWhole, "nl", false),
-    KORU_ROW(GetLink, LinkWhole, "nlG", true),
-    KORU_ROW(PutLink, LinkWhole, "nlL", false),  // 25
-    KORU_ROW(GetWeight, Weight, "nluu1", true),
-    KORU_ROW(PutWeight, Weight, "nluuf", false),
-    KORU_ROW(GetChange, Change, "nluu1", true),
-    KORU_ROW(PutChange, Change, "nluuf", false),
-    KORU_ROW(GetLinkChanges, LinkChanges, "nlK", true),  // 30
-    KORU_ROW(PutLinkChanges, LinkChanges, "nlH", false),
-    KORU_ROW(SetStatus, SetStatus, "nla", false),
-    KORU_STEP("MakeStore", MakeStore, [](R& r, P& in) {
-        const int16_t net = in.Net(), store = in.Store(), width = in.Pick(8, {0, -1, 32767, -32768, 1000});
-        const uint32_t records = in.Record();
-        const uint64_t elements = uint64_t{records} * static_cast<uint16_t>(width);
-        if (elements > kLargestArray && elements <= 0xFFFFFFFFu) return;
-        r.Call([&] { return MakeStore(&net, &store, &width, &records); });
+    KORU_ROW(KillLink, "nl", LinkWhole),
+    KORU_ROW(GetLink, "nlG", LinkWhole, true),
+    KORU_ROW(PutLink, "nlL", LinkWhole),  // 25
+    KORU_ROW(GetWeight, "nluu1", Weight, true),
+    KORU_ROW(PutWeight, "nluuf", Weight),
+    KORU_ROW(GetChange, "nluu1", Change, true),
+    KORU_ROW(PutChange, "nluuf", Change),
+    KORU_ROW(GetLinkChanges, "nlK", LinkChanges, true),  // 30
+    KORU_ROW(PutLinkChanges, "nlH", LinkChanges),
+    KORU_ROW(SetStatus, "nla", SetStatus),
+    KORU_ROW(MakeStore, "ntxR", MakeStore),
+    KORU_ROW(KillStore, "nt", KillStore),
+    KORU_ROW(GetStore, "ntrE", StoreRecord, true),  // 35
+    KORU_ROW(PutStore, "ntrD", StoreRecord),
+    KORU_ROW(CopyToStore, "ntrns", StoreSlab),
+    KORU_ROW(CopyFromStore, "ntrns", StoreSlab),
+    KORU_ROW(PnnPropagate, "nsf", PatternPropagate),
+    KORU_ROW(PnnEvaluate, "nsVp", PatternEvaluate),  // 40
+    KORU_ROW(PnnTrain, "nsp", PatternTrain),
+    KORU_ROW(GrnnPropagate, "nsf", GrnnPropagate, false, KORU32_ERR_ZERO_DENOMINATOR),  // outputs of 0 on 38
+    KORU_ROW(GrnnEvaluate, "nsVp", PatternEvaluate),
+    KORU_ROW(GrnnTrain, "nsp", PatternTrain),
+    KORU_ROW(LvqPropagate, "ns", LvqPropagate),  // 45
+    KORU_ROW(LvqEvaluate, "nsXg", LvqEvaluate, false, 0, [](const char* name, Args f, int16_t code) {
+        const uint16_t winner = f.u[2];
+        Require(code ? winner == 0xBEEF : winner >= 1 && winner <= NeuronsOf(f.i[0], f.i[1]), "a wrong winner", name);
     }),
-    KORU_ROW(KillStore, KillStore, "nt", false),
-    KORU_ROW(GetStore, StoreRecord, "ntrE", true),  // 35
-    KORU_ROW(PutStore, StoreRecord, "ntrD", false),
-    KORU_ROW(CopyToStore, StoreSlab, "ntrns", false),
-    KORU_ROW(CopyFromStore, StoreSlab, "ntrns", false),
-    KORU_ROW(PnnPropagate, PatternPropagate, "nsf", false),
-    KORU_ROW(PnnEvaluate, PatternEvaluate, "nsVp", false),  // 40
-    KORU_ROW(PnnTrain, PatternTrain, "nsp", false),
-    KORU_STEP("GrnnPropagate", GrnnPropagate, [](R& r, P& in) {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const float smoothing = in.Real();
-        const int16_t code = r.Try(codes::GrnnPropagate, [&] { return GrnnPropagate(&net, &slab, &smoothing); });
-        if (code != KORU32_OK && code != KORU32_ERR_ZERO_DENOMINATOR) r.Unchanged();
-    }),
-    KORU_ROW(GrnnEvaluate, PatternEvaluate, "nsVp", false),
-    KORU_ROW(GrnnTrain, PatternTrain, "nsp", false),
-    KORU_ROW(LvqPropagate, LvqPropagate, "ns", false),  // 45
-    KORU_STEP("LvqEvaluate", LvqEvaluate, [](R& r, P& in) {
-        const int16_t net = in.Net(), slab = in.Slab();
-        const uint16_t flag = in.Byte() % 3;
-        uint16_t winner = 0xBEEF;
-        const bool ok = r.Call([&] { return LvqEvaluate(&net, &slab, &winner, &flag); }) == KORU32_OK;
-        Require(ok ? winner >= 1 && winner <= NeuronsOf(net, slab) : winner == 0xBEEF, "a wrong winner", r.op->name);
-    }),
-    KORU_ROW(LvqTrain, LvqTrain, "nsfdW", false),
-    KORU_STEP("SaveNet", SaveNet, [](R& r, P& in) {
-        const int16_t net = in.Net();
-        const int32_t length = static_cast<int32_t>(in.Byte() % 8) - 2;
-        std::vector<uint8_t> bytes(length > 0 ? length : 1, 0x3C);
-        const bool nullBytes = in.Byte() % 4 == 0;
-        const int descriptors = OpenDescriptorCount();
-        r.Call([&] { return SaveNet(&net, r.netFile.c_str(), &length, nullBytes ? nullptr : bytes.data()); });
-        r.Unchanged("changed the engine");
-        Require(OpenDescriptorCount() == descriptors, "left the file open", r.op->name);
-    }),
-    KORU_STEP("RestoreNet", RestoreNet, RestoreStep),
-    {"(writes the shell file LoadShell reads)", ShellFileStep},  // 50
-    KORU_STEP("LoadShell", LoadShell, [](R& r, P& in) {
-        const int16_t net = in.Net();
-        const int descriptors = OpenDescriptorCount();
-        const int16_t code = r.Try(codes::LoadShell, [&] { return LoadShell(&net, r.shellFile.c_str()); });
-        Require(OpenDescriptorCount() == descriptors, "left the file open", r.op->name);
-        // The program's files never fail a read: only running out of memory
-        // may leave slabs and links behind.
-        if (code != KORU32_OK && code != KORU32_ERR_NO_MEMORY) r.Unchanged();
-    }),
-    {"MakeNet, MakeSlab, Transfer, MakeLink", WholeNetStep},
-    {"(reads a whole net back)", [](R&, P& in) {
+    KORU_ROW(LvqTrain, "nsfdW", LvqTrain),
+    KORU_ROW(SaveNet, "nFzb", SaveNet, true),
+    KORU_STEP("RestoreNet", RestoreStep),
+    KORU_STEP("(writes the shell file LoadShell reads)", ShellFileStep),  // 50
+    // The program's files never fail a read: only running out of memory may
+    // leave slabs and links behind.
+    KORU_ROW(LoadShell, "nS", LoadShell, false, KORU32_ERR_NO_MEMORY),
+    KORU_STEP("MakeNet, MakeSlab, Transfer, MakeLink", WholeNetStep),
+    KORU_STEP("(reads a whole net back)", [](P& in) {
         const int16_t net = in.Net();
         if (IsValidNetNumber(net) && netTable[net].paradigm != 0) ProbeNet(net);
-    }},
-    KORU_ROW(BpPropagate, BpPropagate, "ns", false),
-    KORU_ROW(BpEvaluate, BpEvaluate, "nsV1", false),  // 55
-    KORU_ROW(BpEvaluateSum, BpEvaluate, "nsV", false),
-    KORU_ROW(BpGetSum, BpEvaluate, "ns+", false),
-    KORU_ROW(BpEvaluateInteger, BpEvaluate, "nsI1", false),
-    KORU_ROW(BpEvaluateStore, BpEvaluateStore, "nsntr1", false),
-    KORU_ROW(BpEvaluateSumStore, BpEvaluateStore, "nsntr", false),  // 60
-    KORU_ROW(AddSlab, AddSlab, "nssf", false),
-    KORU_ROW(BpTrain, BpTrain, "nsffA", false),
-    {"_matherr", [](R& r, P& in) {
-        koru32_math_exception record{};
-        record.retval = in.Real();
-        r.before = EngineFingerprint();
-        Require(_matherr(&record) == 1 && record.retval == 0.0, "did not set 0.0 and answer 1", r.op->name);
-        r.Unchanged("changed the engine");
-    }},
+    }),
+    KORU_ROW(BpPropagate, "ns", BpPropagate),
+    KORU_ROW(BpEvaluate, "nsV1", BpEvaluate),  // 55
+    KORU_ROW(BpEvaluateSum, "nsV", BpEvaluate),
+    KORU_ROW(BpGetSum, "ns+", BpEvaluate),
+    KORU_ROW(BpEvaluateInteger, "nsI1", BpEvaluate),
+    KORU_ROW(BpEvaluateStore, "nsntr1", BpEvaluateStore),
+    KORU_ROW(BpEvaluateSumStore, "nsntr", BpEvaluateStore),  // 60
+    KORU_ROW(AddSlab, "nssf", AddSlab),
+    KORU_ROW(BpTrain, "nsffA", BpTrain),
+    KORU_STEP("_matherr", MathErrorStep),
 };
 static_assert(std::size(kOperations) == 64, "an operation byte names one of 64 rows");
 static_assert([] {
@@ -467,15 +427,120 @@ static_assert([] {
     return true;
 }(), "a row draws as many arguments as its export takes");
 
+// A call: a documented code and a consistent engine after it; a refusal
+// changed nothing (unless excused) and wrote no output; a read changed
+// nothing, named an object out of range as such, and wrote its whole output
+// on success; file calls left no file open.
+void Runner::Run(const Operation& op, P& in) {
+    if (op.step != nullptr) return op.step(in);
+    Frame f;
+    void* p[8];
+    for (size_t k = 0; k < op.arity; ++k) p[k] = Draw(op.kinds[k], static_cast<int>(k), in, f);
+    if (f.skip) return;
+    const bool files = std::strpbrk(op.kinds, "FS") != nullptr;
+    const int descriptors = files ? OpenDescriptorCount() : 0;
+    const uint64_t before = light ? 0 : EngineFingerprint();
+    const int16_t code = op.call(p);
+    RequireCode(op.name, code, *op.allowed);
+    if (files) Require(OpenDescriptorCount() == descriptors, "left the file open", op.name);
+    if (f.out != nullptr) RequireQuiet(op.name, code, *f.out, f.full);
+    if (f.integersOut != nullptr && code != KORU32_OK)
+        Require((*f.integersOut)[0] == 0x5A5A, "wrote its output on a refusal", op.name);
+    if (f.exists >= 0) Require((code == KORU32_OK) == (f.exists == 1), "answers otherwise than its table", op.name);
+    if (op.reads && f.outside != 0 && IsValidNetNumber(f.i[0]) && netTable[f.i[0]].paradigm != 0)
+        Require(code == f.outside, "answered another code for a number out of range", op.name);
+    if (op.check != nullptr) op.check(op.name, f, code);
+    CheckEngineConsistent();
+    if (light) return;
+    if (op.reads || (code != KORU32_OK && code != op.excused))
+        Require(EngineFingerprint() == before, op.reads ? "changed the engine while reading" : "refused, yet changed the engine", op.name);
+}
+
+// Writes a program that calls rows with given arguments: any number through
+// the word form of Pick, a real through its table index.
+struct Writer {
+    std::vector<uint8_t> bytes;
+    Writer& Op(uint8_t op) { return Byte(op); }
+    Writer& Byte(uint8_t b) { bytes.push_back(b); return *this; }
+    Writer& Number(int v) { return Byte(0xE0).Byte(uint8_t(v)).Byte(uint8_t(v >> 8)); }
+    Writer& Record(uint32_t v) { return Number(int(v & 0xFFFF)).Byte(uint8_t(v >> 16)).Byte(uint8_t(v >> 24)); }
+    void Run(bool light) {
+        Program in(bytes.data(), bytes.size());
+        Runner runner{light};
+        while (!in.Done()) runner.Run(kOperations[in.Byte() % std::size(kOperations)], in);
+    }
+};
+
+// Indices of Program::Real's table.
+constexpr uint8_t kOne = 1, kHalf = 3, kQuarter = 5;
+
 }  // namespace
+
+void ProbeNet(int16_t net) {
+    Writer w;
+    auto numbers = [](int count) {  // every valid number, the nearest invalid ones, the extremes
+        std::vector<int> n{-32768, 32767};
+        for (int i = -1; i <= count; ++i) n.push_back(i);
+        return n;
+    };
+    for (int s : numbers(kSlabsPerNet)) {
+        const int n = static_cast<int>(NeuronsOf(net, static_cast<int16_t>(s)));
+        w.Op(8).Number(net).Number(s).Op(10).Number(net).Number(s).Op(19).Number(net).Number(s);
+        for (int u : {0, 1, n, n + 1, -1, 32767}) w.Op(14).Number(net).Number(s).Number(u).Op(17).Number(net).Number(s).Number(u);
+    }
+    for (int l : numbers(kLinksPerNet)) {
+        w.Op(24).Number(net).Number(l).Op(30).Number(net).Number(l);
+        for (int source : {-1, 0, 1, 32767}) {
+            for (int dest : {0, 1, 2, -32768}) {
+                for (uint8_t op : {26, 28}) w.Op(op).Number(net).Number(l).Number(source).Number(dest);
+            }
+        }
+    }
+    for (int t : numbers(kStoresPerNet)) {
+        for (uint32_t record : {0u, 1u, 0xFFFFFFFFu}) w.Op(35).Number(net).Number(t).Record(record);
+    }
+    const uint64_t before = EngineFingerprint();
+    w.Run(true);
+    Require(EngineFingerprint() == before, "a reading export changed the engine");
+}
+
+void ExerciseNet(int16_t net) {
+    // The slabs in use, and 31 (the last a net fills) for the refusals;
+    // backpropagation trains from the last slab back, as a caller does.
+    std::vector<int> slabs;
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        if (NeuronsOf(net, static_cast<int16_t>(s)) > 0 || s == kSlabsPerNet - 1) slabs.push_back(s);
+    }
+    Writer w;
+    auto call = [&](uint8_t op, int s) -> Writer& { return w.Op(op).Number(net).Number(s); };
+    auto targets = [&](Writer& to) -> Writer& { return to.Byte(1).Byte(kOne).Byte(kHalf); };
+    for (int s : slabs) {
+        call(39, s).Byte(kHalf);
+        call(42, s).Byte(kHalf);
+        for (int pattern : {0, 1, -1, 32767}) {
+            targets(call(40, s)).Number(pattern);
+            call(41, s).Number(pattern);
+            targets(call(43, s)).Number(pattern);
+            call(44, s).Number(pattern);
+        }
+        call(54, s);
+        targets(call(55, s));
+        targets(call(56, s));
+        call(57, s);
+        call(45, s);
+        call(46, s).Byte(1);
+        call(47, s).Byte(kQuarter).Byte(1).Byte(2);
+    }
+    for (auto s = slabs.rbegin(); s != slabs.rend(); ++s) call(62, *s).Byte(kQuarter).Byte(kHalf).Byte(1);
+    w.Run(true);
+}
 
 void RunExportProgram(const uint8_t* data, size_t size) {
     ResetLibrary();
     Program program(data, size);
     Runner runner;
     for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) {
-        runner.op = &kOperations[program.Byte() % std::size(kOperations)];
-        runner.op->step(runner, program);
+        runner.Run(kOperations[program.Byte() % std::size(kOperations)], program);
     }
     KillAllNets();
 }
