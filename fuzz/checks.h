@@ -20,7 +20,13 @@ inline void Require(bool condition, const char* what, const char* subject = null
     if (!condition) [[unlikely]] Broken(what, subject);
 }
 void SetInputName(const std::string& name);
-void RequireCode(const char* exportName, int16_t code, std::initializer_list<int16_t> allowed);
+// A set of result codes, and the check that `code` is among them.
+constexpr uint64_t Codes(std::initializer_list<int> codes) {
+    uint64_t set = 0;
+    for (int code : codes) set |= uint64_t{1} << code;
+    return set;
+}
+void RequireCode(const char* exportName, int16_t code, uint64_t allowed);
 
 // Every net in use has a block; every slab, link and store in use has the
 // arrays its paradigm and variant call for, of the sizes its neighbours

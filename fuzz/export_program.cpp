@@ -212,7 +212,8 @@ template <auto F>
 int16_t Invoke(void* const* p) { return Invoke<F>(F, p, std::make_index_sequence<ArityOf(F)>{}); }
 
 // The operations, one row per operation byte (taken modulo 64): the export,
-// the kinds of its arguments in order (see Draw), its codes, whether it only
+// the kinds of its arguments in order (see Draw), the codes its declaration
+// in koru32.h lists, whether it only
 // reads, the refusal code that may leave changes (kJudged: the row's own
 // check judges every refusal), and checks of its own. Rows of a step of
 // their own draw and check in it. The row numbers are the corpus's format:
@@ -221,7 +222,7 @@ constexpr int16_t kJudged = -1;
 struct Operation {
     const char* name;
     const char* kinds;
-    const codes::List* allowed;
+    uint64_t allowed;
     int16_t (*call)(void* const*);
     size_t arity;
     bool reads = false;
@@ -231,13 +232,14 @@ struct Operation {
 };
 
 struct Runner {
-    bool light = false;  // no fingerprint per call: the caller judges the whole
+    bool light = false;  // no fingerprint per call: the caller judges the whole run
     void Run(const Operation& op, P& in);
 };
 
 // Weights and changes drawn from a range the call accepted are finite.
-void RequireFiniteLink(const char* name, int16_t net, int16_t link) {
-    const LinkRecord& record = netTable[net].block->links[link];
+void RequireFiniteLink(const char* name, const Frame& f, int16_t code) {
+    if (code != KORU32_OK) return;
+    const LinkRecord& record = netTable[f.i[0]].block->links[f.i[1]];
     for (const ValueArray* array : {record.weights, record.changes}) {
         for (uint32_t i = 0; array != nullptr && i < array->count; ++i) {
             Require(std::isfinite(GetElement(i, *array)), "drew a weight that is not finite", name);
@@ -323,109 +325,91 @@ void MathErrorStep(P& in) {
     Require(EngineFingerprint() == before, "_matherr changed the engine");
 }
 
-#define KORU_ROW(fn, kinds, list, ...) {#fn, kinds, &codes::list, Invoke<fn>, ArityOf(fn), __VA_ARGS__}
-#define KORU_STEP(name, step) {name, "", nullptr, nullptr, 0, false, 0, nullptr, step}
+#define KORU_ROW(fn, kinds, allowed, ...) {#fn, kinds, allowed, Invoke<fn>, ArityOf(fn), __VA_ARGS__}
+#define KORU_STEP(name, step) {name, "", 0, nullptr, 0, false, 0, nullptr, step}
 using Args = const Frame&;
+// A row's own check of its arguments `f` and its `code`.
+#define KORU_CHECK(...) []([[maybe_unused]] const char* name, Args f, [[maybe_unused]] int16_t code) { __VA_ARGS__; }
 
 constexpr Operation kOperations[] = {
-    KORU_ROW(MakeNet, "nT", MakeNet, false, 0, [](const char* name, Args f, int16_t code) {  // 0
-        if (code == KORU32_OK) Require(netTable[f.i[0]].netType == f.u[1], "recorded another type", name);
-    }),
-    KORU_ROW(KillNet, "n", KillNet, false, 0, [](const char* name, Args f, int16_t code) {
-        if (code == KORU32_OK) Require(netTable[f.i[0]].paradigm == 0, "left the slot in use", name);
-    }),
-    KORU_ROW(GetNextNet, "X", GetNextNet, false, 0, [](const char* name, Args f, int16_t code) {
-        if (code == KORU32_OK) Require(f.u[0] < kNetCount && netTable[f.u[0]].paradigm == 0, "named a used slot", name);
-    }),
-    KORU_ROW(SetMath, "M", SetMath),
-    KORU_ROW(SetCPU, "w", SetCPU, false, 0, [](const char*, Args f, int16_t) {
-        RequireCode("SetSeed", SetSeed(&f.i[0]), codes::SetSeed);
-        Require(WEP(f.i[0]) == 1, "WEP answered other than 1");
-    }),
-    KORU_ROW(MakeSlab, "nsNk", MakeSlab, false, 0, [](const char* name, Args f, int16_t code) {  // 5
-        if (code == KORU32_OK) Require(NeuronsOf(f.i[0], f.i[1]) == uint32_t(f.i[2]), "made another size", name);
-    }),
-    KORU_ROW(KillSlab, "ns", KillSlab),
-    KORU_ROW(PutSlab, "nsV", SlabValues),
-    KORU_ROW(GetSlab, "nsO", SlabValues, true),
-    KORU_ROW(PutSlabInteger, "nsI", SlabValues),
-    KORU_ROW(GetSlabInteger, "nsJ", SlabValues, true),  // 10
-    KORU_ROW(SetSlab, "nsf", SlabValues),
-    KORU_ROW(CopySlab, "nsns", CopySlab),
-    KORU_ROW(SlideSlab, "nsf", SlabValues),
-    KORU_ROW(GetNeuron, "nsu1", Neuron, true, 0, [](const char* name, Args f, int16_t code) {
-        const uint32_t n = NeuronsOf(f.i[0], f.i[1]);
-        Require(n == 0 || (code == KORU32_OK) == (f.i[2] >= 1 && uint32_t(f.i[2]) <= n), "neuron range", name);
-    }),
-    KORU_ROW(PutNeuron, "nsuf", Neuron),  // 15
-    KORU_ROW(Transfer, "nsc", Transfer),
-    KORU_ROW(GetDelta, "nsu1", Delta, true),
-    KORU_ROW(PutDelta, "nsuf", Delta),
-    KORU_ROW(GetCounts, "nsQ", Counts, true),
-    KORU_ROW(PutCounts, "nsC", Counts),  // 20
-    KORU_ROW(MakeLink, "nlfse", MakeLink, false, 0, [](const char* name, Args f, int16_t code) {
-        if (code == KORU32_OK) RequireFiniteLink(name, f.i[0], f.i[1]);
-    }),
-    KORU_ROW(InitLink, "nlf", InitLink, false, 0, [](const char* name, Args f, int16_t code) {
-        if (code == KORU32_OK) RequireFiniteLink(name, f.i[0], f.i[1]);
-    }),
-    KORU_ROW(KillLink, "nl", LinkWhole),
-    KORU_ROW(GetLink, "nlG", LinkWhole, true),
-    KORU_ROW(PutLink, "nlL", LinkWhole),  // 25
-    KORU_ROW(GetWeight, "nluu1", Weight, true),
-    KORU_ROW(PutWeight, "nluuf", Weight),
-    KORU_ROW(GetChange, "nluu1", Change, true),
-    KORU_ROW(PutChange, "nluuf", Change),
-    KORU_ROW(GetLinkChanges, "nlK", LinkChanges, true),  // 30
-    KORU_ROW(PutLinkChanges, "nlH", LinkChanges),
-    KORU_ROW(SetStatus, "nla", SetStatus),
-    KORU_ROW(MakeStore, "ntxR", MakeStore),
-    KORU_ROW(KillStore, "nt", KillStore),
-    KORU_ROW(GetStore, "ntrE", StoreRecord, true),  // 35
-    KORU_ROW(PutStore, "ntrD", StoreRecord),
-    KORU_ROW(CopyToStore, "ntrns", StoreSlab),
-    KORU_ROW(CopyFromStore, "ntrns", StoreSlab),
-    KORU_ROW(PnnPropagate, "nsf", PatternPropagate),
-    KORU_ROW(PnnEvaluate, "nsVp", PatternEvaluate),  // 40
-    KORU_ROW(PnnTrain, "nsp", PatternTrain),
-    KORU_ROW(GrnnPropagate, "nsf", GrnnPropagate, false, KORU32_ERR_ZERO_DENOMINATOR),  // outputs of 0 on 38
-    KORU_ROW(GrnnEvaluate, "nsVp", PatternEvaluate),
-    KORU_ROW(GrnnTrain, "nsp", PatternTrain),
-    KORU_ROW(LvqPropagate, "ns", LvqPropagate),  // 45
-    KORU_ROW(LvqEvaluate, "nsXg", LvqEvaluate, false, 0, [](const char* name, Args f, int16_t code) {
-        const uint16_t winner = f.u[2];
-        Require(code ? winner == 0xBEEF : winner >= 1 && winner <= NeuronsOf(f.i[0], f.i[1]), "a wrong winner", name);
-    }),
-    KORU_ROW(LvqTrain, "nsfdW", LvqTrain),
-    KORU_ROW(SaveNet, "nFzb", SaveNet, true),
+    KORU_ROW(MakeNet, "nT", Codes({0, 1, 2, 3, 4}), false, 0,  // 0
+             KORU_CHECK(Require(code || netTable[f.i[0]].netType == f.u[1], "recorded another type", name))),
+    KORU_ROW(KillNet, "n", Codes({0, 3, 5}), false, 0,
+             KORU_CHECK(Require(code || netTable[f.i[0]].paradigm == 0, "left the slot in use", name))),
+    KORU_ROW(GetNextNet, "X", Codes({0, 4}), false, 0,
+             KORU_CHECK(Require(code || (f.u[0] < kNetCount && !netTable[f.u[0]].paradigm), "named a used slot", name))),
+    KORU_ROW(SetMath, "M", Codes({0, 22})),
+    KORU_ROW(SetCPU, "w", Codes({42}), false, 0,
+             KORU_CHECK(RequireCode("SetSeed", SetSeed(&f.i[0]), Codes({0})); Require(WEP(f.i[0]) == 1, "WEP"))),
+    KORU_ROW(MakeSlab, "nsNk", codes::MakeSlab, false, 0,  // 5
+             KORU_CHECK(Require(code || NeuronsOf(f.i[0], f.i[1]) == uint32_t(f.i[2]), "made another size", name))),
+    KORU_ROW(KillSlab, "ns", Codes({0, 3, 5, 7, 9, 11})),
+    KORU_ROW(PutSlab, "nsV", Codes({0, 3, 5, 7, 9})),
+    KORU_ROW(GetSlab, "nsO", Codes({0, 3, 5, 7, 9}), true),
+    KORU_ROW(PutSlabInteger, "nsI", Codes({0, 3, 5, 7, 9})),
+    KORU_ROW(GetSlabInteger, "nsJ", Codes({0, 3, 5, 7, 9}), true),  // 10
+    KORU_ROW(SetSlab, "nsf", Codes({0, 3, 5, 7, 9})),
+    KORU_ROW(CopySlab, "nsns", Codes({0, 3, 5, 7, 9})),
+    KORU_ROW(SlideSlab, "nsf", Codes({0, 3, 5, 7, 9})),
+    KORU_ROW(GetNeuron, "nsu1", Codes({0, 3, 5, 7, 9, 24}), true, 0, KORU_CHECK(const uint32_t n = NeuronsOf(f.i[0], f.i[1]);
+             Require(n == 0 || (code == KORU32_OK) == (f.i[2] >= 1 && uint32_t(f.i[2]) <= n), "range", name))),
+    KORU_ROW(PutNeuron, "nsuf", Codes({0, 3, 5, 7, 9, 24})),  // 15
+    KORU_ROW(Transfer, "nsc", codes::Transfer),
+    KORU_ROW(GetDelta, "nsu1", Codes({0, 3, 5, 7, 9, 16, 24}), true),
+    KORU_ROW(PutDelta, "nsuf", Codes({0, 3, 5, 7, 9, 16, 24})),
+    KORU_ROW(GetCounts, "nsQ", Codes({0, 3, 5, 7, 9, 16}), true),
+    KORU_ROW(PutCounts, "nsC", Codes({0, 3, 5, 7, 9, 16})),  // 20
+    KORU_ROW(MakeLink, "nlfse", codes::MakeLink, false, 0, RequireFiniteLink),
+    KORU_ROW(InitLink, "nlf", Codes({0, 3, 5, 12, 15, 44}), false, 0, RequireFiniteLink),
+    KORU_ROW(KillLink, "nl", Codes({0, 3, 5, 12, 15})),
+    KORU_ROW(GetLink, "nlG", Codes({0, 3, 5, 12, 15}), true),
+    KORU_ROW(PutLink, "nlL", Codes({0, 3, 5, 12, 15})),  // 25
+    KORU_ROW(GetWeight, "nluu1", Codes({0, 3, 5, 12, 15, 19, 20}), true),
+    KORU_ROW(PutWeight, "nluuf", Codes({0, 3, 5, 12, 15, 19, 20})),
+    KORU_ROW(GetChange, "nluu1", Codes({0, 3, 5, 12, 15, 16, 19, 20}), true),
+    KORU_ROW(PutChange, "nluuf", Codes({0, 3, 5, 12, 15, 16, 19, 20})),
+    KORU_ROW(GetLinkChanges, "nlK", Codes({0, 3, 5, 12, 15, 16}), true),  // 30
+    KORU_ROW(PutLinkChanges, "nlH", Codes({0, 3, 5, 12, 15, 16})),
+    KORU_ROW(SetStatus, "nla", Codes({0, 3, 5, 12, 15, 16, 43})),
+    KORU_ROW(MakeStore, "ntxR", Codes({0, 1, 3, 5, 10, 33, 34, 35})),
+    KORU_ROW(KillStore, "nt", Codes({0, 3, 5, 33, 36})),
+    KORU_ROW(GetStore, "ntrE", Codes({0, 3, 5, 33, 36, 37}), true),  // 35
+    KORU_ROW(PutStore, "ntrD", Codes({0, 3, 5, 33, 36, 37})),
+    KORU_ROW(CopyToStore, "ntrns", Codes({0, 3, 5, 7, 9, 33, 36, 37})),
+    KORU_ROW(CopyFromStore, "ntrns", Codes({0, 3, 5, 7, 9, 33, 36, 37})),
+    KORU_ROW(PnnPropagate, "nsf", Codes({0, 3, 5, 7, 9, 16, 17, 32})),
+    KORU_ROW(PnnEvaluate, "nsVp", Codes({0, 3, 5, 7, 9, 16, 17, 18, 31})),  // 40
+    KORU_ROW(PnnTrain, "nsp", Codes({0, 3, 5, 7, 9, 16, 31})),
+    KORU_ROW(GrnnPropagate, "nsf", Codes({0, 3, 5, 7, 9, 16, 17, 32, 38}), false, KORU32_ERR_ZERO_DENOMINATOR),  // outputs of 0 on 38
+    KORU_ROW(GrnnEvaluate, "nsVp", Codes({0, 3, 5, 7, 9, 16, 17, 18, 31})),
+    KORU_ROW(GrnnTrain, "nsp", Codes({0, 3, 5, 7, 9, 16, 31})),
+    KORU_ROW(LvqPropagate, "ns", Codes({0, 3, 5, 7, 9, 16, 17})),  // 45
+    KORU_ROW(LvqEvaluate, "nsXg", Codes({0, 3, 5, 7, 9, 16, 18}), false, 0, KORU_CHECK(const uint16_t w = f.u[2];
+             Require(code ? w == 0xBEEF : w >= 1 && w <= NeuronsOf(f.i[0], f.i[1]), "a wrong winner", name))),
+    KORU_ROW(LvqTrain, "nsfdW", Codes({0, 3, 5, 7, 9, 16, 23})),
+    KORU_ROW(SaveNet, "nFzb", Codes({0, 3, 5, 40}), true),
     KORU_STEP("RestoreNet", RestoreStep),
     KORU_STEP("(writes the shell file LoadShell reads)", ShellFileStep),  // 50
     // The program's files never fail a read: only running out of memory may
     // leave slabs and links behind.
-    KORU_ROW(LoadShell, "nS", LoadShell, false, KORU32_ERR_NO_MEMORY),
+    KORU_ROW(LoadShell, "nS", codes::LoadShell, false, KORU32_ERR_NO_MEMORY),
     KORU_STEP("MakeNet, MakeSlab, Transfer, MakeLink", WholeNetStep),
     KORU_STEP("(reads a whole net back)", [](P& in) {
         const int16_t net = in.Net();
         if (IsValidNetNumber(net) && netTable[net].paradigm != 0) ProbeNet(net);
     }),
-    KORU_ROW(BpPropagate, "ns", BpPropagate),
-    KORU_ROW(BpEvaluate, "nsV1", BpEvaluate),  // 55
-    KORU_ROW(BpEvaluateSum, "nsV", BpEvaluate),
-    KORU_ROW(BpGetSum, "ns+", BpEvaluate),
-    KORU_ROW(BpEvaluateInteger, "nsI1", BpEvaluate),
-    KORU_ROW(BpEvaluateStore, "nsntr1", BpEvaluateStore),
-    KORU_ROW(BpEvaluateSumStore, "nsntr", BpEvaluateStore),  // 60
-    KORU_ROW(AddSlab, "nssf", AddSlab),
-    KORU_ROW(BpTrain, "nsffA", BpTrain),
+    KORU_ROW(BpPropagate, "ns", Codes({0, 3, 5, 7, 9, 16, 17})),
+    KORU_ROW(BpEvaluate, "nsV1", Codes({0, 3, 5, 7, 9, 16, 18})),  // 55
+    KORU_ROW(BpEvaluateSum, "nsV", Codes({0, 3, 5, 7, 9, 16, 18})),
+    KORU_ROW(BpGetSum, "ns+", Codes({0, 3, 5, 7, 9, 16, 18})),
+    KORU_ROW(BpEvaluateInteger, "nsI1", Codes({0, 3, 5, 7, 9, 16, 18})),
+    KORU_ROW(BpEvaluateStore, "nsntr1", Codes({0, 3, 5, 7, 9, 16, 18, 33, 36, 37})),
+    KORU_ROW(BpEvaluateSumStore, "nsntr", Codes({0, 3, 5, 7, 9, 16, 18, 33, 36, 37})),  // 60
+    KORU_ROW(AddSlab, "nssf", Codes({0, 3, 5, 7, 9})),
+    KORU_ROW(BpTrain, "nsffA", Codes({0, 3, 5, 7, 9, 16, 44})),
     KORU_STEP("_matherr", MathErrorStep),
 };
 static_assert(std::size(kOperations) == 64, "an operation byte names one of 64 rows");
-static_assert([] {
-    for (const Operation& o : kOperations) {
-        if (std::char_traits<char>::length(o.kinds) != o.arity) return false;
-    }
-    return true;
-}(), "a row draws as many arguments as its export takes");
 
 // A call: a documented code and a consistent engine after it; a refusal
 // changed nothing (unless excused) and wrote no output; a read changed
@@ -441,7 +425,7 @@ void Runner::Run(const Operation& op, P& in) {
     const int descriptors = files ? OpenDescriptorCount() : 0;
     const uint64_t before = light ? 0 : EngineFingerprint();
     const int16_t code = op.call(p);
-    RequireCode(op.name, code, *op.allowed);
+    RequireCode(op.name, code, op.allowed);
     if (files) Require(OpenDescriptorCount() == descriptors, "left the file open", op.name);
     if (f.out != nullptr) RequireQuiet(op.name, code, *f.out, f.full);
     if (f.integersOut != nullptr && code != KORU32_OK)
@@ -456,83 +440,79 @@ void Runner::Run(const Operation& op, P& in) {
         Require(EngineFingerprint() == before, op.reads ? "changed the engine while reading" : "refused, yet changed the engine", op.name);
 }
 
-// Writes a program that calls rows with given arguments: any number through
-// the word form of Pick, a real through its table index.
+// The bytes that draw ordinary values for an argument of `kind`: 1 for a
+// number, 0.5 for a real, two reals of 1.0 and 0.5 for an array.
+const char* Ordinary(char kind) {
+    if (std::strchr("OQGKE1+XFSJ", kind) != nullptr) return "";
+    if (std::strchr("VLHD", kind) != nullptr) return "\x01\x01\x03";
+    if (kind == 'C' || kind == 'I') return "\x01\x01\x03\x03";
+    return kind == 'f' ? "\x03" : kind == 'w' ? "\x01\x01" : "\x01";
+}
+
+// A program of calls of rows with the given numbers for their first
+// arguments (through the word forms of Pick and Record) and ordinary values
+// for the others.
 struct Writer {
     std::vector<uint8_t> bytes;
-    Writer& Op(uint8_t op) { return Byte(op); }
-    Writer& Byte(uint8_t b) { bytes.push_back(b); return *this; }
-    Writer& Number(int v) { return Byte(0xE0).Byte(uint8_t(v)).Byte(uint8_t(v >> 8)); }
-    Writer& Record(uint32_t v) { return Number(int(v & 0xFFFF)).Byte(uint8_t(v >> 16)).Byte(uint8_t(v >> 24)); }
-    void Run(bool light) {
+    void Call(uint8_t op, std::initializer_list<int64_t> numbers) {
+        const char* kinds = kOperations[op].kinds;
+        bytes.push_back(op);
+        for (int64_t v : numbers) {
+            const int width = *kinds++ == 'r' ? 4 : 2;
+            bytes.push_back(0xE0);
+            for (int b = 0; b < width; ++b) bytes.push_back(static_cast<uint8_t>(v >> 8 * b));
+        }
+        for (; *kinds != 0; ++kinds) bytes.insert(bytes.end(), Ordinary(*kinds), Ordinary(*kinds) + std::strlen(Ordinary(*kinds)));
+    }
+    void Run() {
         Program in(bytes.data(), bytes.size());
-        Runner runner{light};
+        Runner runner{true};
         while (!in.Done()) runner.Run(kOperations[in.Byte() % std::size(kOperations)], in);
     }
 };
 
-// Indices of Program::Real's table.
-constexpr uint8_t kOne = 1, kHalf = 3, kQuarter = 5;
+// Every valid number, the nearest invalid ones and the extremes.
+std::vector<int> AllNumbers(int count) {
+    std::vector<int> n{-32768, 32767};
+    for (int i = -1; i <= count; ++i) n.push_back(i);
+    return n;
+}
 
 }  // namespace
 
 void ProbeNet(int16_t net) {
     Writer w;
-    auto numbers = [](int count) {  // every valid number, the nearest invalid ones, the extremes
-        std::vector<int> n{-32768, 32767};
-        for (int i = -1; i <= count; ++i) n.push_back(i);
-        return n;
-    };
-    for (int s : numbers(kSlabsPerNet)) {
+    for (int s : AllNumbers(kSlabsPerNet)) {
         const int n = static_cast<int>(NeuronsOf(net, static_cast<int16_t>(s)));
-        w.Op(8).Number(net).Number(s).Op(10).Number(net).Number(s).Op(19).Number(net).Number(s);
-        for (int u : {0, 1, n, n + 1, -1, 32767}) w.Op(14).Number(net).Number(s).Number(u).Op(17).Number(net).Number(s).Number(u);
+        for (uint8_t op : {8, 10, 19}) w.Call(op, {net, s});  // GetSlab, GetSlabInteger, GetCounts
+        for (int u : {0, 1, n, n + 1, -1, 32767}) w.Call(14, {net, s, u}), w.Call(17, {net, s, u});
     }
-    for (int l : numbers(kLinksPerNet)) {
-        w.Op(24).Number(net).Number(l).Op(30).Number(net).Number(l);
+    for (int l : AllNumbers(kLinksPerNet)) {
+        for (uint8_t op : {24, 30}) w.Call(op, {net, l});  // GetLink, GetLinkChanges
         for (int source : {-1, 0, 1, 32767}) {
-            for (int dest : {0, 1, 2, -32768}) {
-                for (uint8_t op : {26, 28}) w.Op(op).Number(net).Number(l).Number(source).Number(dest);
-            }
+            for (int dest : {0, 1, 2, -32768}) w.Call(26, {net, l, source, dest}), w.Call(28, {net, l, source, dest});
         }
     }
-    for (int t : numbers(kStoresPerNet)) {
-        for (uint32_t record : {0u, 1u, 0xFFFFFFFFu}) w.Op(35).Number(net).Number(t).Record(record);
+    for (int t : AllNumbers(kStoresPerNet)) {
+        for (int64_t record : {0u, 1u, 0xFFFFFFFFu}) w.Call(35, {net, t, record});
     }
     const uint64_t before = EngineFingerprint();
-    w.Run(true);
+    w.Run();
     Require(EngineFingerprint() == before, "a reading export changed the engine");
 }
 
+// The paradigm rows on the slabs in use and on 31 (the last a net fills);
+// backpropagation trains from the last slab back, as a caller does.
 void ExerciseNet(int16_t net) {
-    // The slabs in use, and 31 (the last a net fills) for the refusals;
-    // backpropagation trains from the last slab back, as a caller does.
-    std::vector<int> slabs;
-    for (int s = 0; s < kSlabsPerNet; ++s) {
-        if (NeuronsOf(net, static_cast<int16_t>(s)) > 0 || s == kSlabsPerNet - 1) slabs.push_back(s);
-    }
     Writer w;
-    auto call = [&](uint8_t op, int s) -> Writer& { return w.Op(op).Number(net).Number(s); };
-    auto targets = [&](Writer& to) -> Writer& { return to.Byte(1).Byte(kOne).Byte(kHalf); };
-    for (int s : slabs) {
-        call(39, s).Byte(kHalf);
-        call(42, s).Byte(kHalf);
-        for (int pattern : {0, 1, -1, 32767}) {
-            targets(call(40, s)).Number(pattern);
-            call(41, s).Number(pattern);
-            targets(call(43, s)).Number(pattern);
-            call(44, s).Number(pattern);
-        }
-        call(54, s);
-        targets(call(55, s));
-        targets(call(56, s));
-        call(57, s);
-        call(45, s);
-        call(46, s).Byte(1);
-        call(47, s).Byte(kQuarter).Byte(1).Byte(2);
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        if (NeuronsOf(net, static_cast<int16_t>(s)) == 0 && s != kSlabsPerNet - 1) continue;
+        for (uint8_t op : {39, 42, 40, 41, 43, 44, 54, 55, 56, 57, 45, 46, 47}) w.Call(op, {net, s});
     }
-    for (auto s = slabs.rbegin(); s != slabs.rend(); ++s) call(62, *s).Byte(kQuarter).Byte(kHalf).Byte(1);
-    w.Run(true);
+    for (int s = kSlabsPerNet - 1; s >= 0; --s) {
+        if (NeuronsOf(net, static_cast<int16_t>(s)) > 0 || s == kSlabsPerNet - 1) w.Call(62, {net, s});
+    }
+    w.Run();
 }
 
 void RunExportProgram(const uint8_t* data, size_t size) {
