@@ -2,5 +2,4 @@
 # corpus replay.
 set(KORU32_FUZZ_CHECK_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/checks.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/file_targets.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/export_program.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/targets.cpp)

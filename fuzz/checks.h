@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 namespace koru_fuzz {
 
@@ -41,24 +40,6 @@ void KillAllNets();         // and requires every slot free afterwards
 void ResetLibrary();        // every net killed, float math, seed 1
 std::string ScratchPath(const char* tag);
 void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
-
-// Element counts of what a caller hands for an object, 0 when it is not in use.
-uint32_t NeuronsOf(int16_t net, int16_t slab);
-uint32_t WeightsOf(int16_t net, int16_t link);
-uint32_t ChangesOf(int16_t net, int16_t link);
-uint32_t StoreWidthOf(int16_t net, int16_t store);
-
-// A caller buffer of `n` elements (at least one) filled with a NaN no export
-// writes; RequireQuiet: a refusal left it alone, and with `full` a success
-// wrote every element.
-std::vector<float> OutputBuffer(uint32_t n);
-void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out, bool full = false);
-
-// The reading exports on every object number of `net` and the nearest ones
-// outside (exact codes there, outputs only on success, the engine unchanged);
-// the paradigm exports on every slab in use with ordinary arguments.
-void ProbeNet(int16_t net);
-void ExerciseNet(int16_t net);
 
 // The targets: a network file for RestoreNet, a shell file for LoadShell, a
 // program of export calls.

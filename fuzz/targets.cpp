@@ -1,3 +1,7 @@
+// The three fuzz targets. The file-level ones take the settings around their
+// call (math mode, net type, caller bytes asked back) from the input's
+// length, so that a corpus of plain files covers them all.
+//
 // The export-level target: the input is read as a program, one export call
 // after another, each an operation byte followed by the bytes its arguments
 // are drawn from. Numbers are mostly small and valid (nets 0..3, slabs 0..5,
@@ -23,19 +27,78 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/engine.h"
 #include "fuzz/checks.h"
-#include "fuzz/documented_codes.h"
 
 namespace koru_fuzz {
 
 using namespace koru;
 
 namespace {
+
+constexpr uint32_t kSentinelBits = 0x7FC0DEADu;  // a NaN whose payload no conversion produces
+
+bool IsSentinel(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return bits == kSentinelBits;
+}
+
+const NetBlock* BlockOf(int16_t net) {
+    return net < 0 || net >= kNetCount || netTable[net].paradigm == 0 ? nullptr : netTable[net].block;
+}
+
+// Element counts of what a caller hands for an object, 0 when it is not in use.
+uint32_t NeuronsOf(int16_t net, int16_t slab) {
+    const NetBlock* b = BlockOf(net);
+    return b && slab >= 0 && slab < kSlabsPerNet && b->slabUsed[slab] ? b->slabs[slab].values->count : 0;
+}
+
+uint32_t WeightsOf(int16_t net, int16_t link) {
+    const NetBlock* b = BlockOf(net);
+    return b && link >= 0 && link < kLinksPerNet && b->linkUsed[link] ? b->links[link].weights->count : 0;
+}
+
+uint32_t ChangesOf(int16_t net, int16_t link) {
+    const ValueArray* c = WeightsOf(net, link) > 0 ? netTable[net].block->links[link].changes : nullptr;
+    return c == nullptr ? 0 : c->count;
+}
+
+uint32_t StoreWidthOf(int16_t net, int16_t store) {
+    const NetBlock* b = BlockOf(net);
+    return b && store >= 0 && store < kStoresPerNet && b->storeUsed[store] ? b->stores[store].width : 0;
+}
+
+// A caller buffer of `n` elements (at least one) filled with a NaN no export
+// writes; RequireQuiet: a refusal left it alone, and with `full` a success
+// wrote every element.
+std::vector<float> OutputBuffer(uint32_t n) {
+    float sentinel;
+    std::memcpy(&sentinel, &kSentinelBits, 4);
+    return std::vector<float>(n == 0 ? 1 : n, sentinel);
+}
+
+void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out, bool full = false) {
+    for (float f : out) {
+        if (code != KORU32_OK) Require(IsSentinel(f), "wrote its output on a refusal", name);
+        else if (full) Require(!IsSentinel(f), "left part of its output unwritten", name);
+    }
+}
+
+// The codes of exports that more than one check calls, as their declarations
+// in koru32.h list them (RestoreNet: its own and those of the calls it
+// rebuilds a net with).
+constexpr uint64_t kMakeSlabCodes = Codes({0, 1, 3, 5, 6, 7, 8, 10});
+constexpr uint64_t kTransferCodes = Codes({0, 3, 5, 7, 9, 16, 43});
+constexpr uint64_t kMakeLinkCodes = Codes({0, 1, 3, 5, 7, 9, 12, 13, 14, 44});
+constexpr uint64_t kRestoreNetCodes = Codes({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14, 16, 41, 43});
+constexpr uint64_t kLoadShellCodes = Codes({0, 1, 3, 5, 8, 14, 16, 25});
 
 constexpr uint64_t kLargestArray = 1u << 16;
 constexpr size_t kMostCalls = 400;
@@ -267,7 +330,7 @@ void RestoreStep(P& in) {
     const uint64_t before = FingerprintSansRange();
     const int descriptors = OpenDescriptorCount();
     const int16_t code = RestoreNet(&net, netFile.c_str(), &f.length, bytes);
-    RequireCode("RestoreNet", code, codes::RestoreNet);
+    RequireCode("RestoreNet", code, kRestoreNetCodes);
     CheckEngineConsistent();
     Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
     if (code == KORU32_OK) return;
@@ -305,14 +368,14 @@ void WholeNetStep(P& in) {
     if (MakeNet(&net, &type) != KORU32_OK) return;
     for (int16_t s = 0; s < 3; ++s) {
         const int16_t neurons = static_cast<int16_t>(1 + in.Byte() % 6), kind = s;
-        RequireCode("MakeSlab", MakeSlab(&net, &s, &neurons, &kind), codes::MakeSlab);
+        RequireCode("MakeSlab", MakeSlab(&net, &s, &neurons, &kind), kMakeSlabCodes);
         const int16_t transfer = in.Byte() % 8;
-        RequireCode("Transfer", Transfer(&net, &s, &transfer), codes::Transfer);
+        RequireCode("Transfer", Transfer(&net, &s, &transfer), kTransferCodes);
     }
     const float range = in.Real();
     for (int16_t l = 0; l < 2; ++l) {
         const int16_t source = l, dest = static_cast<int16_t>(l + 1);
-        RequireCode("MakeLink", MakeLink(&net, &l, &range, &source, &dest), codes::MakeLink);
+        RequireCode("MakeLink", MakeLink(&net, &l, &range, &source, &dest), kMakeLinkCodes);
     }
     CheckEngineConsistent();
 }
@@ -331,6 +394,8 @@ using Args = const Frame&;
 // A row's own check of its arguments `f` and its `code`.
 #define KORU_CHECK(...) []([[maybe_unused]] const char* name, Args f, [[maybe_unused]] int16_t code) { __VA_ARGS__; }
 
+void ProbeNet(int16_t net);
+
 constexpr Operation kOperations[] = {
     KORU_ROW(MakeNet, "nT", Codes({0, 1, 2, 3, 4}), false, 0,  // 0
              KORU_CHECK(Require(code || netTable[f.i[0]].netType == f.u[1], "recorded another type", name))),
@@ -341,7 +406,7 @@ constexpr Operation kOperations[] = {
     KORU_ROW(SetMath, "M", Codes({0, 22})),
     KORU_ROW(SetCPU, "w", Codes({42}), false, 0,
              KORU_CHECK(RequireCode("SetSeed", SetSeed(&f.i[0]), Codes({0})); Require(WEP(f.i[0]) == 1, "WEP"))),
-    KORU_ROW(MakeSlab, "nsNk", codes::MakeSlab, false, 0,  // 5
+    KORU_ROW(MakeSlab, "nsNk", kMakeSlabCodes, false, 0,  // 5
              KORU_CHECK(Require(code || NeuronsOf(f.i[0], f.i[1]) == uint32_t(f.i[2]), "made another size", name))),
     KORU_ROW(KillSlab, "ns", Codes({0, 3, 5, 7, 9, 11})),
     KORU_ROW(PutSlab, "nsV", Codes({0, 3, 5, 7, 9})),
@@ -354,12 +419,12 @@ constexpr Operation kOperations[] = {
     KORU_ROW(GetNeuron, "nsu1", Codes({0, 3, 5, 7, 9, 24}), true, 0, KORU_CHECK(const uint32_t n = NeuronsOf(f.i[0], f.i[1]);
              Require(n == 0 || (code == KORU32_OK) == (f.i[2] >= 1 && uint32_t(f.i[2]) <= n), "range", name))),
     KORU_ROW(PutNeuron, "nsuf", Codes({0, 3, 5, 7, 9, 24})),  // 15
-    KORU_ROW(Transfer, "nsc", codes::Transfer),
+    KORU_ROW(Transfer, "nsc", kTransferCodes),
     KORU_ROW(GetDelta, "nsu1", Codes({0, 3, 5, 7, 9, 16, 24}), true),
     KORU_ROW(PutDelta, "nsuf", Codes({0, 3, 5, 7, 9, 16, 24})),
     KORU_ROW(GetCounts, "nsQ", Codes({0, 3, 5, 7, 9, 16}), true),
     KORU_ROW(PutCounts, "nsC", Codes({0, 3, 5, 7, 9, 16})),  // 20
-    KORU_ROW(MakeLink, "nlfse", codes::MakeLink, false, 0, RequireFiniteLink),
+    KORU_ROW(MakeLink, "nlfse", kMakeLinkCodes, false, 0, RequireFiniteLink),
     KORU_ROW(InitLink, "nlf", Codes({0, 3, 5, 12, 15, 44}), false, 0, RequireFiniteLink),
     KORU_ROW(KillLink, "nl", Codes({0, 3, 5, 12, 15})),
     KORU_ROW(GetLink, "nlG", Codes({0, 3, 5, 12, 15}), true),
@@ -392,7 +457,7 @@ constexpr Operation kOperations[] = {
     KORU_STEP("(writes the shell file LoadShell reads)", ShellFileStep),  // 50
     // The program's files never fail a read: only running out of memory may
     // leave slabs and links behind.
-    KORU_ROW(LoadShell, "nS", codes::LoadShell, false, KORU32_ERR_NO_MEMORY),
+    KORU_ROW(LoadShell, "nS", kLoadShellCodes, false, KORU32_ERR_NO_MEMORY),
     KORU_STEP("MakeNet, MakeSlab, Transfer, MakeLink", WholeNetStep),
     KORU_STEP("(reads a whole net back)", [](P& in) {
         const int16_t net = in.Net();
@@ -478,8 +543,6 @@ std::vector<int> AllNumbers(int count) {
     return n;
 }
 
-}  // namespace
-
 void ProbeNet(int16_t net) {
     Writer w;
     for (int s : AllNumbers(kSlabsPerNet)) {
@@ -513,6 +576,136 @@ void ExerciseNet(int16_t net) {
         if (NeuronsOf(net, static_cast<int16_t>(s)) > 0 || s == kSlabsPerNet - 1) w.Call(62, {net, s});
     }
     w.Run();
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t U16(const uint8_t* p) { return p[0] | uint32_t(p[1]) << 8; }
+float F32(const uint8_t* p) { return std::bit_cast<float>(U16(p) | U16(p + 2) << 16); }
+
+// Whether element `i` of `array` is what the file value must become: the
+// same bits in float32; in 8.24 value x 2^24 plus one half, truncated toward
+// zero (judged only well inside the range: the wrap of the others is the
+// element conversion's own business).
+bool ElementMatches(const ValueArray& array, uint32_t i, float fileValue) {
+    int32_t held;
+    std::memcpy(&held, array.data + size_t{i} * 4, 4);
+    if (array.format == kFloat32) {
+        return std::isnan(fileValue) ? std::isnan(std::bit_cast<float>(held))
+                                     : held == std::bit_cast<int32_t>(fileValue);
+    }
+    const double v = fileValue;
+    return !(std::fabs(v) < 127.0) || held == static_cast<int32_t>(static_cast<int64_t>(std::trunc(v * 16777216.0 + 0.5)));
+}
+
+// Block `l` of a shell file (rows of a skipped f32 and b (weight, change)
+// pairs, the first pair skipped) went into link `l`'s a x (b - 1) weights.
+void CheckImportedBlock(const NetEntry& net, const uint8_t* block, uint32_t a, uint32_t b, int l) {
+    const LinkRecord& link = net.block->links[l];
+    for (uint32_t r = 0; r < a; ++r) {
+        for (uint32_t d = 1; d < b; ++d) {
+            const uint8_t* pair = block + size_t{r} * (4 + 8 * b) + 4 + 8 * d;
+            const uint32_t i = r * (b - 1) + (d - 1);
+            Require(ElementMatches(*link.weights, i, F32(pair)), "LoadShell put a weight out of place");
+            if (net.variant == 2) Require(ElementMatches(*link.changes, i, F32(pair + 4)), "LoadShell put a change out of place");
+            if (net.variant == 3) Require(GetElement(i, *link.changes) == 0.0, "LoadShell changed a batch net's changes");
+        }
+    }
+}
+
+}  // namespace
+
+// RestoreNet on arbitrary bytes. A refusal leaves no slot in use, unless it
+// is 41 for caller bytes that the file lacks, with the net complete; a
+// restored net answers every export, saves and restores to the same file
+// again, runs its paradigm's exports, and is released by KillNet.
+void CheckNetworkFileInput(const uint8_t* data, size_t size) {
+    ResetLibrary();
+    const uint16_t mode = size % 2 == 0 ? KORU32_MATH_FLOAT : KORU32_MATH_FIXED;
+    SetMath(&mode);
+    static const std::string path = ScratchPath("restore.net"), again = ScratchPath("again.net"),
+                             third = ScratchPath("third.net");
+    WriteWholeFile(path, data, size);
+    const int32_t lengths[] = {0, 6, -3};
+    int32_t length = lengths[size % 3];
+    std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xA5);
+    const int16_t slot = 5;
+    const int descriptors = OpenDescriptorCount();
+    const uint64_t before = EngineFingerprint();
+    const int16_t code = RestoreNet(&slot, path.c_str(), &length, bytes.data());
+    RequireCode("RestoreNet", code, kRestoreNetCodes);
+    Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
+    CheckEngineConsistent();
+    const bool inUse = netTable[slot].paradigm != 0;
+    if (code == KORU32_OK) Require(inUse, "RestoreNet succeeded without a net in the slot");
+    else if (inUse) Require(code == KORU32_ERR_RESTORE_FILE && length > 0, "a refused restore kept an incomplete net");
+    else Require(EngineFingerprint() == before, "a refused restore changed the engine");
+    if (!inUse) return;
+
+    ProbeNet(slot);
+    // What the net holds survives another save and restore unchanged.
+    const int32_t none = 0;
+    int32_t noBytes = 0;
+    const int16_t copy = 6;
+    Require(SaveNet(&slot, again.c_str(), &none, nullptr) == KORU32_OK, "a restored net cannot be saved");
+    Require(RestoreNet(&copy, again.c_str(), &noBytes, nullptr) == KORU32_OK, "a saved restored net is refused");
+    Require(SaveNet(&copy, third.c_str(), &none, nullptr) == KORU32_OK, "a twice restored net cannot be saved");
+    Require(ReadWholeFile(again) == ReadWholeFile(third), "a save and restore changed the net");
+    ExerciseNet(slot);
+    KillAllNets();
+    Require(OpenDescriptorCount() == descriptors, "a file is still open");
+}
+
+// LoadShell on arbitrary bytes into an empty backpropagation net (plain,
+// momentum, batch or adaptive; float32 or 8.24). A header that is short or
+// names a layer without neurons or with more than a slab holds, or a file
+// too short for its blocks, changes nothing; any other file is taken (short
+// of memory) and puts each value, converted, where it belongs.
+void CheckShellFileInput(const uint8_t* data, size_t size) {
+    ResetLibrary();
+    const uint16_t types[] = {KORU32_NET_BP_PLAIN, KORU32_NET_BP_MOMENTUM, KORU32_NET_BP_BATCH, KORU32_NET_BP_ADAPTIVE};
+    const uint16_t mode = (size / 4) % 2 == 0 ? KORU32_MATH_FLOAT : KORU32_MATH_FIXED;
+    SetMath(&mode);
+    const int16_t net = 3;
+    Require(MakeNet(&net, &types[size % 4]) == KORU32_OK, "MakeNet refused a free slot");
+    static const std::string path = ScratchPath("shell.shl");
+    WriteWholeFile(path, data, size);
+    const int descriptors = OpenDescriptorCount();
+    const uint64_t before = EngineFingerprint();
+    const int16_t code = LoadShell(&net, path.c_str());
+    RequireCode("LoadShell", code, kLoadShellCodes);
+    Require(OpenDescriptorCount() == descriptors, "LoadShell left the file open");
+    CheckEngineConsistent();
+
+    bool sound = size >= 6;
+    uint32_t units[3] = {0, 0, 0};
+    for (int k = 0; sound && k < 3; ++k) {
+        units[k] = U16(data + 2 * k);
+        sound = units[k] >= 2 && units[k] <= 32768;
+    }
+    const size_t block0 = size_t{units[0]} * (4 + 8 * units[1]), block1 = size_t{units[1]} * (4 + 8 * units[2]);
+    if (!sound || size < 6 + block0 + block1) {
+        Require(code == KORU32_ERR_SHELL_FILE, "LoadShell accepted an unusable or short file");
+        Require(EngineFingerprint() == before, "LoadShell changed the net for an unusable or short file");
+    } else if (code == KORU32_OK) {
+        const NetEntry& entry = netTable[net];
+        for (int s = 0; s < 3; ++s) {
+            const SlabRecord& slab = entry.block->slabs[s];
+            Require(entry.block->slabUsed[s] && slab.values->count == units[s] - 1 && slab.kind == s &&
+                        slab.transfer == 0, "LoadShell made a slab of the wrong size, kind or transfer");
+        }
+        CheckImportedBlock(entry, data + 6, units[0], units[1], 0);
+        CheckImportedBlock(entry, data + 6 + block0, units[1], units[2], 1);
+    } else {
+        Require(code == KORU32_ERR_NO_MEMORY, "LoadShell refused a sound and complete file");
+    }
+    ProbeNet(net);
+    ExerciseNet(net);
+    KillAllNets();
+    Require(OpenDescriptorCount() == descriptors, "a file is still open");
 }
 
 void RunExportProgram(const uint8_t* data, size_t size) {
