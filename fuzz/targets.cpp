@@ -122,13 +122,6 @@ public:
     int16_t Slab() { return Pick(6, {-1, 32, 31, -32768, 32767}); }
     int16_t Link() { return Pick(12, {-1, 32, 31, -32768, 32767}); }
     int16_t Store() { return Pick(3, {-1, 6, 5, -32768}); }
-    int16_t Neurons() {
-        const int16_t n = Pick(8, {0, -1, 32767, 300, 1000, -32768, 16});
-        return n >= 0 && n < 8 ? static_cast<int16_t>(n + 1) : n;
-    }
-    int16_t Kind() { return Pick(3, {3, -1, 255}); }
-    int16_t Neuron() { return Pick(6, {0, -1, 32767, -32768, 300}); }
-    int16_t Pattern() { return Pick(5, {-1, 32767, -32768, 100}); }
     uint16_t NetType() { return static_cast<uint16_t>(Pick(12, {0, 12, -1, 255})); }
     uint32_t Record() {
         const uint8_t b = Byte();
@@ -214,10 +207,11 @@ void* Draw(char kind, int k, P& in, Frame& f) {
             f.i[k] = in.Slab();
             f.skip = (uint64_t{NeuronsOf(f.net, f.slab)} + 1) * NeuronsOf(f.net, f.i[k]) > kLargestArray;
             return &f.i[k];
-        case 'u': return &(f.i[k] = in.Neuron());
-        case 'p': return &(f.i[k] = in.Pattern());
-        case 'N': return &(f.i[k] = in.Neurons());
-        case 'k': return &(f.i[k] = in.Kind());
+        case 'u': return &(f.i[k] = in.Pick(6, {0, -1, 32767, -32768, 300}));  // neuron
+        case 'p': return &(f.i[k] = in.Pick(5, {-1, 32767, -32768, 100}));    // pattern
+        case 'N': f.i[k] = in.Pick(8, {0, -1, 32767, 300, 1000, -32768, 16});  // neurons, mostly 1..8
+            return &(f.i[k] += f.i[k] >= 0 && f.i[k] < 8);
+        case 'k': return &(f.i[k] = in.Pick(3, {3, -1, 255}));  // slab kind
         case 'w': return &(f.i[k] = static_cast<int16_t>(in.Word()));
         case 'c': return &(f.i[k] = in.Pick(8, {8, -1, 127, -128, 255}));    // transfer code
         case 'a': return &(f.i[k] = in.Pick(3, {3, -1, 255, -32768}));       // link status
@@ -276,12 +270,10 @@ int16_t Invoke(void* const* p) { return Invoke<F>(F, p, std::make_index_sequence
 
 // The operations, one row per operation byte (taken modulo 64): the export,
 // the kinds of its arguments in order (see Draw), the codes its declaration
-// in koru32.h lists, whether it only
-// reads, the refusal code that may leave changes (kJudged: the row's own
-// check judges every refusal), and checks of its own. Rows of a step of
-// their own draw and check in it. The row numbers are the corpus's format:
+// in koru32.h lists, whether it only reads, the refusal code that may leave
+// changes, and checks of its own. Rows of a step of their own draw and check
+// in it. The row numbers are the corpus's format:
 // a row is only ever added.
-constexpr int16_t kJudged = -1;
 struct Operation {
     const char* name;
     const char* kinds;
@@ -294,10 +286,6 @@ struct Operation {
     void (*step)(P&) = nullptr;
 };
 
-struct Runner {
-    bool light = false;  // no fingerprint per call: the caller judges the whole run
-    void Run(const Operation& op, P& in);
-};
 
 // Weights and changes drawn from a range the call accepted are finite.
 void RequireFiniteLink(const char* name, const Frame& f, int16_t code) {
@@ -480,7 +468,8 @@ static_assert(std::size(kOperations) == 64, "an operation byte names one of 64 r
 // changed nothing (unless excused) and wrote no output; a read changed
 // nothing, named an object out of range as such, and wrote its whole output
 // on success; file calls left no file open.
-void Runner::Run(const Operation& op, P& in) {
+// With `light`, no fingerprint per call: the caller judges the whole run.
+void Run(const Operation& op, P& in, bool light = false) {
     if (op.step != nullptr) return op.step(in);
     Frame f;
     void* p[8];
@@ -529,10 +518,9 @@ struct Writer {
         }
         for (; *kinds != 0; ++kinds) bytes.insert(bytes.end(), Ordinary(*kinds), Ordinary(*kinds) + std::strlen(Ordinary(*kinds)));
     }
-    void Run() {
+    void Replay() {
         Program in(bytes.data(), bytes.size());
-        Runner runner{true};
-        while (!in.Done()) runner.Run(kOperations[in.Byte() % std::size(kOperations)], in);
+        while (!in.Done()) Run(kOperations[in.Byte() % std::size(kOperations)], in, true);
     }
 };
 
@@ -560,7 +548,7 @@ void ProbeNet(int16_t net) {
         for (int64_t record : {0u, 1u, 0xFFFFFFFFu}) w.Call(35, {net, t, record});
     }
     const uint64_t before = EngineFingerprint();
-    w.Run();
+    w.Replay();
     Require(EngineFingerprint() == before, "a reading export changed the engine");
 }
 
@@ -575,7 +563,7 @@ void ExerciseNet(int16_t net) {
     for (int s = kSlabsPerNet - 1; s >= 0; --s) {
         if (NeuronsOf(net, static_cast<int16_t>(s)) > 0 || s == kSlabsPerNet - 1) w.Call(62, {net, s});
     }
-    w.Run();
+    w.Replay();
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
@@ -711,9 +699,8 @@ void CheckShellFileInput(const uint8_t* data, size_t size) {
 void RunExportProgram(const uint8_t* data, size_t size) {
     ResetLibrary();
     Program program(data, size);
-    Runner runner;
     for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) {
-        runner.Run(kOperations[program.Byte() % std::size(kOperations)], program);
+        Run(kOperations[program.Byte() % std::size(kOperations)], program);
     }
     KillAllNets();
 }
