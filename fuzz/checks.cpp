@@ -1,5 +1,6 @@
 #include "fuzz/checks.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -148,11 +149,7 @@ struct Hash {
             Word(w);
         }
     }
-    void Double(double d) {
-        uint64_t w;
-        std::memcpy(&w, &d, 8);
-        Word(w);
-    }
+    void Double(double d) { Word(std::bit_cast<uint64_t>(d)); }
 };
 
 }  // namespace
@@ -199,10 +196,8 @@ uint64_t EngineFingerprint() {
             for (const ValueArray* a : {r.weights, r.changes, r.gradients, r.prevGradients, r.lastSteps}) h.Array(a);
         }
         for (int t = 0; t < kStoresPerNet; ++t) {
-            h.Word(b.storeUsed[t]);
-            if (!b.storeUsed[t]) continue;
-            h.Word(uint64_t(b.stores[t].records) << 16 | b.stores[t].width);
-            h.Array(b.stores[t].data);
+            h.Word(b.storeUsed[t] ? uint64_t(b.stores[t].records) << 16 | b.stores[t].width : 0);
+            if (b.storeUsed[t]) h.Array(b.stores[t].data);
         }
     }
     return h.h;
@@ -229,9 +224,8 @@ void KillAllNets() {
 void ResetLibrary() {
     KillAllNets();
     const uint16_t floatMode = KORU32_MATH_FLOAT;
-    SetMath(&floatMode);
     const int16_t seed = 1;
-    SetSeed(&seed);
+    Require(SetMath(&floatMode) == KORU32_OK && SetSeed(&seed) == KORU32_OK, "the settings are refused");
     state.weightRange = 0.0;
 }
 
