@@ -16,15 +16,14 @@ using namespace koru;
 
 namespace {
 std::string inputName;
-int where[4] = {-1, -1, -1, -1};  // the net, slab, link and store being checked, for the messages
+int where = -1;  // the net being checked, for the messages
 }  // namespace
 
 void SetInputName(const std::string& name) { inputName = name; }
 
 void Broken(const char* what, const char* subject) {
-    std::fprintf(stderr, "koru32 invariant broken: %s%s%s (net %d slab %d link %d store %d)%s%s\n",
-                 subject ? subject : "", subject ? ": " : "", what, where[0], where[1], where[2], where[3],
-                 inputName.empty() ? "" : " input ", inputName.c_str());
+    std::fprintf(stderr, "koru32 invariant broken: %s%s%s (net %d)%s%s\n", subject ? subject : "",
+                 subject ? ": " : "", what, where, inputName.empty() ? "" : " input ", inputName.c_str());
     std::fflush(stderr);
     std::abort();
 }
@@ -85,7 +84,6 @@ void CheckNet(const NetEntry& e) {
     for (int s = 0; s < kSlabsPerNet; ++s) {
         Require(b.slabUsed[s] <= 1, "slab flag neither 0 nor 1");
         if (!b.slabUsed[s]) continue;
-        where[1] = s;
         const SlabRecord& r = b.slabs[s];
         Require(r.kind <= KORU32_SLAB_OUTPUT, "kind outside 0..2");
         Require(r.values != nullptr, "no values");
@@ -100,11 +98,9 @@ void CheckNet(const NetEntry& e) {
         CheckSlabLinks(b, r, r.inLinks, r.inCount, true);
         CheckSlabLinks(b, r, r.outLinks, r.outCount, false);
     }
-    where[1] = -1;
     for (int l = 0; l < kLinksPerNet; ++l) {
         Require(b.linkUsed[l] <= 1, "link flag neither 0 nor 1");
         if (!b.linkUsed[l]) continue;
-        where[2] = l;
         const LinkRecord& r = b.links[l];
         Require(r.status <= KORU32_LINK_TRAINED, "status outside 0..2");
         const int s = IndexIn(b.slabs, r.source), d = IndexIn(b.slabs, r.dest);
@@ -121,11 +117,9 @@ void CheckNet(const NetEntry& e) {
         RequireArrayIf(adaptive, r.prevGradients, e.format, rows, cols, "previous gradients");
         RequireArrayIf(adaptive, r.lastSteps, e.format, rows, cols, "last steps");
     }
-    where[2] = -1;
     for (int t = 0; t < kStoresPerNet; ++t) {
         Require(b.storeUsed[t] <= 1, "store flag neither 0 nor 1");
         if (!b.storeUsed[t]) continue;
-        where[3] = t;
         const StoreRecord& r = b.stores[t];
         Require(r.records >= 1 && r.width >= 1 && r.data != nullptr, "empty store");
         Require(r.data->format == kFloat32 || r.data->format == kFixed824, "unknown format");
@@ -157,17 +151,16 @@ struct Hash {
 void CheckEngineConsistent() {
     for (int n = 0; n < kNetCount; ++n) {
         const NetEntry& e = netTable[n];
-        where[0] = n;
-        where[3] = -1;
+        where = n;
         if (e.paradigm != 0) CheckNet(e);
         else Require(e.block == nullptr && e.patternCount == 0, "a free net keeps a block or a pattern count");
     }
-    where[0] = -1;
+    where = -1;
 }
 
-uint64_t EngineFingerprint() {
+uint64_t EngineFingerprint(bool withRange) {
     Hash h;
-    h.Double(state.weightRange);
+    if (withRange) h.Double(state.weightRange);
     for (int n = 0; n < kNetCount; ++n) {
         const NetEntry& e = netTable[n];
         h.Word(e.paradigm);

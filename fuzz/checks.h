@@ -32,9 +32,10 @@ void RequireCode(const char* exportName, int16_t code, uint64_t allowed);
 // give; link lists and link ends point at each other.
 void CheckEngineConsistent();
 // A hash of everything a caller can observe of every net in use, and of the
-// weight range the next link is drawn with (not the current paradigm,
-// variant or math mode: lookups load them before a later check refuses).
-uint64_t EngineFingerprint();
+// weight range the next link is drawn with unless told otherwise (not the
+// current paradigm, variant or math mode: lookups load them before a later
+// check refuses).
+uint64_t EngineFingerprint(bool withRange = true);
 int OpenDescriptorCount();  // -1 where it cannot be counted
 void KillAllNets();         // and requires every slot free afterwards
 void ResetLibrary();        // every net killed, float math, seed 1

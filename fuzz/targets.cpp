@@ -298,14 +298,6 @@ void RequireFiniteLink(const char* name, const Frame& f, int16_t code) {
     }
 }
 
-uint64_t FingerprintSansRange() {
-    const double range = state.weightRange;
-    state.weightRange = 0.0;
-    const uint64_t h = EngineFingerprint();
-    state.weightRange = range;
-    return h;
-}
-
 // A refused RestoreNet may have set the weight range through the MakeLink
 // calls it rebuilds with, or kept a complete net when only the caller's
 // bytes were missing.
@@ -315,7 +307,7 @@ void RestoreStep(P& in) {
     Draw('z', 0, in, f);
     void* bytes = Draw('B', 1, in, f);
     const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
-    const uint64_t before = FingerprintSansRange();
+    const uint64_t before = EngineFingerprint(false);
     const int descriptors = OpenDescriptorCount();
     const int16_t code = RestoreNet(&net, netFile.c_str(), &f.length, bytes);
     RequireCode("RestoreNet", code, kRestoreNetCodes);
@@ -325,7 +317,7 @@ void RestoreStep(P& in) {
     if (wasFree && IsValidNetNumber(net) && netTable[net].paradigm != 0) {
         Require(code == KORU32_ERR_RESTORE_FILE && f.length > 0 && bytes, "a refused restore kept an incomplete net");
     } else {
-        Require(FingerprintSansRange() == before, "a refused restore changed the engine");
+        Require(EngineFingerprint(false) == before, "a refused restore changed the engine");
     }
 }
 
@@ -604,6 +596,24 @@ void CheckImportedBlock(const NetEntry& net, const uint8_t* block, uint32_t a, u
     }
 }
 
+// The start of a file target: a fresh library in the math mode `fixed` says,
+// the input written to `path`.
+void StartFileInput(bool fixed, const std::string& path, const uint8_t* data, size_t size) {
+    ResetLibrary();
+    const uint16_t mode = fixed ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
+    Require(SetMath(&mode) == KORU32_OK, "SetMath refused a mode");
+    WriteWholeFile(path, data, size);
+}
+
+// The end: the net answers every export and runs its paradigm's, and is
+// released without a leak and with no file left open.
+void FinishFileInput(int16_t net, int descriptors) {
+    ProbeNet(net);
+    ExerciseNet(net);
+    KillAllNets();
+    Require(OpenDescriptorCount() == descriptors, "a file is still open");
+}
+
 }  // namespace
 
 // RestoreNet on arbitrary bytes. A refusal leaves no slot in use, unless it
@@ -611,12 +621,9 @@ void CheckImportedBlock(const NetEntry& net, const uint8_t* block, uint32_t a, u
 // restored net answers every export, saves and restores to the same file
 // again, runs its paradigm's exports, and is released by KillNet.
 void CheckNetworkFileInput(const uint8_t* data, size_t size) {
-    ResetLibrary();
-    const uint16_t mode = size % 2 == 0 ? KORU32_MATH_FLOAT : KORU32_MATH_FIXED;
-    SetMath(&mode);
     static const std::string path = ScratchPath("restore.net"), again = ScratchPath("again.net"),
                              third = ScratchPath("third.net");
-    WriteWholeFile(path, data, size);
+    StartFileInput(size % 2 != 0, path, data, size);
     const int32_t lengths[] = {0, 6, -3};
     int32_t length = lengths[size % 3];
     std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xA5);
@@ -633,7 +640,6 @@ void CheckNetworkFileInput(const uint8_t* data, size_t size) {
     else Require(EngineFingerprint() == before, "a refused restore changed the engine");
     if (!inUse) return;
 
-    ProbeNet(slot);
     // What the net holds survives another save and restore unchanged.
     const int32_t none = 0;
     int32_t noBytes = 0;
@@ -642,9 +648,7 @@ void CheckNetworkFileInput(const uint8_t* data, size_t size) {
     Require(RestoreNet(&copy, again.c_str(), &noBytes, nullptr) == KORU32_OK, "a saved restored net is refused");
     Require(SaveNet(&copy, third.c_str(), &none, nullptr) == KORU32_OK, "a twice restored net cannot be saved");
     Require(ReadWholeFile(again) == ReadWholeFile(third), "a save and restore changed the net");
-    ExerciseNet(slot);
-    KillAllNets();
-    Require(OpenDescriptorCount() == descriptors, "a file is still open");
+    FinishFileInput(slot, descriptors);
 }
 
 // LoadShell on arbitrary bytes into an empty backpropagation net (plain,
@@ -653,14 +657,11 @@ void CheckNetworkFileInput(const uint8_t* data, size_t size) {
 // too short for its blocks, changes nothing; any other file is taken (short
 // of memory) and puts each value, converted, where it belongs.
 void CheckShellFileInput(const uint8_t* data, size_t size) {
-    ResetLibrary();
+    static const std::string path = ScratchPath("shell.shl");
+    StartFileInput((size / 4) % 2 != 0, path, data, size);
     const uint16_t types[] = {KORU32_NET_BP_PLAIN, KORU32_NET_BP_MOMENTUM, KORU32_NET_BP_BATCH, KORU32_NET_BP_ADAPTIVE};
-    const uint16_t mode = (size / 4) % 2 == 0 ? KORU32_MATH_FLOAT : KORU32_MATH_FIXED;
-    SetMath(&mode);
     const int16_t net = 3;
     Require(MakeNet(&net, &types[size % 4]) == KORU32_OK, "MakeNet refused a free slot");
-    static const std::string path = ScratchPath("shell.shl");
-    WriteWholeFile(path, data, size);
     const int descriptors = OpenDescriptorCount();
     const uint64_t before = EngineFingerprint();
     const int16_t code = LoadShell(&net, path.c_str());
@@ -690,10 +691,7 @@ void CheckShellFileInput(const uint8_t* data, size_t size) {
     } else {
         Require(code == KORU32_ERR_NO_MEMORY, "LoadShell refused a sound and complete file");
     }
-    ProbeNet(net);
-    ExerciseNet(net);
-    KillAllNets();
-    Require(OpenDescriptorCount() == descriptors, "a file is still open");
+    FinishFileInput(net, descriptors);
 }
 
 void RunExportProgram(const uint8_t* data, size_t size) {
