@@ -382,7 +382,7 @@ constexpr Operation kOperations[] = {
     KORU_ROW(KillNet, "n", Codes({0, 3, 5}), false, 0,
              KORU_CHECK(Require(code || netTable[f.i[0]].paradigm == 0, "left the slot in use", name))),
     KORU_ROW(GetNextNet, "X", Codes({0, 4}), false, 0,
-             KORU_CHECK(Require(code || (f.u[0] < kNetCount && !netTable[f.u[0]].paradigm), "named a used slot", name))),
+             KORU_CHECK(Require(code || (f.u[0] < kNetCount && !netTable[f.u[0]].paradigm), "a used slot", name))),
     KORU_ROW(SetMath, "M", Codes({0, 22})),
     KORU_ROW(SetCPU, "w", Codes({42}), false, 0,
              KORU_CHECK(RequireCode("SetSeed", SetSeed(&f.i[0]), Codes({0})); Require(WEP(f.i[0]) == 1, "WEP"))),
@@ -396,7 +396,8 @@ constexpr Operation kOperations[] = {
     KORU_ROW(SetSlab, "nsf", Codes({0, 3, 5, 7, 9})),
     KORU_ROW(CopySlab, "nsns", Codes({0, 3, 5, 7, 9})),
     KORU_ROW(SlideSlab, "nsf", Codes({0, 3, 5, 7, 9})),
-    KORU_ROW(GetNeuron, "nsu1", Codes({0, 3, 5, 7, 9, 24}), true, 0, KORU_CHECK(const uint32_t n = NeuronsOf(f.i[0], f.i[1]);
+    KORU_ROW(GetNeuron, "nsu1", Codes({0, 3, 5, 7, 9, 24}), true, 0,
+             KORU_CHECK(const uint32_t n = NeuronsOf(f.i[0], f.i[1]);
              Require(n == 0 || (code == KORU32_OK) == (f.i[2] >= 1 && uint32_t(f.i[2]) <= n), "range", name))),
     KORU_ROW(PutNeuron, "nsuf", Codes({0, 3, 5, 7, 9, 24})),  // 15
     KORU_ROW(Transfer, "nsc", kTransferCodes),
@@ -425,7 +426,8 @@ constexpr Operation kOperations[] = {
     KORU_ROW(PnnPropagate, "nsf", Codes({0, 3, 5, 7, 9, 16, 17, 32})),
     KORU_ROW(PnnEvaluate, "nsVp", Codes({0, 3, 5, 7, 9, 16, 17, 18, 31})),  // 40
     KORU_ROW(PnnTrain, "nsp", Codes({0, 3, 5, 7, 9, 16, 31})),
-    KORU_ROW(GrnnPropagate, "nsf", Codes({0, 3, 5, 7, 9, 16, 17, 32, 38}), false, KORU32_ERR_ZERO_DENOMINATOR),  // outputs of 0 on 38
+    // GrnnPropagate's 38 leaves outputs of 0.
+    KORU_ROW(GrnnPropagate, "nsf", Codes({0, 3, 5, 7, 9, 16, 17, 32, 38}), false, KORU32_ERR_ZERO_DENOMINATOR),
     KORU_ROW(GrnnEvaluate, "nsVp", Codes({0, 3, 5, 7, 9, 16, 17, 18, 31})),
     KORU_ROW(GrnnTrain, "nsp", Codes({0, 3, 5, 7, 9, 16, 31})),
     KORU_ROW(LvqPropagate, "ns", Codes({0, 3, 5, 7, 9, 16, 17})),  // 45
@@ -483,7 +485,8 @@ void Run(const Operation& op, P& in, bool light = false) {
     CheckEngineConsistent();
     if (light) return;
     if (op.reads || (code != KORU32_OK && code != op.excused))
-        Require(EngineFingerprint() == before, op.reads ? "changed the engine while reading" : "refused, yet changed the engine", op.name);
+        Require(EngineFingerprint() == before, op.reads ? "changed the engine while reading" : "refused, yet changed it",
+                op.name);
 }
 
 // The bytes that draw ordinary values for an argument of `kind`: 1 for a
@@ -508,7 +511,9 @@ struct Writer {
             bytes.push_back(0xE0);
             for (int b = 0; b < width; ++b) bytes.push_back(static_cast<uint8_t>(v >> 8 * b));
         }
-        for (; *kinds != 0; ++kinds) bytes.insert(bytes.end(), Ordinary(*kinds), Ordinary(*kinds) + std::strlen(Ordinary(*kinds)));
+        for (; *kinds != 0; ++kinds) {
+            for (const char* b = Ordinary(*kinds); *b != 0; ++b) bytes.push_back(static_cast<uint8_t>(*b));
+        }
     }
     void Replay() {
         Program in(bytes.data(), bytes.size());
@@ -578,7 +583,8 @@ bool ElementMatches(const ValueArray& array, uint32_t i, float fileValue) {
                                      : held == std::bit_cast<int32_t>(fileValue);
     }
     const double v = fileValue;
-    return !(std::fabs(v) < 127.0) || held == static_cast<int32_t>(static_cast<int64_t>(std::trunc(v * 16777216.0 + 0.5)));
+    return !(std::fabs(v) < 127.0) ||
+           held == static_cast<int32_t>(static_cast<int64_t>(std::trunc(v * 16777216.0 + 0.5)));
 }
 
 // Block `l` of a shell file (rows of a skipped f32 and b (weight, change)
@@ -590,8 +596,8 @@ void CheckImportedBlock(const NetEntry& net, const uint8_t* block, uint32_t a, u
             const uint8_t* pair = block + size_t{r} * (4 + 8 * b) + 4 + 8 * d;
             const uint32_t i = r * (b - 1) + (d - 1);
             Require(ElementMatches(*link.weights, i, F32(pair)), "LoadShell put a weight out of place");
-            if (net.variant == 2) Require(ElementMatches(*link.changes, i, F32(pair + 4)), "LoadShell put a change out of place");
-            if (net.variant == 3) Require(GetElement(i, *link.changes) == 0.0, "LoadShell changed a batch net's changes");
+            if (net.variant == 2) Require(ElementMatches(*link.changes, i, F32(pair + 4)), "a change out of place");
+            if (net.variant == 3) Require(GetElement(i, *link.changes) == 0.0, "a batch net's changes changed");
         }
     }
 }
