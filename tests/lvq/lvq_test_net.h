@@ -12,7 +12,8 @@ namespace lvqtest {
 
 inline constexpr int16_t kInput = 0, kOutput = 1, kLink = 0;
 inline constexpr uint16_t kBothMaths[] = {KORU32_MATH_FLOAT, KORU32_MATH_FIXED};
-using Units = std::vector<std::vector<float>>;
+using Floats = std::vector<float>;
+using Units = std::vector<Floats>;
 
 class TestNet {
 public:
@@ -38,38 +39,31 @@ public:
         const float range = 0.5f;
         return MakeLink(&net_, &link, &range, &source, &dest);
     }
-
-    // Weights unit by unit (unit 0's vector first); the link stores them
-    // source neuron by source neuron, units fastest.
+    // Weights unit by unit (unit 0's vector first); the link holds them source
+    // neuron by source neuron, units fastest.
     void PutUnits(const Units& units, int16_t link = kLink) {
         const size_t m = units.size(), n = units[0].size();
-        std::vector<float> flat(m * n);
-        for (size_t j = 0; j < m; ++j) {
-            for (size_t i = 0; i < n; ++i) flat[i * m + j] = units[j][i];
-        }
+        Floats flat(m * n);
+        for (size_t k = 0; k < m * n; ++k) flat[k] = units[k % m][k / m];
         PutLink(&net_, &link, flat.data());
     }
     Units GetUnits(int16_t link = kLink, size_t n = 0, size_t m = 0) {
         n = n == 0 ? static_cast<size_t>(inputs_) : n;
         m = m == 0 ? static_cast<size_t>(units_) : m;
-        std::vector<float> flat(m * n);
+        Floats flat(m * n);
         GetLink(&net_, &link, flat.data());
-        Units units(m, std::vector<float>(n));
-        for (size_t j = 0; j < m; ++j) {
-            for (size_t i = 0; i < n; ++i) units[j][i] = flat[i * m + j];
-        }
+        Units units(m, Floats(n));
+        for (size_t k = 0; k < m * n; ++k) units[k % m][k / m] = flat[k];
         return units;
     }
-
-    void PutValues(int16_t slab, const std::vector<float>& values) { PutSlab(&net_, &slab, values.data()); }
-    std::vector<float> GetValues(int16_t slab, size_t count) {
-        std::vector<float> values(count);
+    void PutValues(int16_t slab, const Floats& values) { PutSlab(&net_, &slab, values.data()); }
+    Floats GetValues(int16_t slab, size_t count) {
+        Floats values(count);
         GetSlab(&net_, &slab, values.data());
         return values;
     }
-    void PutInput(const std::vector<float>& pattern) { PutValues(kInput, pattern); }
-    std::vector<float> Scores() { return GetValues(kOutput, static_cast<size_t>(units_)); }
-
+    void PutInput(const Floats& pattern) { PutValues(kInput, pattern); }
+    Floats Scores() { return GetValues(kOutput, static_cast<size_t>(units_)); }
     int16_t Propagate(int16_t slab = kOutput) { return LvqPropagate(&net_, &slab); }
     // The 1-based winner, or 0 when the call fails.
     uint16_t Evaluate(uint16_t flag = 0, int16_t slab = kOutput) {

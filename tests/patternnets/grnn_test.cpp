@@ -17,7 +17,7 @@ float ExpAsFloat(double x) { return static_cast<float>(koru::Exp(x)); }
 
 class Grnn : public PatternNetTest {
 protected:
-    void SetUp() override { use_ = GrnnExports(); }
+    void SetUp() override { grnn_ = true; }
 };
 
 TEST_F(Grnn, EstimatesOfBothVariants) {
@@ -139,16 +139,6 @@ TEST_F(Grnn, SlabsWithoutCountsAreRefusedWith16) {
     EXPECT_EQ(Train(net, kOutput, 1), KORU32_ERR_WRONG_PARADIGM);
     EXPECT_EQ(Counts(net, kPattern, 2), (Floats{1, 1, 0}));
     EXPECT_EQ(Weights(net, 2, 4), Floats(4, 0.0f));
-}
-
-TEST_F(Grnn, TwoInputSlabsAddTheirDistances) {
-    // Squared distances 1 + 4 from two input slabs -> e^(-5/2).
-    const int16_t net = MakeThreeSlabNet(kDistance, 1, 2, 1);
-    MakeSlabOf(net, 3, 1, KORU32_SLAB_INPUT);
-    MakeLinkOf(net, 2, 3, kPattern);
-    StoreOne(net, {1}, {1});  // the second input slab's column stays 0
-    Put(net, 3, {2});
-    EXPECT_EQ(Activations(net, {0}, 1.0f, 2), (Floats{ExpAsFloat(-2.5), 0.0f}));
 }
 
 }  // namespace

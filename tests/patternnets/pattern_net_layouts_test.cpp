@@ -30,7 +30,7 @@ TEST_F(PatternNetLayouts, IgnoredLinksAreNeitherPropagatedNorRead) {
     EXPECT_EQ(Counts(pnn, kOutput, 2), (Floats{1, 1, 1}));
 
     // GRNN: an ignored input link leaves the last propagation's denominator in place.
-    use_ = GrnnExports();
+    grnn_ = true;
     const int16_t grnn = MakeThreeSlabNet(KORU32_NET_GRNN_DISTANCE, 1, 2, 1);
     StoreOne(grnn, {0}, {6});
     EXPECT_EQ(Outputs(grnn, {0}, 1.0f, 1), Floats{6.0f});
@@ -41,7 +41,7 @@ TEST_F(PatternNetLayouts, IgnoredLinksAreNeitherPropagatedNorRead) {
 
 TEST_F(PatternNetLayouts, OnlyTrainedLinksAreWritten) {
     for (bool pnn : {true, false}) {
-        use_ = pnn ? PnnExports() : GrnnExports();
+        grnn_ = !pnn;
         const int16_t net = MakeThreeSlabNet(pnn ? KORU32_NET_PNN_DISTANCE : KORU32_NET_GRNN_DISTANCE, 1, 2, 1);
         Link(net, kInputLink).status = KORU32_LINK_PROPAGATED;
         Link(net, kOutputLink).status = KORU32_LINK_PROPAGATED;
@@ -55,7 +55,7 @@ TEST_F(PatternNetLayouts, OnlyTrainedLinksAreWritten) {
 }
 
 TEST_F(PatternNetLayouts, ArraysOfAnotherFormatOrWithoutCountsAreRefused) {
-    use_ = GrnnExports();
+    grnn_ = true;
     const int16_t grnn = MakeThreeSlabNet(KORU32_NET_GRNN_DISTANCE, 1, 2, 1);
     koru::netTable[grnn].format = koru::kFixed824;  // MakeNet never makes one
     EXPECT_EQ(Propagate(grnn, kPattern, 1.0f), KORU32_ERR_WRONG_PARADIGM);
@@ -64,7 +64,7 @@ TEST_F(PatternNetLayouts, ArraysOfAnotherFormatOrWithoutCountsAreRefused) {
     koru::netTable[grnn].format = koru::kFloat32;
     EXPECT_EQ(Counts(grnn, kPattern, 2)[0], 0.0f);
 
-    use_ = PnnExports();
+    grnn_ = false;
     const int16_t pnn = MakeThreeSlabNet(KORU32_NET_PNN_DISTANCE, 1, 2, 2);
     koru::SlabRecord& output = Slab(pnn, kOutput);
     koru::ValueArray* counts = output.deltas;

@@ -13,8 +13,7 @@
 
 namespace patternnets_test {
 
-inline constexpr int16_t kInput = 0, kPattern = 1, kOutput = 2;
-inline constexpr int16_t kInputLink = 0, kOutputLink = 1;
+inline constexpr int16_t kInput = 0, kPattern = 1, kOutput = 2, kInputLink = 0, kOutputLink = 1;
 using Floats = std::vector<float>;
 using koru_test::BitsOf;
 using koru_test::Weights;
@@ -27,7 +26,6 @@ protected:
         const uint16_t floatMode = KORU32_MATH_FLOAT;
         SetMath(&floatMode);
     }
-
     // Link 0 from the input to the pattern slab, link 1 from there to the output slab.
     int16_t MakeThreeSlabNet(uint16_t type, int16_t inputs, int16_t units, int16_t outputs) {
         const int16_t net = MakeEmptyNet(type);
@@ -53,9 +51,7 @@ protected:
         const float range = 0.0f;
         ASSERT_EQ(MakeLink(&net, &link, &range, &source, &dest), KORU32_OK);
     }
-    static void Put(int16_t net, int16_t slab, const Floats& values) {
-        ASSERT_EQ(PutSlab(&net, &slab, values.data()), KORU32_OK);
-    }
+    static void Put(int16_t net, int16_t slab, const Floats& v) { ASSERT_EQ(PutSlab(&net, &slab, v.data()), KORU32_OK); }
     static Floats Get(int16_t net, int16_t slab, size_t neurons) { return koru_test::Values(net, slab, neurons); }
     // patternCount followed by the slab's counts.
     static Floats Counts(int16_t net, int16_t slab, size_t neurons) {
@@ -68,20 +64,16 @@ protected:
     }
 
     // The exports of the paradigm under test.
-    struct Exports {
-        int16_t(KORU32_CALL* propagate)(const int16_t*, const int16_t*, const float*);
-        int16_t(KORU32_CALL* evaluate)(const int16_t*, const int16_t*, const float*, const int16_t*);
-        int16_t(KORU32_CALL* train)(const int16_t*, const int16_t*, const int16_t*);
-    };
-    static Exports PnnExports() { return {PnnPropagate, PnnEvaluate, PnnTrain}; }
-    static Exports GrnnExports() { return {GrnnPropagate, GrnnEvaluate, GrnnTrain}; }
-    Exports use_ = PnnExports();
-
-    int16_t Propagate(int16_t net, int16_t slab, float sigma) { return use_.propagate(&net, &slab, &sigma); }
-    int16_t Evaluate(int16_t net, int16_t slab, const Floats& targets, int16_t pattern) {
-        return use_.evaluate(&net, &slab, targets.data(), &pattern);
+    bool grnn_ = false;
+    int16_t Propagate(int16_t net, int16_t slab, float sigma) {
+        return (grnn_ ? GrnnPropagate : PnnPropagate)(&net, &slab, &sigma);
     }
-    int16_t Train(int16_t net, int16_t slab, int16_t pattern) { return use_.train(&net, &slab, &pattern); }
+    int16_t Evaluate(int16_t net, int16_t slab, const Floats& targets, int16_t pattern) {
+        return (grnn_ ? GrnnEvaluate : PnnEvaluate)(&net, &slab, targets.data(), &pattern);
+    }
+    int16_t Train(int16_t net, int16_t slab, int16_t pattern) {
+        return (grnn_ ? GrnnTrain : PnnTrain)(&net, &slab, &pattern);
+    }
     // PutSlab, Evaluate with pattern 0 (a new unit), Train the input and the pattern slab.
     void StoreOne(int16_t net, const Floats& input, const Floats& targets) {
         Put(net, kInput, input);
@@ -94,8 +86,7 @@ protected:
         EXPECT_EQ(Propagate(net, kPattern, sigma), KORU32_OK);
         return Get(net, kPattern, units);
     }
-    // Propagates the pattern and then the output slab; the output slab's code
-    // must be `outputCode`.
+    // The pattern slab propagated, then the output slab, whose code must be `outputCode`.
     Floats Outputs(int16_t net, const Floats& input, float sigma, size_t outputs, int16_t outputCode = KORU32_OK) {
         Put(net, kInput, input);
         EXPECT_EQ(Propagate(net, kPattern, sigma), KORU32_OK);

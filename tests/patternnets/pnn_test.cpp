@@ -64,65 +64,46 @@ TEST_F(Pnn, ScoresAreWeighedActivationsOverClassCounts) {
     EXPECT_EQ(Outputs(net, {0, 0}, 1.0f, 2), (Floats{sumA / 3.0f, 0.0f}));
 }
 
-TEST_F(Pnn, EveryNonZeroTargetCountsAndAClassWithoutCountScoresZero) {
-    const int16_t net = MakeThreeSlabNet(kDistance, 1, 2, 3);
-    StoreOne(net, {0}, {1, 0, -0.5f});
-    EXPECT_EQ(Counts(net, kOutput, 3), (Floats{1, 1, 0, 1}));
-    // Class 2 named by the row but counted 0, and class 3 counted 2 with a row of 0.
-    const int16_t link = kOutputLink, unit = 1, cls2 = 2, cls3 = 3;
-    const float one = 1.0f, zero = 0.0f;
-    ASSERT_EQ(PutWeight(&net, &link, &unit, &cls2, &one), KORU32_OK);
-    ASSERT_EQ(PutWeight(&net, &link, &unit, &cls3, &zero), KORU32_OK);
-    SetCounts(net, kOutput, {1, 1, 0, 2});
-    EXPECT_EQ(Outputs(net, {0}, 1.0f, 3), (Floats{1.0f, 0.0f, 0.0f}));
-}
-
-TEST_F(Pnn, RepresentationMovesTheCountsAndTrainingReplacesTheUnit) {
-    const int16_t net = MakeThreeSlabNet(kDistance, 2, 4, 2);
-    StoreOne(net, {0, 0}, {1, 0});
-    StoreOne(net, {1, 1}, {1, 0});
-    StoreOne(net, {2, 2}, {0, 1});
+TEST_F(Pnn, RepresentationMovesTheCountsAndEveryNonZeroTargetCounts) {
+    const int16_t net = MakeThreeSlabNet(kDistance, 2, 4, 3);
+    StoreOne(net, {0, 0}, {1, 0, 0});
+    StoreOne(net, {1, 1}, {1, 0, 0});
+    StoreOne(net, {2, 2}, {0, 1, -0.5f});
     // Unit 2 (class A) re-presented as class B.
     Put(net, kInput, {5, 6});
-    ASSERT_EQ(Evaluate(net, kOutput, {0, 1}, 2), KORU32_OK);
-    EXPECT_EQ(Counts(net, kOutput, 2), (Floats{3, 1, 2}));
-    EXPECT_EQ(Get(net, kOutput, 2), (Floats{0, 1}));
+    ASSERT_EQ(Evaluate(net, kOutput, {0, 1, 0}, 2), KORU32_OK);
+    EXPECT_EQ(Counts(net, kOutput, 3), (Floats{3, 1, 2, 1}));
+    EXPECT_EQ(Get(net, kOutput, 3), (Floats{0, 1, 0}));
     ASSERT_EQ(Train(net, kInput, 2), KORU32_OK);
     ASSERT_EQ(Train(net, kPattern, 2), KORU32_OK);
     EXPECT_EQ(Weights(net, kInputLink, 8), (Floats{0, 5, 2, 0, 0, 6, 2, 0}));
-    EXPECT_EQ(Weights(net, kOutputLink, 8), (Floats{1, 0, 0, 1, 0, 1, 0, 0}));
-    EXPECT_EQ(Counts(net, kOutput, 2), (Floats{3, 1, 2}));  // training changes no count
+    EXPECT_EQ(Weights(net, kOutputLink, 12), (Floats{1, 0, 0, 0, 1, 0, 0, 1, -0.5f, 0, 0, 0}));
+    EXPECT_EQ(Counts(net, kOutput, 3), (Floats{3, 1, 2, 1}));  // training changes no count
     // Pattern 0 writes the last unit taken.
     Put(net, kInput, {9, 9});
     ASSERT_EQ(Train(net, kInput, 0), KORU32_OK);
     EXPECT_EQ(Weights(net, kInputLink, 8), (Floats{0, 5, 9, 0, 0, 6, 9, 0}));
+    // Class B counted 0 scores 0 although unit 2 (activation 1) names it.
+    SetCounts(net, kOutput, {3, 1, 0, 1});
+    EXPECT_EQ(Outputs(net, {5, 6}, 1.0f, 3), (Floats{0, 0, -0.5f * ExpAsFloat(-12.5)}));
 }
 
-TEST_F(Pnn, NegativePatternCountMeansNoUnitInUse) {
-    const int16_t net = MakeThreeSlabNet(kDistance, 1, 3, 1);
-    StoreOne(net, {0}, {1});
-    SetCounts(net, kOutput, {-4, 1});
-    EXPECT_EQ(Activations(net, {0}, 1.0f, 3), Floats(3, 0.0f));
-    EXPECT_EQ(Outputs(net, {0}, 1.0f, 1), Floats{0.0f});
-    EXPECT_EQ(Train(net, kInput, 0), KORU32_ERR_BAD_PATTERN);
-    // The next new unit is unit 1 again.
-    StoreOne(net, {6}, {1});
-    EXPECT_EQ(Counts(net, kOutput, 1), (Floats{1, 2}));
-    EXPECT_EQ(Weights(net, kInputLink, 3), (Floats{6, 0, 0}));
-}
-
-TEST_F(Pnn, PatternCountBeyondTheCapacityStaysInsideTheArrays) {
+TEST_F(Pnn, PatternCountOutsideItsRangeStaysInsideTheArrays) {
     const int16_t net = MakeThreeSlabNet(kDistance, 1, 3, 2);
     StoreOne(net, {0}, {1, 0});
     StoreOne(net, {1}, {0, 1});
     StoreOne(net, {2}, {0, 1});
+    const Floats before = Weights(net, kInputLink, 3), rowsBefore = Weights(net, kOutputLink, 6);
+    // Below zero no unit is in use.
+    SetCounts(net, kOutput, {-4, 1, 2});
+    EXPECT_EQ(Outputs(net, {0}, 1.0f, 2), (Floats{0, 0}));
+    EXPECT_EQ(Get(net, kPattern, 3), Floats(3, 0.0f));
+    EXPECT_EQ(Train(net, kInput, 0), KORU32_ERR_BAD_PATTERN);
+    // Beyond the capacity propagation computes the three units there are.
     SetCounts(net, kOutput, {500, 1, 2});
-    // Propagation computes the three units there are.
     const float e1 = ExpAsFloat(-0.5), e2 = ExpAsFloat(-2.0);
     EXPECT_EQ(Activations(net, {0}, 1.0f, 3), (Floats{1.0f, e1, e2}));
     EXPECT_EQ(Outputs(net, {0}, 1.0f, 2), (Floats{1.0f, static_cast<float>(e1 + double{e2}) / 2.0f}));
-
-    const Floats before = Weights(net, kInputLink, 3), rowsBefore = Weights(net, kOutputLink, 6);
     EXPECT_EQ(Evaluate(net, kOutput, {1, 1}, 0), KORU32_ERR_BAD_PATTERN);  // full
     EXPECT_EQ(Evaluate(net, kOutput, {1, 1}, 4), KORU32_ERR_BAD_PATTERN);  // no row 4
     EXPECT_EQ(Train(net, kInput, 0), KORU32_ERR_BAD_PATTERN);              // unit 500
@@ -134,12 +115,10 @@ TEST_F(Pnn, PatternCountBeyondTheCapacityStaysInsideTheArrays) {
     EXPECT_EQ(Evaluate(net, kOutput, {1, 1}, 2), KORU32_OK);
     EXPECT_EQ(Counts(net, kOutput, 2), (Floats{500, 2, 2}));
     EXPECT_EQ(Train(net, kPattern, 2), KORU32_OK);
-
-    // Without an incoming link there is no stored row to withdraw: only the new classes count.
+    // With no incoming link there is no row to withdraw: only the new classes count.
     const int16_t bare = MakeEmptyNet(kDistance);
     MakeSlabOf(bare, kOutput, 2, KORU32_SLAB_OUTPUT);
     SetCounts(bare, kOutput, {2, 5, 5});
-    Put(bare, kOutput, {1, 1});
     EXPECT_EQ(Evaluate(bare, kOutput, {1, 0}, 1), KORU32_OK);
     EXPECT_EQ(Counts(bare, kOutput, 2), (Floats{2, 6, 5}));
 }
