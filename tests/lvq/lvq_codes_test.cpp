@@ -18,35 +18,19 @@ TEST(LvqCodes, EveryExportChecksInItsOrder) {
     ASSERT_EQ(lvq.MakeSlabAt(2, 3, KORU32_SLAB_HIDDEN), KORU32_OK);
     uint16_t free = 0;
     ASSERT_EQ(GetNextNet(&free), KORU32_OK);
-    struct Case {
-        const char* label;
-        Export call;
-        int16_t net, slab, radius;
-        int16_t code;
-    };
+    struct Case { const char* label; Export call; int16_t net, slab, radius, code; };
     const Case cases[] = {
-        {"net 128 before slab 32", kPropagate, 128, 32, 0, KORU32_ERR_BAD_NET_NUMBER},
-        {"net -1", kPropagate, -1, 0, 0, KORU32_ERR_BAD_NET_NUMBER},
-        {"net 128", kEvaluate, 128, 32, 0, KORU32_ERR_BAD_NET_NUMBER},
-        {"net -5", kTrain, -5, 32, -1, KORU32_ERR_BAD_NET_NUMBER},
-        {"slab before net in use", kPropagate, kUnused, 32, 0, KORU32_ERR_BAD_SLAB_NUMBER},
-        {"slab -1", kEvaluate, kUnused, -1, 0, KORU32_ERR_BAD_SLAB_NUMBER},
-        {"slab 32", kTrain, kUnused, 32, -1, KORU32_ERR_BAD_SLAB_NUMBER},
-        {"net not in use", kPropagate, kUnused, 1, 0, KORU32_ERR_NET_NOT_IN_USE},
-        {"net not in use", kEvaluate, kUnused, 1, 0, KORU32_ERR_NET_NOT_IN_USE},
-        {"net not in use", kTrain, kUnused, 0, -1, KORU32_ERR_NET_NOT_IN_USE},
-        {"no slab", kPropagate, kLvq, 5, 0, KORU32_ERR_NO_SLAB},
-        {"no slab", kEvaluate, kLvq, 5, 0, KORU32_ERR_NO_SLAB},
-        {"no slab", kTrain, kLvq, 5, -1, KORU32_ERR_NO_SLAB},
-        {"paradigm before incoming links", kPropagate, kBackprop, 0, 0, KORU32_ERR_WRONG_PARADIGM},
-        {"paradigm", kPropagate, kBackprop, 1, 0, KORU32_ERR_WRONG_PARADIGM},
-        {"no incoming links", kPropagate, kLvq, kInput, 0, KORU32_ERR_NO_INCOMING_LINKS},
-        {"kind before paradigm", kEvaluate, kBackprop, 0, 0, KORU32_ERR_NOT_OUTPUT_SLAB},
-        {"paradigm", kEvaluate, kBackprop, 1, 0, KORU32_ERR_WRONG_PARADIGM},
-        {"hidden slab", kEvaluate, kLvq, 2, 0, KORU32_ERR_NOT_OUTPUT_SLAB},
-        {"input slab", kEvaluate, kLvq, kInput, 0, KORU32_ERR_NOT_OUTPUT_SLAB},
-        {"paradigm before radius", kTrain, kBackprop, 0, -1, KORU32_ERR_WRONG_PARADIGM},
-        {"paradigm", kTrain, kBackprop, 0, 1, KORU32_ERR_WRONG_PARADIGM},
+        {"net 128 before slab 32", kPropagate, 128, 32, 0, KORU32_ERR_BAD_NET_NUMBER}, {"net -1", kPropagate, -1, 0, 0, KORU32_ERR_BAD_NET_NUMBER},
+        {"net 128", kEvaluate, 128, 32, 0, KORU32_ERR_BAD_NET_NUMBER}, {"net -5", kTrain, -5, 32, -1, KORU32_ERR_BAD_NET_NUMBER},
+        {"slab before net in use", kPropagate, kUnused, 32, 0, KORU32_ERR_BAD_SLAB_NUMBER}, {"slab -1", kEvaluate, kUnused, -1, 0, KORU32_ERR_BAD_SLAB_NUMBER},
+        {"slab 32", kTrain, kUnused, 32, -1, KORU32_ERR_BAD_SLAB_NUMBER}, {"net not in use", kPropagate, kUnused, 1, 0, KORU32_ERR_NET_NOT_IN_USE},
+        {"net not in use", kEvaluate, kUnused, 1, 0, KORU32_ERR_NET_NOT_IN_USE}, {"net not in use", kTrain, kUnused, 0, -1, KORU32_ERR_NET_NOT_IN_USE},
+        {"no slab", kPropagate, kLvq, 5, 0, KORU32_ERR_NO_SLAB}, {"no slab", kEvaluate, kLvq, 5, 0, KORU32_ERR_NO_SLAB},
+        {"no slab", kTrain, kLvq, 5, -1, KORU32_ERR_NO_SLAB}, {"paradigm before incoming links", kPropagate, kBackprop, 0, 0, KORU32_ERR_WRONG_PARADIGM},
+        {"paradigm", kPropagate, kBackprop, 1, 0, KORU32_ERR_WRONG_PARADIGM}, {"no incoming links", kPropagate, kLvq, kInput, 0, KORU32_ERR_NO_INCOMING_LINKS},
+        {"kind before paradigm", kEvaluate, kBackprop, 0, 0, KORU32_ERR_NOT_OUTPUT_SLAB}, {"paradigm", kEvaluate, kBackprop, 1, 0, KORU32_ERR_WRONG_PARADIGM},
+        {"hidden slab", kEvaluate, kLvq, 2, 0, KORU32_ERR_NOT_OUTPUT_SLAB}, {"input slab", kEvaluate, kLvq, kInput, 0, KORU32_ERR_NOT_OUTPUT_SLAB},
+        {"paradigm before radius", kTrain, kBackprop, 0, -1, KORU32_ERR_WRONG_PARADIGM}, {"paradigm", kTrain, kBackprop, 0, 1, KORU32_ERR_WRONG_PARADIGM},
     };
     lvq.PutInput({0.25f, 0.5f});
     lvq.PutValues(2, {0.5f, 1.0f, 0.25f});

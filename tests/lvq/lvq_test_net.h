@@ -29,8 +29,6 @@ public:
     ~TestNet() {
         if (made_) KillNet(&net_);
     }
-    TestNet(const TestNet&) = delete;
-    TestNet& operator=(const TestNet&) = delete;
 
     bool ok() const { return ok_; }
     int16_t net() const { return net_; }
@@ -47,9 +45,8 @@ public:
         for (size_t k = 0; k < m * n; ++k) flat[k] = units[k % m][k / m];
         PutLink(&net_, &link, flat.data());
     }
-    Units GetUnits(int16_t link = kLink, size_t n = 0, size_t m = 0) {
-        n = n == 0 ? static_cast<size_t>(inputs_) : n;
-        m = m == 0 ? static_cast<size_t>(units_) : m;
+    Units GetUnits(int16_t link = kLink) {
+        const auto n = static_cast<size_t>(inputs_), m = static_cast<size_t>(units_);
         Floats flat(m * n);
         GetLink(&net_, &link, flat.data());
         Units units(m, Floats(n));
@@ -63,7 +60,6 @@ public:
         return values;
     }
     void PutInput(const Floats& pattern) { PutValues(kInput, pattern); }
-    Floats Scores() { return GetValues(kOutput, static_cast<size_t>(units_)); }
     int16_t Propagate(int16_t slab = kOutput) { return LvqPropagate(&net_, &slab); }
     // The 1-based winner, or 0 when the call fails.
     uint16_t Evaluate(uint16_t flag = 0, int16_t slab = kOutput) {

@@ -1,4 +1,5 @@
-// Training through the exports: which units move on the grid, and by how much.
+// Winners and training through the exports: which unit wins, which units move
+// on the grid, and by how much.
 #include <gtest/gtest.h>
 
 #include "lvq_test_net.h"
@@ -22,13 +23,7 @@ TEST(LvqGrid, TheWinnersNeighbourhoodMovesClippedAtTheEdges) {
     // does not tile the units (4 of 10, 65535 as -1, 32768 as -32768) gives one
     // row. The geometry is checked against brute force in lvq_internal_test.cpp;
     // these cases hold how the export passes the width on.
-    struct Case {
-        int16_t units;
-        uint16_t width;
-        int winner;
-        int16_t radius;
-        std::vector<int> moved;
-    };
+    struct Case { int16_t units; uint16_t width; int winner; int16_t radius; std::vector<int> moved; };
     const Case cases[] = {{12, 4, 5, 1, {0, 1, 2, 4, 5, 6, 8, 9, 10}}, {12, 4, 3, 1, {2, 3, 6, 7}},
                           {12, 4, 11, 0, {11}}, {10, 4, 1, 2, {0, 1, 2, 3}}, {10, 65535, 1, 2, {0, 1, 2, 3}},
                           {10, 32768, 8, 1, {7, 8, 9}}, {12, 1, 5, 1, {4, 5, 6}}, {12, 6, 5, 1, {4, 5, 10, 11}}};
@@ -48,25 +43,6 @@ TEST(LvqGrid, TheWinnersNeighbourhoodMovesClippedAtTheEdges) {
             EXPECT_EQ(MovedUnits(weights, lvq.GetUnits()), c.moved);
         }
     }
-}
-
-TEST(LvqGrid, AReplacedWidthStaysReplacedForTheFollowingLinks) {
-    // Slabs 1 (12 units) and 2 (24) are both fed from the input slab. Width 0
-    // lays slab 1 out in one row of 12, and that width carries over: slab 2
-    // becomes 2 rows of 12. Slab 1 was never evaluated: its winner is unit 0.
-    TestNet lvq(KORU32_NET_LVQ_DISTANCE, KORU32_MATH_FLOAT, 2, 12);
-    ASSERT_EQ(lvq.MakeSlabAt(2, 24, KORU32_SLAB_OUTPUT), KORU32_OK);
-    ASSERT_EQ(lvq.MakeLinkAt(1, kInput, 2), KORU32_OK);
-    Units second(24, {9.0f, 9.0f});
-    second[12] = {0.5f, 0.5f};
-    lvq.PutUnits(second, 1);
-    lvq.PutInput({0.0f, 0.0f});
-    ASSERT_EQ(lvq.Propagate(2), KORU32_OK);
-    ASSERT_EQ(lvq.Evaluate(0, 2), 13);
-    const Units firstBefore = lvq.GetUnits(0);
-    ASSERT_EQ(lvq.Train(0.5f, 1, 0), KORU32_OK);
-    EXPECT_EQ(MovedUnits(firstBefore, lvq.GetUnits(0)), (std::vector<int>{0, 1}));
-    EXPECT_EQ(MovedUnits(second, lvq.GetUnits(1, 2, 24)), (std::vector<int>{0, 1, 12, 13}));
 }
 
 TEST(LvqTraining, UpdateFollowsTheRuleBitForBit) {
@@ -101,19 +77,17 @@ TEST(LvqTraining, UpdateFollowsTheRuleBitForBit) {
     }
 }
 
-TEST(LvqTraining, TrainingUsesTheWinnerOfTheLastEvaluation) {
+TEST(LvqWinner, SmallestDistanceOrLargestDotWinsAndTiesKeepTheLowerNumberedUnit) {
+    struct Case { uint16_t type; Floats values; uint16_t winner; };
+    const uint16_t distance = KORU32_NET_LVQ_DISTANCE, dot = KORU32_NET_LVQ_DOT;
+    const Case cases[] = {{distance, {3, 1, 2, 1, 1}, 2},   {distance, {-1, -1, 0, -1, 5}, 1},
+                          {distance, {0.5f, 0.5f, 0.5f, 0.5f, 0.25f}, 5}, {dot, {1, 3, 2, 3, 3}, 2},
+                          {dot, {-2, -2, -2, -2, -2}, 1}, {dot, {-2, -3, -2.5f, -1, -1.5f}, 4}};
     for (uint16_t math : kBothMaths) {
-        TestNet lvq(KORU32_NET_LVQ_DISTANCE, math, 1, 3);
-        lvq.PutUnits({{0.0f}, {1.0f}, {2.0f}});
-        lvq.PutInput({2.0f});
-        ASSERT_EQ(lvq.Train(0.5f, 0, 0), KORU32_OK);  // before any evaluation: unit 0
-        EXPECT_EQ(lvq.GetUnits(), (Units{{1.0f}, {1.0f}, {2.0f}}));
-        // Evaluated at 1.9, trained at -1: the first pattern's winner moves.
-        lvq.PutInput({1.9f});
-        ASSERT_EQ(lvq.Propagate(), KORU32_OK);
-        ASSERT_EQ(lvq.Evaluate(), 3);
-        lvq.PutInput({-1.0f});
-        ASSERT_EQ(lvq.Train(0.5f, 0, 0), KORU32_OK);
-        EXPECT_EQ(lvq.GetUnits(), (Units{{1.0f}, {1.0f}, {0.5f}}));
+        for (const Case& c : cases) {
+            TestNet lvq(c.type, math, 1, 5);
+            lvq.PutValues(kOutput, c.values);
+            EXPECT_EQ(lvq.Evaluate(), c.winner) << "type " << c.type << " math " << math << " winner " << c.winner;
+        }
     }
 }

@@ -1,7 +1,6 @@
 // What probabilistic and general regression nets share, held for both: the
 // codes of the three exports in the order their checks run (a refused call
-// changes nothing), an exact match under a divisor that underflows, and nets
-// made in the fixed-point math mode.
+// changes nothing), and an exact match under a divisor that underflows.
 #include <cmath>
 
 #include "pattern_net_support.h"
@@ -18,9 +17,7 @@ struct Paradigm {
 };
 
 // In a case, net -2 is the net under test, -3 one of the other paradigm, -4 one not in use.
-struct CodeCase {
-    int16_t net, slab, pattern, code;
-};
+struct CodeCase { int16_t net, slab, pattern, code; };
 
 class PatternNetCommon : public PatternNetTest, public ::testing::WithParamInterface<Paradigm> {
 protected:
@@ -108,30 +105,9 @@ TEST_P(PatternNetCommon, EveryVariantExactlyMatchesUnderAnUnderflowingDivisorAnd
         StoreOne(net, {1, dot ? 0.0f : 2.0f}, {4});
         if (!dot) StoreOne(net, {1, 3}, {8});
         EXPECT_EQ(Activations(net, {1, dot ? 0.0f : 2.0f}, sigma, 2), (Floats{1.0f, 0.0f}));
-        if (GetParam().grnn) EXPECT_EQ(Outputs(net, {1, 2}, sigma, 1)[0], 4.0f);
+        if (GetParam().grnn) { EXPECT_EQ(Outputs(net, {1, 2}, sigma, 1)[0], 4.0f); }
         Floats changes(2);
         EXPECT_EQ(GetLinkChanges(&net, &link, changes.data()), KORU32_ERR_WRONG_PARADIGM);
-    }
-}
-
-TEST_P(PatternNetCommon, NetMadeInFixedPointModeAnswersAsInFloatMode) {
-    const std::vector<Floats> xs{{0.1f, -2.7f}, {150.0f, 0.35f}, {-0.6f, 1.9f}};
-    const std::vector<Floats> ys{{1.5f, -300.0f}, {0.001f, 2}, {7, 8}};
-    for (uint16_t type : GetParam().types) {
-        SCOPED_TRACE(type);
-        int16_t nets[2];
-        for (uint16_t mode : {uint16_t{KORU32_MATH_FLOAT}, uint16_t{KORU32_MATH_FIXED}}) {
-            ASSERT_EQ(SetMath(&mode), KORU32_OK);
-            nets[mode] = MakeThreeSlabNet(type, 2, 4, 2);
-            for (size_t i = 0; i < xs.size(); ++i) StoreOne(nets[mode], xs[i], ys[i]);
-        }
-        // Values beyond the 8.24 range, and ones it would round, come back whole.
-        EXPECT_EQ(Weights(nets[1], kInputLink, 8)[1], 150.0f);
-        EXPECT_EQ(Weights(nets[1], kOutputLink, 8)[1], -300.0f);
-        for (const Floats& x : {Floats{0.2f, -2.5f}, Floats{149.0f, 1.0f}}) {
-            EXPECT_EQ(Activations(nets[1], x, 0.8f, 4), Activations(nets[0], x, 0.8f, 4));
-            EXPECT_EQ(Outputs(nets[1], x, 0.8f, 2), Outputs(nets[0], x, 0.8f, 2));
-        }
     }
 }
 

@@ -59,9 +59,7 @@ protected:
         EXPECT_EQ(GetCounts(&net, &slab, counts.data()), KORU32_OK);
         return counts;
     }
-    static void SetCounts(int16_t net, int16_t slab, const Floats& counts) {
-        ASSERT_EQ(PutCounts(&net, &slab, counts.data()), KORU32_OK);
-    }
+    static void SetCounts(int16_t net, int16_t slab, const Floats& c) { ASSERT_EQ(PutCounts(&net, &slab, c.data()), KORU32_OK); }
 
     // The exports of the paradigm under test.
     bool grnn_ = false;

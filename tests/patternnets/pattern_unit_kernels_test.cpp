@@ -37,13 +37,10 @@ void ExpectKernelsMatchUnits(const std::vector<float>& sums, uint16_t variant, f
         ASSERT_EQ(BitsOf(values[u]), BitsOf(kernel)) << "unit " << u << " of " << n << ", value " << sums[u];
         expected = expected + static_cast<double>(counts[u]) * static_cast<double>(values[u]);
     }
-    if (grnn) ASSERT_EQ(BitsOf(denominator), BitsOf(expected)) << n << " units";
+    if (grnn) { ASSERT_EQ(BitsOf(denominator), BitsOf(expected)) << n << " units"; }
 }
 
-struct VariantCase {
-    uint16_t variant;
-    bool grnn;
-};
+struct VariantCase { uint16_t variant; bool grnn; };
 const VariantCase kVariants[] = {{0, false}, {koru::kPnnDotVariant, false}, {koru::kPnnCityBlockVariant, false},
                                  {0, true},  {koru::kGrnnCityBlockVariant, true}, {3, false}};
 const float kSigmas[] = {1e-24f, 1e-3f, 0.25f, 0.5f, 1.0f, 3.0f, 1e3f, 1e20f, 0.0f};
@@ -64,20 +61,13 @@ std::vector<float> EdgeValues(float sigma) {
 
 TEST(PatternUnitKernels, EdgeAndRandomValuesOfEveryVariantAndSigma) {
     std::mt19937 random(5);
-    std::uniform_real_distribution<float> ordinary(0.0f, 20.0f), mantissa(1.0f, 2.0f);
+    std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
     for (const VariantCase& kind : kVariants) {
         for (float sigma : kSigmas) {
             SCOPED_TRACE(::testing::Message() << (kind.grnn ? "GRNN" : "PNN") << " variant " << kind.variant << ", sigma " << sigma);
             const std::vector<float> edges = EdgeValues(sigma);
             ExpectKernelsMatchUnits(edges, kind.variant, sigma, kind.grnn);
             for (uint32_t units : {1u, 3u, 17u, 33u, 257u, 1000u}) {
-                // One edge value among ordinary ones, at a random unit.
-                for (size_t e = 0; e < edges.size() && units < 1000; e += 3) {
-                    std::vector<float> sums(units);
-                    for (float& v : sums) v = ordinary(random);
-                    sums[random() % units] = edges[e];
-                    ExpectKernelsMatchUnits(sums, kind.variant, sigma, kind.grnn);
-                }
                 // Every magnitude from 2^-20 to 2^20, some negative (dot sums may be).
                 std::vector<float> sums(units);
                 for (float& v : sums) {

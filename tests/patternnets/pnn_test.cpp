@@ -1,6 +1,5 @@
 // Probabilistic nets through their exports: the kernels of the three variants
-// and their limits, class scores and counts, re-presentation, and unit counts
-// set out of range. What they share with general regression nets is in
+// and their limits, and class scores over class counts. What they share with general regression nets is in
 // pattern_net_common_test.cpp.
 #include <bit>
 
@@ -22,12 +21,7 @@ TEST_F(Pnn, KernelsOfTheThreeVariantsAndTheirLimits) {
     // sigma 0.1: sigma^2 is the float product 0.1f * 0.1f, and the squared
     // distance 0.02 is summed in float.
     const double s2 = 0.1f * 0.1f, d2 = static_cast<float>(static_cast<float>(double{0.1f} * 0.1f) + double{0.1f} * 0.1f);
-    struct Case {
-        const char* label;
-        uint16_t type;
-        Floats stored, input;
-        float sigma, expected;
-    };
+    struct Case { const char* label; uint16_t type; Floats stored, input; float sigma, expected; };
     const Case cases[] = {
         {"squared distance 2", kDistance, {1, 1, 0}, {0, 0, 0}, 1.0f, ExpAsFloat(-1.0)},
         {"exponent -25 still counts", kDistance, {5, 5, 0}, {0, 0, 0}, 1.0f, ExpAsFloat(-25.0)},
@@ -62,65 +56,6 @@ TEST_F(Pnn, ScoresAreWeighedActivationsOverClassCounts) {
     const float half = ExpAsFloat(-0.5);
     const float sumA = static_cast<float>(static_cast<float>(1.0 + half) + double{half});
     EXPECT_EQ(Outputs(net, {0, 0}, 1.0f, 2), (Floats{sumA / 3.0f, 0.0f}));
-}
-
-TEST_F(Pnn, RepresentationMovesTheCountsAndEveryNonZeroTargetCounts) {
-    const int16_t net = MakeThreeSlabNet(kDistance, 2, 4, 3);
-    StoreOne(net, {0, 0}, {1, 0, 0});
-    StoreOne(net, {1, 1}, {1, 0, 0});
-    StoreOne(net, {2, 2}, {0, 1, -0.5f});
-    // Unit 2 (class A) re-presented as class B.
-    Put(net, kInput, {5, 6});
-    ASSERT_EQ(Evaluate(net, kOutput, {0, 1, 0}, 2), KORU32_OK);
-    EXPECT_EQ(Counts(net, kOutput, 3), (Floats{3, 1, 2, 1}));
-    EXPECT_EQ(Get(net, kOutput, 3), (Floats{0, 1, 0}));
-    ASSERT_EQ(Train(net, kInput, 2), KORU32_OK);
-    ASSERT_EQ(Train(net, kPattern, 2), KORU32_OK);
-    EXPECT_EQ(Weights(net, kInputLink, 8), (Floats{0, 5, 2, 0, 0, 6, 2, 0}));
-    EXPECT_EQ(Weights(net, kOutputLink, 12), (Floats{1, 0, 0, 0, 1, 0, 0, 1, -0.5f, 0, 0, 0}));
-    EXPECT_EQ(Counts(net, kOutput, 3), (Floats{3, 1, 2, 1}));  // training changes no count
-    // Pattern 0 writes the last unit taken.
-    Put(net, kInput, {9, 9});
-    ASSERT_EQ(Train(net, kInput, 0), KORU32_OK);
-    EXPECT_EQ(Weights(net, kInputLink, 8), (Floats{0, 5, 9, 0, 0, 6, 9, 0}));
-    // Class B counted 0 scores 0 although unit 2 (activation 1) names it.
-    SetCounts(net, kOutput, {3, 1, 0, 1});
-    EXPECT_EQ(Outputs(net, {5, 6}, 1.0f, 3), (Floats{0, 0, -0.5f * ExpAsFloat(-12.5)}));
-}
-
-TEST_F(Pnn, PatternCountOutsideItsRangeStaysInsideTheArrays) {
-    const int16_t net = MakeThreeSlabNet(kDistance, 1, 3, 2);
-    StoreOne(net, {0}, {1, 0});
-    StoreOne(net, {1}, {0, 1});
-    StoreOne(net, {2}, {0, 1});
-    const Floats before = Weights(net, kInputLink, 3), rowsBefore = Weights(net, kOutputLink, 6);
-    // Below zero no unit is in use.
-    SetCounts(net, kOutput, {-4, 1, 2});
-    EXPECT_EQ(Outputs(net, {0}, 1.0f, 2), (Floats{0, 0}));
-    EXPECT_EQ(Get(net, kPattern, 3), Floats(3, 0.0f));
-    EXPECT_EQ(Train(net, kInput, 0), KORU32_ERR_BAD_PATTERN);
-    // Beyond the capacity propagation computes the three units there are.
-    SetCounts(net, kOutput, {500, 1, 2});
-    const float e1 = ExpAsFloat(-0.5), e2 = ExpAsFloat(-2.0);
-    EXPECT_EQ(Activations(net, {0}, 1.0f, 3), (Floats{1.0f, e1, e2}));
-    EXPECT_EQ(Outputs(net, {0}, 1.0f, 2), (Floats{1.0f, static_cast<float>(e1 + double{e2}) / 2.0f}));
-    EXPECT_EQ(Evaluate(net, kOutput, {1, 1}, 0), KORU32_ERR_BAD_PATTERN);  // full
-    EXPECT_EQ(Evaluate(net, kOutput, {1, 1}, 4), KORU32_ERR_BAD_PATTERN);  // no row 4
-    EXPECT_EQ(Train(net, kInput, 0), KORU32_ERR_BAD_PATTERN);              // unit 500
-    EXPECT_EQ(Train(net, kPattern, 4), KORU32_ERR_BAD_PATTERN);
-    EXPECT_EQ(Weights(net, kInputLink, 3), before);
-    EXPECT_EQ(Weights(net, kOutputLink, 6), rowsBefore);
-    EXPECT_EQ(Counts(net, kOutput, 2), (Floats{500, 1, 2}));
-    // Units that exist can still be re-presented and written.
-    EXPECT_EQ(Evaluate(net, kOutput, {1, 1}, 2), KORU32_OK);
-    EXPECT_EQ(Counts(net, kOutput, 2), (Floats{500, 2, 2}));
-    EXPECT_EQ(Train(net, kPattern, 2), KORU32_OK);
-    // With no incoming link there is no row to withdraw: only the new classes count.
-    const int16_t bare = MakeEmptyNet(kDistance);
-    MakeSlabOf(bare, kOutput, 2, KORU32_SLAB_OUTPUT);
-    SetCounts(bare, kOutput, {2, 5, 5});
-    EXPECT_EQ(Evaluate(bare, kOutput, {1, 0}, 1), KORU32_OK);
-    EXPECT_EQ(Counts(bare, kOutput, 2), (Floats{2, 6, 5}));
 }
 
 }  // namespace
