@@ -8,102 +8,59 @@ using namespace lvqtest;
 
 namespace {
 
-// A backpropagation net with input slab 0 and output slab 1, for the paradigm
-// checks.
-struct BackpropNet : TestNet {
-    BackpropNet() : TestNet(KORU32_NET_BP_PLAIN, KORU32_MATH_FLOAT, 3, 3) {}
-};
+enum Export { kPropagate, kEvaluate, kTrain };
+enum Net : int16_t { kLvq = -2, kBackprop = -3, kUnused = -4 };
 
-int16_t Propagate(int16_t net, int16_t slab) { return LvqPropagate(&net, &slab); }
-int16_t Evaluate(int16_t net, int16_t slab, uint16_t* winner) {
-    const uint16_t flag = 1;
-    return LvqEvaluate(&net, &slab, winner, &flag);
-}
-int16_t Train(int16_t net, int16_t slab, int16_t radius) {
-    const float rate = 0.5f;
-    const uint16_t width = 0;
-    return LvqTrain(&net, &slab, &rate, &radius, &width);
-}
-
-}  // namespace
-
-// The lookups run first, in the order net number, slab number, net in use,
-// slab in use, for all three exports.
-TEST(LvqCodes, LookupsComeFirstInTheirOwnOrder) {
-    TestNet lvq(KORU32_NET_LVQ_DISTANCE, KORU32_MATH_FLOAT, 2, 3);
-    ASSERT_TRUE(lvq.ok());
+TEST(LvqCodes, EveryExportChecksInItsOrder) {
+    TestNet lvq(KORU32_NET_LVQ_DOT, KORU32_MATH_FIXED, 2, 3);
+    TestNet bp(KORU32_NET_BP_PLAIN, KORU32_MATH_FLOAT, 3, 3);
+    ASSERT_TRUE(lvq.ok() && bp.ok());
+    ASSERT_EQ(lvq.MakeSlabAt(2, 3, KORU32_SLAB_HIDDEN), KORU32_OK);
     uint16_t free = 0;
     ASSERT_EQ(GetNextNet(&free), KORU32_OK);
-    const auto unused = static_cast<int16_t>(free);
-    uint16_t winner = 77;
-
-    // Net number outside 0..127 wins over a bad slab number.
-    EXPECT_EQ(Propagate(128, 32), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(Propagate(-1, 0), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(Evaluate(128, 32, &winner), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(Train(-5, 32, -1), KORU32_ERR_BAD_NET_NUMBER);
-    // The slab number is checked before whether the net is in use.
-    EXPECT_EQ(Propagate(unused, 32), KORU32_ERR_BAD_SLAB_NUMBER);
-    EXPECT_EQ(Evaluate(unused, -1, &winner), KORU32_ERR_BAD_SLAB_NUMBER);
-    EXPECT_EQ(Train(unused, 32, -1), KORU32_ERR_BAD_SLAB_NUMBER);
-    // Net not in use, then slab not in use.
-    EXPECT_EQ(Propagate(unused, 1), KORU32_ERR_NET_NOT_IN_USE);
-    EXPECT_EQ(Evaluate(unused, 1, &winner), KORU32_ERR_NET_NOT_IN_USE);
-    EXPECT_EQ(Train(unused, 0, -1), KORU32_ERR_NET_NOT_IN_USE);
-    EXPECT_EQ(Propagate(lvq.net(), 5), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(Evaluate(lvq.net(), 5, &winner), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(Train(lvq.net(), 5, -1), KORU32_ERR_NO_SLAB);
-    EXPECT_EQ(winner, 77) << "a failed LvqEvaluate must not write the winner";
-}
-
-TEST(LvqCodes, PropagateTestsTheParadigmBeforeTheIncomingLinks) {
-    BackpropNet bp;
-    // Slab 0 of the backpropagation net has no incoming links: the paradigm
-    // decides.
-    EXPECT_EQ(Propagate(bp.net(), 0), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(Propagate(bp.net(), 1), KORU32_ERR_WRONG_PARADIGM);
-
-    TestNet lvq(KORU32_NET_LVQ_DISTANCE, KORU32_MATH_FLOAT, 2, 3);
-    ASSERT_TRUE(lvq.ok());
-    lvq.PutInput({0.25f, -0.5f});
-    EXPECT_EQ(lvq.Propagate(kInput), KORU32_ERR_NO_INCOMING_LINKS);
-    EXPECT_EQ(lvq.GetValues(kInput, 2), (std::vector<float>{0.25f, -0.5f})) << "a refused call changes nothing";
-    EXPECT_EQ(lvq.Propagate(kOutput), KORU32_OK);
-}
-
-TEST(LvqCodes, EvaluateTestsTheKindBeforeTheParadigm) {
-    BackpropNet bp;
-    uint16_t winner = 77;
-    EXPECT_EQ(Evaluate(bp.net(), 0, &winner), KORU32_ERR_NOT_OUTPUT_SLAB);
-    EXPECT_EQ(Evaluate(bp.net(), 1, &winner), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(winner, 77);
-
-    TestNet lvq(KORU32_NET_LVQ_DOT, KORU32_MATH_FIXED, 2, 3);
-    ASSERT_TRUE(lvq.ok());
-    ASSERT_EQ(lvq.MakeSlabAt(2, 3, KORU32_SLAB_HIDDEN), KORU32_OK);
+    struct Case { const char* label; Export call; int16_t net, slab, radius, code; };
+    const Case cases[] = {
+        {"net 128 before slab 32", kPropagate, 128, 32, 0, KORU32_ERR_BAD_NET_NUMBER}, {"net -1", kPropagate, -1, 0, 0, KORU32_ERR_BAD_NET_NUMBER},
+        {"net 128", kEvaluate, 128, 32, 0, KORU32_ERR_BAD_NET_NUMBER}, {"net -5", kTrain, -5, 32, -1, KORU32_ERR_BAD_NET_NUMBER},
+        {"slab before net in use", kPropagate, kUnused, 32, 0, KORU32_ERR_BAD_SLAB_NUMBER}, {"slab -1", kEvaluate, kUnused, -1, 0, KORU32_ERR_BAD_SLAB_NUMBER},
+        {"slab 32", kTrain, kUnused, 32, -1, KORU32_ERR_BAD_SLAB_NUMBER}, {"net not in use", kPropagate, kUnused, 1, 0, KORU32_ERR_NET_NOT_IN_USE},
+        {"net not in use", kEvaluate, kUnused, 1, 0, KORU32_ERR_NET_NOT_IN_USE}, {"net not in use", kTrain, kUnused, 0, -1, KORU32_ERR_NET_NOT_IN_USE},
+        {"no slab", kPropagate, kLvq, 5, 0, KORU32_ERR_NO_SLAB}, {"no slab", kEvaluate, kLvq, 5, 0, KORU32_ERR_NO_SLAB},
+        {"no slab", kTrain, kLvq, 5, -1, KORU32_ERR_NO_SLAB}, {"paradigm before incoming links", kPropagate, kBackprop, 0, 0, KORU32_ERR_WRONG_PARADIGM},
+        {"paradigm", kPropagate, kBackprop, 1, 0, KORU32_ERR_WRONG_PARADIGM}, {"no incoming links", kPropagate, kLvq, kInput, 0, KORU32_ERR_NO_INCOMING_LINKS},
+        {"kind before paradigm", kEvaluate, kBackprop, 0, 0, KORU32_ERR_NOT_OUTPUT_SLAB}, {"paradigm", kEvaluate, kBackprop, 1, 0, KORU32_ERR_WRONG_PARADIGM},
+        {"hidden slab", kEvaluate, kLvq, 2, 0, KORU32_ERR_NOT_OUTPUT_SLAB}, {"input slab", kEvaluate, kLvq, kInput, 0, KORU32_ERR_NOT_OUTPUT_SLAB},
+        {"paradigm before radius", kTrain, kBackprop, 0, -1, KORU32_ERR_WRONG_PARADIGM}, {"paradigm", kTrain, kBackprop, 0, 1, KORU32_ERR_WRONG_PARADIGM},
+    };
+    lvq.PutInput({0.25f, 0.5f});
     lvq.PutValues(2, {0.5f, 1.0f, 0.25f});
-    // A hidden slab of an LVQ net is refused, and its values are untouched
-    // although the flag asks for the winner code.
-    EXPECT_EQ(Evaluate(lvq.net(), 2, &winner), KORU32_ERR_NOT_OUTPUT_SLAB);
-    EXPECT_EQ(Evaluate(lvq.net(), kInput, &winner), KORU32_ERR_NOT_OUTPUT_SLAB);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        int16_t net = c.net == kLvq ? lvq.net() : c.net == kBackprop ? bp.net() : c.net == kUnused ? free : c.net;
+        const int16_t slab = c.slab, radius = c.radius;
+        const uint16_t flag = 1, width = 0;
+        const float rate = 0.5f;
+        uint16_t winner = 77;
+        const int16_t code = c.call == kPropagate  ? LvqPropagate(&net, &slab)
+                             : c.call == kEvaluate ? LvqEvaluate(&net, &slab, &winner, &flag)
+                                                   : LvqTrain(&net, &slab, &rate, &radius, &width);
+        EXPECT_EQ(code, c.code);
+        EXPECT_EQ(winner, 77) << "a refused LvqEvaluate writes no winner";
+    }
+    EXPECT_EQ(lvq.GetValues(kInput, 2), (std::vector<float>{0.25f, 0.5f}));
     EXPECT_EQ(lvq.GetValues(2, 3), (std::vector<float>{0.5f, 1.0f, 0.25f}));
-    EXPECT_EQ(winner, 77);
 }
 
-TEST(LvqCodes, TrainTestsTheParadigmBeforeTheRadius) {
-    BackpropNet bp;
-    EXPECT_EQ(Train(bp.net(), 0, -1), KORU32_ERR_WRONG_PARADIGM);
-    EXPECT_EQ(Train(bp.net(), 0, 1), KORU32_ERR_WRONG_PARADIGM);
-
-    for (uint16_t math : {KORU32_MATH_FLOAT, KORU32_MATH_FIXED}) {
+TEST(LvqCodes, NegativeRadiusTrainsNothingAndTheRestIsNotChecked) {
+    for (uint16_t math : kBothMaths) {
         TestNet lvq(KORU32_NET_LVQ_DISTANCE, math, 2, 3);
         ASSERT_TRUE(lvq.ok());
         lvq.PutUnits({{0.5f, 0.5f}, {-0.5f, 0.25f}, {0.0f, 1.0f}});
         lvq.PutInput({1.0f, -1.0f});
-        const auto before = lvq.GetUnits();
+        const Units before = lvq.GetUnits();
         EXPECT_EQ(lvq.Train(1.0f, -1, 0), KORU32_ERR_NEGATIVE_RADIUS);
         EXPECT_EQ(lvq.Train(1.0f, -32768, 3), KORU32_ERR_NEGATIVE_RADIUS);
-        EXPECT_EQ(lvq.GetUnits(), before) << "a negative radius trains nothing";
+        EXPECT_EQ(lvq.GetUnits(), before);
         // Rate, width and the slab's kind are not checked; a slab without
         // trainable outgoing links is accepted and nothing changes.
         EXPECT_EQ(lvq.Train(1.0f, 0, 65535, kOutput), KORU32_OK);
@@ -111,3 +68,5 @@ TEST(LvqCodes, TrainTestsTheParadigmBeforeTheRadius) {
         EXPECT_EQ(lvq.GetUnits(), before);
     }
 }
+
+}  // namespace
