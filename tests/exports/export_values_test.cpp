@@ -1,0 +1,327 @@
+// What the exports do with good arguments: the free-slot search, releasing a
+// net, the math mode and the format each array takes, moving values as floats
+// and scaled integers, deltas and counts, link shapes and random weights, and
+// pattern store records.
+#include <cmath>
+#include <functional>
+
+#include "net_fixture.h"
+
+namespace koru_test {
+namespace {
+
+using NetExports = NetTest;
+
+TEST_F(NetExports, GetNextNetAnswersTheLowestFreeSlotWithoutReservingItAndWEPAnswersOne) {
+    uint16_t next = 999;
+    ASSERT_EQ(All({Net(0, 1), Net(1, 4), GetNextNet(&next), GetNextNet(&next)}), KORU32_OK);
+    EXPECT_EQ(next, 2);
+    for (int16_t net = 2; net < 128; ++net) ASSERT_EQ(Net(net, 6), KORU32_OK);
+    next = 777;
+    EXPECT_EQ(GetNextNet(&next), KORU32_ERR_NET_IN_USE);
+    EXPECT_EQ(next, 777);  // a failed call writes nothing
+    ASSERT_EQ(All({Kill(64), GetNextNet(&next)}), KORU32_OK);
+    EXPECT_EQ(next, 64);
+    EXPECT_EQ(WEP(0) + WEP(-5), 2);
+}
+
+TEST_F(NetExports, KillNetReleasesEverythingAndTheSameNumbersCanBeMadeAgain) {
+    const int16_t net = 3, store = 5, width = 4;
+    const uint32_t records = 10;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(All({Net(3, 3), Slab(3, 0, 4, 0), Slab(3, 1, 3, 1), Slab(3, 31, 2, 2)}), KORU32_OK);
+        ASSERT_EQ(All({Link(3, 0, 0.5f, 0, 1), Link(3, 31, 0.5f, 1, 31), Link(3, 1, 0.5f, 1, 1)}), KORU32_OK);
+        ASSERT_EQ(MakeStore(&net, &store, &width, &records), KORU32_OK);
+        EXPECT_EQ(Kill(3), KORU32_OK);  // the sanitizer build reports anything not released
+        EXPECT_EQ(Kill(3), KORU32_ERR_NET_NOT_IN_USE);
+    }
+}
+
+// After SetMath(FIXED), a call that looks up a slab or a link of a float net
+// loads that net's format, RestoreNet loads the file's, and nothing else
+// touches the mode the next MakeNet records.
+TEST_F(NetExports, OnlySetMathLookupsAndRestoreNetSetTheModeTheNextNetTakes) {
+    const int16_t n = 1, s0 = 0, s1 = 1, seven = 7;
+    const uint32_t r = 0;
+    const int32_t none = 0;
+    float v[8];
+    const std::string file = Path("float.net"), other = Path("other.net");
+    struct Case {
+        const char* label;
+        std::function<int16_t()> call;
+        bool stillFixed;
+    } const cases[] = {
+        {"no call", [] { return int16_t{0}; }, true},
+        {"MakeNet of a PNN net", [] { return Net(5, KORU32_NET_PNN_DISTANCE); }, true},
+        {"MakeSlab", [] { return Slab(1, 5, 1, KORU32_SLAB_INPUT); }, true},
+        {"KillNet", [] { return Kill(1); }, true},
+        {"GetStore", [&] { return GetStore(&n, &s0, &r, v); }, true},
+        {"SaveNet", [&] { return SaveNet(&n, other.c_str(), &none, nullptr); }, true},
+        {"GetSlab on a missing slab", [&] { return int16_t(GetSlab(&n, &seven, v) - KORU32_ERR_NO_SLAB); }, true},
+        {"GetLink on a missing link", [&] { return int16_t(GetLink(&n, &seven, v) - KORU32_ERR_NO_LINK); }, true},
+        {"GetSlab", [&] { return GetSlab(&n, &s0, v); }, false},
+        {"GetLink", [&] { return GetLink(&n, &s0, v); }, false},
+        {"BpPropagate", [&] { return BpPropagate(&n, &s1); }, false},
+        {"CopyToStore", [&] { return CopyToStore(&n, &s0, &r, &n, &s0); }, false},
+        {"building a PNN net", [] { return All({Net(5, 6), Slab(5, 0, 1, 0), Slab(5, 1, 1, 1), Link(5, 0, 0, 0, 1)}); }, false},
+        {"RestoreNet of a float file", [&] { return Restore(6, file); }, false},
+        {"GetSlab, then SetMath", [&] { return All({GetSlab(&n, &s0, v), Math(1)}); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(KORU32_NET_BP_PLAIN, 2, 2));
+        const int16_t width = 2;
+        const uint32_t records = 1;
+        ASSERT_EQ(All({Save(0, file), Kill(0), Restore(1, file), MakeStore(&n, &s0, &width, &records)}), KORU32_OK);
+        ASSERT_EQ(All({Math(KORU32_MATH_FIXED), c.call()}), KORU32_OK);
+        ASSERT_EQ(All({Net(3, KORU32_NET_BP_PLAIN), Slab(3, 0, 1, KORU32_SLAB_INPUT)}), KORU32_OK);
+        EXPECT_EQ(HoldsFixedPoint(3, 0), c.stillFixed);
+        KillAllNets();
+        Math(KORU32_MATH_FLOAT);
+    }
+}
+
+TEST_F(NetExports, ArraysTakeTheirNetsFormatAndPatternNetsStayFloat) {
+    ASSERT_EQ(All({Net(0, 1), Math(KORU32_MATH_FIXED), Slab(0, 0, 2, 0), Slab(0, 1, 2, 1), Link(0, 0, 0.5f, 0, 1)}), 0);
+    EXPECT_FALSE(HoldsFixedPoint(0, 0));  // made in float32, whatever the mode says since
+    const int16_t net = 0, link = 0, one = 1;
+    const float tenth = 0.1f;
+    float back = 0.0f;
+    ASSERT_EQ(All({PutWeight(&net, &link, &one, &one, &tenth), GetWeight(&net, &link, &one, &one, &back)}), 0);
+    EXPECT_EQ(back, tenth);
+    ASSERT_EQ(All({Math(KORU32_MATH_FIXED), Net(1, 1), Math(KORU32_MATH_FLOAT), Slab(1, 0, 2, 0)}), 0);
+    EXPECT_TRUE(HoldsFixedPoint(1, 0));
+    Math(KORU32_MATH_FIXED);
+    for (uint16_t type : {6, 7, 8, 9, 10}) {  // they compute in floating point only
+        ASSERT_EQ(All({Net(2, type), Slab(2, 0, 1, 0)}), KORU32_OK);
+        EXPECT_FALSE(HoldsFixedPoint(2, 0)) << type;
+        ASSERT_EQ(Kill(2), KORU32_OK);
+    }
+}
+
+using SlabExports = NetTest;
+
+TEST_F(SlabExports, ValuesMoveByNeuronBySlideAndByFill) {
+    ASSERT_EQ(All({Net(0, 1), Slab(0, 0, 3, 0), Slab(0, 1, 1, 0), Slab(0, 31, 32767, 2)}), KORU32_OK);
+    EXPECT_EQ(Values(0, 0, 3), (std::vector<float>{0, 0, 0}));
+    const int16_t net = 0, slab = 0, single = 1, third = 3;
+    const float nine = 9.0f, half = 7.5f, fill = -2.5f;
+    ASSERT_EQ(PutNeuron(&net, &slab, &third, &half), KORU32_OK);
+    EXPECT_EQ(Values(0, 0, 3), (std::vector<float>{0, 0, 7.5f}));
+    SetValues(0, 0, {1, 2, 3});
+    ASSERT_EQ(All({SlideSlab(&net, &slab, &nine), SlideSlab(&net, &single, &nine)}), KORU32_OK);
+    EXPECT_EQ(Values(0, 0, 3), (std::vector<float>{9, 1, 2}));
+    EXPECT_EQ(Values(0, 1, 1), (std::vector<float>{9}));
+    ASSERT_EQ(SetSlab(&net, &slab, &fill), KORU32_OK);
+    EXPECT_EQ(Values(0, 0, 3), (std::vector<float>{-2.5f, -2.5f, -2.5f}));
+}
+
+TEST_F(SlabExports, CopySlabMovesAsManyValuesAsTheSmallerSlabHoldsAcrossNetsAndFormats) {
+    ASSERT_EQ(All({Net(0, 1), Math(KORU32_MATH_FIXED), Net(1, 1), Slab(0, 0, 5, 0), Slab(1, 0, 3, 0)}), KORU32_OK);
+    SetValues(0, 0, {0.25f, -0.25f, 3, 4, 5});
+    SetValues(1, 0, {7, 8, 9});
+    const int16_t n0 = 0, n1 = 1, s0 = 0;
+    ASSERT_EQ(CopySlab(&n0, &s0, &n1, &s0), KORU32_OK);
+    EXPECT_EQ(Values(1, 0, 3), (std::vector<float>{0.25f, -0.24999994f, 3}));
+    SetValues(1, 0, {7, 8, 9});
+    ASSERT_EQ(All({CopySlab(&n1, &s0, &n0, &s0), CopySlab(&n0, &s0, &n0, &s0)}), KORU32_OK);  // then onto itself
+    EXPECT_EQ(Values(0, 0, 5), (std::vector<float>{7, 8, 9, 4, 5}));
+}
+
+TEST_F(SlabExports, ScaledIntegersTruncateAndWrapToSixteenBitsInTheNetsFormat) {
+    ASSERT_EQ(All({Net(0, 1), Math(KORU32_MATH_FIXED), Net(1, 1), Slab(0, 0, 4, 0), Slab(1, 0, 4, 0)}), KORU32_OK);
+    const int16_t in[4] = {2900, 2500, -1, -32768}, s = 0, floatNet = 0, fixedNet = 1;
+    int16_t out[5] = {0, 0, 0, 0, 77};
+    ASSERT_EQ(All({PutSlabInteger(&floatNet, &s, in), PutSlabInteger(&fixedNet, &s, in)}), KORU32_OK);
+    EXPECT_EQ(Values(0, 0, 4), (std::vector<float>{0.29f, 0.25f, -0.0001f, -3.2768f}));
+    ASSERT_EQ(GetSlabInteger(&floatNet, &s, out), KORU32_OK);
+    // Each float32 value lies just inside its integer, and truncation keeps that.
+    EXPECT_EQ(std::vector<int16_t>(out, out + 5), (std::vector<int16_t>{2899, 2500, 0, -32767, 77}));
+    ASSERT_EQ(GetSlabInteger(&fixedNet, &s, out), KORU32_OK);
+    EXPECT_EQ(out[0], 2900);
+    SetValues(0, 0, {4.0f, -0.00019f, 3.2767f, -7.0f});
+    ASSERT_EQ(GetSlabInteger(&floatNet, &s, out), KORU32_OK);
+    EXPECT_EQ(std::vector<int16_t>(out, out + 5), (std::vector<int16_t>{40000 - 65536, -1, 32767, -70000 + 65536, 77}));
+}
+
+TEST_F(SlabExports, DeltasAndCountsAreKeptWhereTheParadigmHasThem) {
+    ASSERT_EQ(All({Net(0, 2), Slab(0, 0, 2, 2)}), KORU32_OK);
+    const int16_t bp = 0, pnn = 1, grnn = 2, slab = 0, two = 2, output = 2, hidden = 1;
+    const float five = 5.0f;
+    float back = -1.0f;
+    ASSERT_EQ(GetDelta(&bp, &slab, &two, &back), KORU32_OK);
+    EXPECT_EQ(back, 0.0f);
+    ASSERT_EQ(All({PutDelta(&bp, &slab, &two, &five), GetDelta(&bp, &slab, &two, &back)}), KORU32_OK);
+    EXPECT_EQ(back, 5.0f);
+    // A PNN output slab keeps class counts and the net's pattern count, of 16 bits, truncated.
+    ASSERT_EQ(All({Net(1, 6), Slab(1, 0, 2, 0), Slab(1, 2, 3, 2)}), KORU32_OK);
+    float counts[4] = {9, 9, 9, 9};
+    ASSERT_EQ(GetCounts(&pnn, &output, counts), KORU32_OK);
+    EXPECT_EQ(std::vector<float>(counts, counts + 4), std::vector<float>(4, 0.0f));
+    for (const auto& [put, got] : {std::pair{3.9f, 3.0f}, {70000.0f, 4464.0f}, {-1.5f, -1.0f}}) {
+        const float set[4] = {put, 1, 2, 0.5f};
+        ASSERT_EQ(All({PutCounts(&pnn, &output, set), GetCounts(&pnn, &output, counts)}), KORU32_OK);
+        EXPECT_EQ(std::vector<float>(counts, counts + 4), (std::vector<float>{got, 1, 2, 0.5f}));
+    }
+    ASSERT_EQ(All({Net(2, 8), Slab(2, 1, 2, 1)}), KORU32_OK);  // a GRNN hidden slab keeps unit counts
+    const float set[3] = {5, 6, 7};
+    ASSERT_EQ(All({PutCounts(&grnn, &hidden, set), GetCounts(&grnn, &hidden, counts)}), KORU32_OK);
+    EXPECT_EQ(std::vector<float>(counts, counts + 3), (std::vector<float>{5, 6, 7}));
+}
+
+TEST_F(SlabExports, KillSlabWaitsUntilItsLinksAreGone) {
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(1, 2, 2));
+    const int16_t net = 0, source = 0, dest = 1, link = 0;
+    EXPECT_EQ(KillSlab(&net, &source), KORU32_ERR_SLAB_HAS_LINKS);
+    ASSERT_EQ(KillLink(&net, &link), KORU32_OK);
+    EXPECT_EQ(KillLink(&net, &link), KORU32_ERR_NO_LINK);
+    EXPECT_EQ(All({KillSlab(&net, &source), KillSlab(&net, &dest)}), KORU32_OK);
+    EXPECT_EQ(KillSlab(&net, &dest), KORU32_ERR_NO_SLAB);
+}
+
+using LinkExports = NetTest;
+
+TEST_F(LinkExports, BackpropagationLinksHaveABiasRowFirstAndOthersNone) {
+    for (const auto& [type, first] : {std::pair<uint16_t, int16_t>{1, 0}, {4, 1}}) {
+        ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(type, 3, 2));
+        std::vector<float> weights = {10, 11, 12, 13, 14, 15, 16, 17};
+        const int16_t net = 0, link = 0, s = 2, d = 1;
+        ASSERT_EQ(PutLink(&net, &link, weights.data()), KORU32_OK);
+        const float value = -8.0f;
+        float w = 0;
+        ASSERT_EQ(All({PutWeight(&net, &link, &s, &d, &value), GetWeight(&net, &link, &first, &d, &w)}), KORU32_OK);
+        EXPECT_EQ(w, 10.0f);
+        weights[size_t(2 - first) * 2] = -8.0f;  // row of source neuron 2, destination 1
+        EXPECT_EQ(Weights(0, 0, first ? 6 : 8), std::vector<float>(weights.begin(), weights.end() - 2 * first));
+        ASSERT_EQ(Kill(0), KORU32_OK);
+    }
+}
+
+TEST_F(LinkExports, ChangeArraysBelongToTheMomentumBatchAndAdaptiveRulesAndHaveTheBiasRow) {
+    for (uint16_t type : {1, 2, 3, 11, 4, 6}) {
+        ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(type, 2, 3));
+        const int16_t net = 0, link = 0, bias = 0, last = 2, dest = 3;
+        const float value = 1.5f;
+        const bool keeps = KeepsChanges(type);
+        EXPECT_EQ(PutChange(&net, &link, &bias, &dest, &value), keeps ? 0 : KORU32_ERR_WRONG_PARADIGM) << type;
+        EXPECT_EQ(PutChange(&net, &link, &last, &dest, &value), keeps ? 0 : KORU32_ERR_WRONG_PARADIGM) << type;
+        std::vector<float> changes(9, -1.0f);
+        EXPECT_EQ(GetLinkChanges(&net, &link, changes.data()), keeps ? 0 : KORU32_ERR_WRONG_PARADIGM) << type;
+        if (keeps) {  // adaptive step sizes start at a quarter of the range
+            const float s = type == 11 ? 0.25f : 0.0f;
+            EXPECT_EQ(changes, (std::vector<float>{s, s, 1.5f, s, s, s, s, s, 1.5f})) << type;
+        }
+        ASSERT_EQ(Kill(0), KORU32_OK);
+    }
+}
+
+// The runtime generator of the Windows C library, scaled by 1/32767 as a single.
+double Draw(uint32_t& seed, double width) {
+    seed = seed * 214013u + 2531011u;
+    return (((seed >> 16) & 0x7FFF) * double(static_cast<float>(1.0 / 32767.0)) - 0.5) * width;
+}
+
+TEST_F(LinkExports, RandomWeightsFollowTheSeededFormulaInFloat32AndIn824) {
+    ASSERT_EQ(All({Net(0, 1), Slab(0, 0, 20, 0), Slab(0, 1, 30, 1), Seed(-1), Link(0, 0, -0.5f, 0, 1)}), KORU32_OK);
+    const std::vector<float> weights = Weights(0, 0, 21 * 30);
+    uint32_t seed = 4294967295u;
+    for (float w : weights) ASSERT_EQ(w, static_cast<float>(Draw(seed, 1.0)));
+    // The same seed repeats the weights; InitLink draws them as MakeLink.
+    const int16_t net = 0, link = 0;
+    const float range = 0.5f;
+    ASSERT_EQ(All({Seed(-1), InitLink(&net, &link, &range)}), KORU32_OK);
+    EXPECT_EQ(Weights(0, 0, 21 * 30), weights);
+    // 8.24 nets write the same double with the 8.24 rule.
+    ASSERT_EQ(All({Math(KORU32_MATH_FIXED), Net(1, 1), Slab(1, 0, 2, 0), Slab(1, 1, 2, 1), Seed(7)}), KORU32_OK);
+    ASSERT_EQ(Link(1, 0, 2.0f, 0, 1), KORU32_OK);
+    seed = 7;
+    for (float w : Weights(1, 0, 6)) EXPECT_EQ(w, FloatOfFixed(FixedBits(Draw(seed, 4.0))));
+}
+
+TEST_F(LinkExports, ZeroRangeGivesZeroWeightsAndPatternNetsStartAtZero) {
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(1, 2, 2, 0.0f, 0, KORU32_SLAB_HIDDEN));
+    EXPECT_EQ(Weights(0, 0, 6), std::vector<float>(6, 0.0f));
+    for (uint16_t type : {6, 7, 8, 9, 10}) {
+        ASSERT_EQ(All({Net(1, type), Slab(1, 0, 3, 0), Slab(1, 1, 4, 1), Link(1, 0, 1.0f, 0, 1)}), KORU32_OK);
+        EXPECT_EQ(Weights(1, 0, 12), std::vector<float>(12, 0.0f)) << type;
+        const int16_t net = 1, link = 0;
+        const float range = 1.0f;
+        ASSERT_EQ(InitLink(&net, &link, &range), KORU32_OK);
+        EXPECT_NE(Weights(1, 0, 12), std::vector<float>(12, 0.0f)) << type;
+        ASSERT_EQ(Kill(1), KORU32_OK);
+    }
+}
+
+TEST_F(LinkExports, DotProductLvqLinksGetUnitLengthColumns) {
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(5, 4, 3, 1.0f));
+    const std::vector<float> w = Weights(0, 0, 12);
+    for (int unit = 0; unit < 3; ++unit) {
+        double length = 0;
+        for (int row = 0; row < 4; ++row) length += double(w[row * 3 + unit]) * w[row * 3 + unit];
+        EXPECT_NEAR(std::sqrt(length), 1.0, 1e-6) << unit;
+    }
+    EXPECT_EQ(Values(0, 0, 4), (std::vector<float>{w[2], w[5], w[8], w[11]}));  // the scratch: the last column
+}
+
+// A slab takes eight links each way; the ninth is refused untouched, and
+// leaves the weight range (which the shell import uses) as it was.
+TEST_F(LinkExports, ASlabTakesEightLinksEachWayAndRefusesANinthUntouched) {
+    ASSERT_EQ(Net(0, 1), KORU32_OK);
+    for (int16_t slab = 0; slab < 10; ++slab) ASSERT_EQ(Slab(0, slab, 2, 1), KORU32_OK);
+    for (int16_t link = 0; link < 8; ++link) ASSERT_EQ(Link(0, link, 1.0f, link + 1, 0), KORU32_OK);
+    EXPECT_EQ(Link(0, 8, 3.0f, 9, 0), KORU32_ERR_TOO_MANY_LINKS);
+    EXPECT_EQ(All({Link(0, 31, 1.0f, 9, 9), Kill(0)}), KORU32_OK);  // slab 9 took no link from the refusal
+    ASSERT_EQ(Net(1, 11), KORU32_OK);
+    WriteWholeFile(Path("s.shl"), With16(With16(With16(Bytes(6 + 2 * (4 + 8 * 2) * 2), 0, 2), 2, 2), 4, 2));
+    const int16_t net = 1, link = 0;
+    ASSERT_EQ(LoadShell(&net, Path("s.shl").c_str()), KORU32_OK);
+    std::vector<float> changes(2, -1.0f);
+    ASSERT_EQ(GetLinkChanges(&net, &link, changes.data()), KORU32_OK);
+    EXPECT_EQ(changes, std::vector<float>(2, 0.5f));  // a quarter of the width 2.0 of the last link made
+}
+
+using StoreExports = NetTest;
+
+std::vector<float> Record(int16_t net, int16_t store, uint32_t record, size_t width) {
+    std::vector<float> values(width, -999.0f);
+    EXPECT_EQ(GetStore(&net, &store, &record, values.data()), KORU32_OK);
+    return values;
+}
+
+TEST_F(StoreExports, RecordsKeepTheirValuesInTheModeCurrentWhenTheStoreWasMade) {
+    const int16_t net = 0, floats = 0, fixed = 1, big = 2, width = 3;
+    const uint32_t ten = 10, many = 70000;
+    ASSERT_EQ(All({Math(KORU32_MATH_FIXED), Net(0, 1), Math(KORU32_MATH_FLOAT), MakeStore(&net, &floats, &width, &ten)}), 0);
+    ASSERT_EQ(All({Math(KORU32_MATH_FIXED), MakeStore(&net, &fixed, &width, &ten), MakeStore(&net, &big, &width, &many)}), 0);
+    const float values[3] = {0.1f, -1, 8};
+    for (int16_t store : {floats, fixed, big}) {
+        for (uint32_t record : {0u, 9u}) ASSERT_EQ(PutStore(&net, &store, &record, values), KORU32_OK);
+    }
+    EXPECT_EQ(Record(0, floats, 9, 3), (std::vector<float>{0.1f, -1, 8}));  // float32, though the net is 8.24
+    EXPECT_EQ(Record(0, fixed, 0, 3), (std::vector<float>{FloatOfFixed(FixedBits(0.1f)), -0.99999994f, 8}));
+    EXPECT_EQ(Record(0, fixed, 5, 3), std::vector<float>(3, 0.0f));
+    const uint32_t last = 69999;  // more than 65535 records
+    ASSERT_EQ(PutStore(&net, &big, &last, values), KORU32_OK);
+    EXPECT_EQ(Record(0, big, 69999, 3), Record(0, big, 0, 3));
+    ASSERT_EQ(KillStore(&net, &fixed), KORU32_OK);
+    EXPECT_EQ(KillStore(&net, &fixed), KORU32_ERR_NO_STORE);
+    EXPECT_EQ(MakeStore(&net, &fixed, &width, &ten), KORU32_OK);
+}
+
+TEST_F(StoreExports, CopiesBetweenSlabsAndRecordsMoveTheSmallerWidth) {
+    ASSERT_EQ(All({Net(0, 1), Math(KORU32_MATH_FIXED), Net(1, 4), Slab(1, 3, 6, 0)}), KORU32_OK);
+    const int16_t storeNet = 0, store = 2, slabNet = 1, slab = 3, width = 4;
+    const uint32_t record = 1, records = 3;
+    ASSERT_EQ(MakeStore(&storeNet, &store, &width, &records), KORU32_OK);  // 8.24, in a float net
+    SetValues(1, 3, {1, 2, 3, 4, 5, 6});
+    ASSERT_EQ(CopyToStore(&storeNet, &store, &record, &slabNet, &slab), KORU32_OK);
+    EXPECT_EQ(Record(0, 2, 1, 4), (std::vector<float>{1, 2, 3, 4}));
+    const float negative[4] = {-1, -2, -3, -4};
+    ASSERT_EQ(PutStore(&storeNet, &store, &record, negative), KORU32_OK);
+    ASSERT_EQ(CopyFromStore(&storeNet, &store, &record, &slabNet, &slab), KORU32_OK);
+    const auto fixed = [](double v) { return FloatOfFixed(FixedBits(v)); };  // one unit toward zero
+    EXPECT_EQ(Values(1, 3, 6), (std::vector<float>{fixed(-1), fixed(-2), fixed(-3), fixed(-4), 5, 6}));
+}
+
+}  // namespace
+}  // namespace koru_test
