@@ -52,18 +52,13 @@ TEST_F(NetExports, OnlySetMathLookupsAndRestoreNetSetTheModeTheNextNetTakes) {
         bool stillFixed;
     } const cases[] = {
         {"no call", [] { return int16_t{0}; }, true},
-        {"MakeNet of a PNN net", [] { return Net(5, KORU32_NET_PNN_DISTANCE); }, true},
         {"MakeSlab", [] { return Slab(1, 5, 1, KORU32_SLAB_INPUT); }, true},
-        {"KillNet", [] { return Kill(1); }, true},
         {"GetStore", [&] { return GetStore(&n, &s0, &r, v); }, true},
         {"SaveNet", [&] { return SaveNet(&n, other.c_str(), &none, nullptr); }, true},
         {"GetSlab on a missing slab", [&] { return int16_t(GetSlab(&n, &seven, v) - KORU32_ERR_NO_SLAB); }, true},
-        {"GetLink on a missing link", [&] { return int16_t(GetLink(&n, &seven, v) - KORU32_ERR_NO_LINK); }, true},
         {"GetSlab", [&] { return GetSlab(&n, &s0, v); }, false},
-        {"GetLink", [&] { return GetLink(&n, &s0, v); }, false},
         {"BpPropagate", [&] { return BpPropagate(&n, &s1); }, false},
         {"CopyToStore", [&] { return CopyToStore(&n, &s0, &r, &n, &s0); }, false},
-        {"building a PNN net", [] { return All({Net(5, 6), Slab(5, 0, 1, 0), Slab(5, 1, 1, 1), Link(5, 0, 0, 0, 1)}); }, false},
         {"RestoreNet of a float file", [&] { return Restore(6, file); }, false},
         {"GetSlab, then SetMath", [&] { return All({GetSlab(&n, &s0, v), Math(1)}); }, true},
     };
@@ -169,16 +164,6 @@ TEST_F(SlabExports, DeltasAndCountsAreKeptWhereTheParadigmHasThem) {
     EXPECT_EQ(std::vector<float>(counts, counts + 3), (std::vector<float>{5, 6, 7}));
 }
 
-TEST_F(SlabExports, KillSlabWaitsUntilItsLinksAreGone) {
-    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(1, 2, 2));
-    const int16_t net = 0, source = 0, dest = 1, link = 0;
-    EXPECT_EQ(KillSlab(&net, &source), KORU32_ERR_SLAB_HAS_LINKS);
-    ASSERT_EQ(KillLink(&net, &link), KORU32_OK);
-    EXPECT_EQ(KillLink(&net, &link), KORU32_ERR_NO_LINK);
-    EXPECT_EQ(All({KillSlab(&net, &source), KillSlab(&net, &dest)}), KORU32_OK);
-    EXPECT_EQ(KillSlab(&net, &dest), KORU32_ERR_NO_SLAB);
-}
-
 using LinkExports = NetTest;
 
 TEST_F(LinkExports, BackpropagationLinksHaveABiasRowFirstAndOthersNone) {
@@ -236,31 +221,6 @@ TEST_F(LinkExports, RandomWeightsFollowTheSeededFormulaInFloat32AndIn824) {
     ASSERT_EQ(Link(1, 0, 2.0f, 0, 1), KORU32_OK);
     seed = 7;
     for (float w : Weights(1, 0, 6)) EXPECT_EQ(w, FloatOfFixed(FixedBits(Draw(seed, 4.0))));
-}
-
-TEST_F(LinkExports, ZeroRangeGivesZeroWeightsAndPatternNetsStartAtZero) {
-    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(1, 2, 2, 0.0f, 0, KORU32_SLAB_HIDDEN));
-    EXPECT_EQ(Weights(0, 0, 6), std::vector<float>(6, 0.0f));
-    for (uint16_t type : {6, 7, 8, 9, 10}) {
-        ASSERT_EQ(All({Net(1, type), Slab(1, 0, 3, 0), Slab(1, 1, 4, 1), Link(1, 0, 1.0f, 0, 1)}), KORU32_OK);
-        EXPECT_EQ(Weights(1, 0, 12), std::vector<float>(12, 0.0f)) << type;
-        const int16_t net = 1, link = 0;
-        const float range = 1.0f;
-        ASSERT_EQ(InitLink(&net, &link, &range), KORU32_OK);
-        EXPECT_NE(Weights(1, 0, 12), std::vector<float>(12, 0.0f)) << type;
-        ASSERT_EQ(Kill(1), KORU32_OK);
-    }
-}
-
-TEST_F(LinkExports, DotProductLvqLinksGetUnitLengthColumns) {
-    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(5, 4, 3, 1.0f));
-    const std::vector<float> w = Weights(0, 0, 12);
-    for (int unit = 0; unit < 3; ++unit) {
-        double length = 0;
-        for (int row = 0; row < 4; ++row) length += double(w[row * 3 + unit]) * w[row * 3 + unit];
-        EXPECT_NEAR(std::sqrt(length), 1.0, 1e-6) << unit;
-    }
-    EXPECT_EQ(Values(0, 0, 4), (std::vector<float>{w[2], w[5], w[8], w[11]}));  // the scratch: the last column
 }
 
 // A slab takes eight links each way; the ninth is refused untouched, and

@@ -70,5 +70,19 @@ TEST_F(FileLayer, AFileHeldForReadingRefusesOpensCreatesAndTheFileExports) {
     EXPECT_EQ(Restore(4, path), 0);
 }
 
+#ifndef _WIN32
+// Descriptor 0 is a file like any other: with standard input closed, the next open takes it.
+TEST_F(FileLayer, DescriptorZeroIsAnOpenFile) {
+    WriteWholeFile(Path("f.bin"), Bytes{1});
+    const int input = dup(0);
+    close(0);
+    const FileHandle file = OpenFileForReading(Path("f.bin").c_str());
+    EXPECT_NE(file, kNoFile);
+    EXPECT_TRUE(CloseFileHandle(file));
+    dup2(input, 0);
+    close(input);
+}
+#endif
+
 }  // namespace
 }  // namespace koru_test
