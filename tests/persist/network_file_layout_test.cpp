@@ -54,21 +54,6 @@ TEST_F(NetworkFileLayout, MomentumExampleIs634BytesInFloat32AndIn824) {
     EXPECT_EQ(ReadWholeFile(Path("fixed.bin")), ExampleFile(0, [](float v) { return FixedBits(v); }));
 }
 
-TEST_F(NetworkFileLayout, NetWithoutSlabsIsTheHeaderAloneAndComesBackOfItsType) {
-    ASSERT_EQ(Net(0, KORU32_NET_GRNN_CITY_BLOCK), 0);
-    ASSERT_EQ(Save(0, Path("empty.bin")), 0);
-    const Bytes file = ReadWholeFile(Path("empty.bin"));
-    ASSERT_EQ(file.size(), 530u);
-    EXPECT_EQ((std::vector<int>{U16(file, 4), U16(file, 6), U16(file, 8)}), (std::vector<int>{9, 9, 10}));
-    ASSERT_EQ(Restore(7, Path("empty.bin")), 0);
-    const int16_t net = 7, slab = 0, code = 1;
-    ASSERT_EQ(Slab(7, 0, 1, 0), 0);
-    EXPECT_EQ(Transfer(&net, &slab, &code), KORU32_ERR_WRONG_PARADIGM);  // a GRNN net
-    ASSERT_EQ(KillSlab(&net, &slab), 0);
-    ASSERT_EQ(Save(7, Path("again.bin")), 0);
-    EXPECT_EQ(ReadWholeFile(Path("again.bin")), file);
-}
-
 TEST_F(NetworkFileLayout, CallerBytesFollowTheArraysAndAreReadBackUpToTheLengthAsked) {
     BuildExample(3);
     const uint8_t mine[7] = {1, 2, 3, 0, 0xFF, 0x80, 7};

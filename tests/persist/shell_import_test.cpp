@@ -116,23 +116,6 @@ TEST_F(ShellImport, ChangesLandOnlyInMomentumNets) {
     EXPECT_EQ(Changes(5), std::vector<float>(6, 0.25f));
 }
 
-// The weight range is process-wide: a restore rebuilds each link with range
-// 0, so an adaptive import after it starts its step sizes at 0; a restored
-// net without links leaves the range be.
-TEST_F(ShellImport, AdaptiveStepSizesFollowTheRangeARestoreLeaves) {
-    for (bool savedWithLink : {false, true}) {
-        SCOPED_TRACE(savedWithLink);
-        ASSERT_EQ(All({Net(0, KORU32_NET_BP_PLAIN), Slab(0, 0, 2, 0), Slab(0, 1, 2, 2)}), 0);
-        if (savedWithLink) ASSERT_EQ(Link(0, 0, 0.5f, 0, 1), 0);
-        ASSERT_EQ(Save(0, Path("saved.net")), 0);
-        ASSERT_EQ(All({Net(3, KORU32_NET_BP_PLAIN), Slab(3, 0, 2, 0), Link(3, 0, 0.5f, 0, 0)}), 0);  // range set here
-        ASSERT_EQ(Restore(1, Path("saved.net")), 0);
-        LoadExample(2, KORU32_NET_BP_ADAPTIVE);
-        EXPECT_EQ(Changes(2), std::vector<float>(6, savedWithLink ? 0.0f : 0.25f));
-        KillAllNets();
-    }
-}
-
 TEST_F(ShellImport, FixedPointNetReceivesEveryValueRoundedTo824) {
     Math(KORU32_MATH_FIXED);
     ASSERT_EQ(Net(6, KORU32_NET_BP_MOMENTUM), 0);
