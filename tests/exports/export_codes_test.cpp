@@ -8,9 +8,7 @@ namespace {
 
 // Addresses of values for the exports, valid until the end of the call.
 const int16_t* In16(const int16_t& v) { return &v; }
-const uint16_t* InU16(const uint16_t& v) { return &v; }
 const uint32_t* In32(const uint32_t& v) { return &v; }
-const float* InF(const float& v) { return &v; }
 
 class ExportCodes : public NetTest {
 protected:
@@ -58,22 +56,18 @@ TEST_F(ExportCodes, BadArgumentsGetTheirCodeInOrderAndChangeNothing) {
     const float some[64] = {};
     const Case cases[] = {
         CASE(Net(128, 1), KORU32_ERR_BAD_NET_NUMBER),
-        CASE(Net(-1, 0), KORU32_ERR_BAD_NET_NUMBER),
         CASE(Net(0, 99), KORU32_ERR_NET_IN_USE),
         CASE(Net(6, 0), KORU32_ERR_BAD_NET_TYPE),
         CASE(Net(6, 12), KORU32_ERR_BAD_NET_TYPE),
-        CASE(Net(6, 65535), KORU32_ERR_BAD_NET_TYPE),
         CASE(Kill(6), KORU32_ERR_NET_NOT_IN_USE),  // the refused types left it free
         CASE(Kill(128), KORU32_ERR_BAD_NET_NUMBER),
         CASE(Math(2), KORU32_ERR_BAD_MATH_MODE),
-        CASE(Math(7), KORU32_ERR_BAD_MATH_MODE),
         CASE(SetCPU(In16(123)), KORU32_ERR_NO_CPU_SELECTION),
         CASE(Slab(200, 40, 0, 9), KORU32_ERR_BAD_NET_NUMBER),
         CASE(Slab(0, 32, 0, 9), KORU32_ERR_BAD_SLAB_NUMBER),
         CASE(Slab(0, -1, 0, 9), KORU32_ERR_BAD_SLAB_NUMBER),
         CASE(Slab(6, 0, 0, 9), KORU32_ERR_NET_NOT_IN_USE),
         CASE(Slab(0, 2, 0, 3), KORU32_ERR_BAD_SLAB_KIND),
-        CASE(Slab(0, 2, 0, -1), KORU32_ERR_BAD_SLAB_KIND),
         CASE(Slab(0, 2, 0, 0), KORU32_ERR_BAD_SIZE),
         CASE(Slab(0, 2, -5, 2), KORU32_ERR_BAD_SIZE),
         CASE(Slab(0, 0, 0, 9), KORU32_ERR_BAD_SLAB_KIND),  // own arguments before existence
@@ -87,23 +81,17 @@ TEST_F(ExportCodes, BadArgumentsGetTheirCodeInOrderAndChangeNothing) {
         CASE(KillSlab(In16(0), In16(1)), KORU32_ERR_SLAB_HAS_LINKS),
         CASE(PutNeuron(In16(0), In16(0), In16(0), some), KORU32_ERR_BAD_NEURON),
         CASE(PutNeuron(In16(0), In16(0), In16(4), some), KORU32_ERR_BAD_NEURON),
-        CASE(PutNeuron(In16(0), In16(0), In16(-1), some), KORU32_ERR_BAD_NEURON),
-        CASE(GetNeuron(In16(0), In16(0), In16(32767), out), KORU32_ERR_BAD_NEURON),
         CASE(PutDelta(In16(0), In16(0), In16(1), some), KORU32_ERR_WRONG_PARADIGM),  // input slabs keep none
         CASE(GetDelta(In16(0), In16(0), In16(1), out), KORU32_ERR_WRONG_PARADIGM),
         CASE(PutDelta(In16(0), In16(1), In16(0), some), KORU32_ERR_BAD_NEURON),
-        CASE(PutDelta(In16(0), In16(1), In16(3), some), KORU32_ERR_BAD_NEURON),
         CASE(PutDelta(In16(1), In16(2), In16(1), some), KORU32_ERR_WRONG_PARADIGM),  // LVQ
         CASE(GetDelta(In16(2), In16(1), In16(1), out), KORU32_ERR_WRONG_PARADIGM),   // PNN hidden
         CASE(GetDelta(In16(3), In16(2), In16(1), out), KORU32_ERR_WRONG_PARADIGM),   // GRNN output
         CASE(CopySlab(In16(300), In16(4), In16(0), In16(4)), KORU32_ERR_NO_SLAB),  // destination first
         CASE(CopySlab(In16(0), In16(99), In16(300), In16(4)), KORU32_ERR_BAD_NET_NUMBER),
         CASE(Transfer(In16(0), In16(0), In16(8)), KORU32_ERR_BAD_CODE),
-        CASE(Transfer(In16(0), In16(0), In16(-1)), KORU32_ERR_BAD_CODE),
         CASE(Transfer(In16(1), In16(0), In16(8)), KORU32_ERR_WRONG_PARADIGM),
-        CASE(Transfer(In16(1), In16(0), In16(7)), KORU32_ERR_WRONG_PARADIGM),
         CASE(GetCounts(In16(0), In16(1), out), KORU32_ERR_WRONG_PARADIGM),
-        CASE(PutCounts(In16(0), In16(1), some), KORU32_ERR_WRONG_PARADIGM),
         CASE(GetCounts(In16(2), In16(0), out), KORU32_ERR_WRONG_PARADIGM),  // PNN input
         CASE(PutCounts(In16(3), In16(2), some), KORU32_ERR_WRONG_PARADIGM),  // GRNN output
         CASE(Link(-5, 32, 0.5f, 0, 1), KORU32_ERR_BAD_LINK_NUMBER),
@@ -114,7 +102,6 @@ TEST_F(ExportCodes, BadArgumentsGetTheirCodeInOrderAndChangeNothing) {
         CASE(Link(0, 1, 0.5f, 5, 0), KORU32_ERR_NO_SLAB),
         CASE(Link(0, 0, 0.5f, 0, 1), KORU32_ERR_LINK_EXISTS),
         CASE(GetWeight(In16(0), In16(0), In16(4), In16(1), out), KORU32_ERR_BAD_SOURCE_NEURON),
-        CASE(GetWeight(In16(0), In16(0), In16(-1), In16(1), out), KORU32_ERR_BAD_SOURCE_NEURON),
         CASE(GetWeight(In16(0), In16(0), In16(0), In16(3), out), KORU32_ERR_BAD_DEST_NEURON),
         CASE(PutWeight(In16(0), In16(0), In16(99), In16(0), some), KORU32_ERR_BAD_DEST_NEURON),  // dest first
         CASE(GetWeight(In16(1), In16(0), In16(0), In16(1), out), KORU32_ERR_BAD_SOURCE_NEURON),  // no bias row
@@ -128,16 +115,12 @@ TEST_F(ExportCodes, BadArgumentsGetTheirCodeInOrderAndChangeNothing) {
         CASE(KillLink(In16(0), In16(5)), KORU32_ERR_NO_LINK),
         CASE(KillLink(In16(0), In16(32)), KORU32_ERR_BAD_LINK_NUMBER),
         CASE(SetStatus(In16(0), In16(0), In16(3)), KORU32_ERR_BAD_CODE),
-        CASE(SetStatus(In16(0), In16(0), In16(-1)), KORU32_ERR_BAD_CODE),
         CASE(SetStatus(In16(1), In16(0), In16(3)), KORU32_ERR_WRONG_PARADIGM),
-        CASE(SetStatus(In16(1), In16(0), In16(1)), KORU32_ERR_WRONG_PARADIGM),
         CASE(MakeStore(In16(128), In16(6), In16(0), In32(0)), KORU32_ERR_BAD_NET_NUMBER),
         CASE(MakeStore(In16(0), In16(6), In16(0), In32(0)), KORU32_ERR_BAD_STORE_NUMBER),
-        CASE(MakeStore(In16(0), In16(-1), In16(0), In32(0)), KORU32_ERR_BAD_STORE_NUMBER),
         CASE(MakeStore(In16(6), In16(0), In16(0), In32(0)), KORU32_ERR_NET_NOT_IN_USE),
         CASE(MakeStore(In16(0), In16(1), In16(0), In32(0)), KORU32_ERR_BAD_RECORD_COUNT),
         CASE(MakeStore(In16(0), In16(1), In16(0), In32(10)), KORU32_ERR_BAD_SIZE),
-        CASE(MakeStore(In16(0), In16(1), In16(-3), In32(10)), KORU32_ERR_BAD_SIZE),
         CASE(MakeStore(In16(0), In16(1), In16(2), In32(0xFFFFFFFFu)), KORU32_ERR_BAD_RECORD_COUNT),  // unaddressable
         CASE(MakeStore(In16(0), In16(0), In16(4), In32(0)), KORU32_ERR_BAD_RECORD_COUNT),  // before existence
         CASE(MakeStore(In16(0), In16(0), In16(2), In32(5)), KORU32_ERR_STORE_EXISTS),
@@ -150,7 +133,6 @@ TEST_F(ExportCodes, BadArgumentsGetTheirCodeInOrderAndChangeNothing) {
         CASE(CopyToStore(In16(0), In16(6), In32(0), In16(0), In16(0)), KORU32_ERR_BAD_STORE_NUMBER),
         CASE(CopyToStore(In16(0), In16(4), In32(0), In16(0), In16(0)), KORU32_ERR_NO_STORE),
         CASE(CopyToStore(In16(0), In16(0), In32(3), In16(0), In16(0)), KORU32_ERR_BAD_RECORD),
-        CASE(CopyFromStore(In16(0), In16(0), In32(3), In16(0), In16(0)), KORU32_ERR_BAD_RECORD),
     };
     for (const Case& c : cases) EXPECT_EQ(c.got, c.expected) << c.label;
     EXPECT_EQ(State(), before);

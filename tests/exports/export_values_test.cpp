@@ -1,9 +1,6 @@
-// What the exports do with good arguments: the free-slot search, releasing a
-// net, the math mode and the format each array takes, moving values as floats
-// and scaled integers, deltas and counts, link shapes and random weights, and
-// pattern store records.
-#include <cmath>
-#include <functional>
+// What the exports do with good arguments: the free-slot search, moving values
+// as floats and scaled integers, deltas and counts, link shapes, and pattern
+// store records.
 
 #include "net_fixture.h"
 
@@ -25,50 +22,6 @@ TEST_F(NetExports, GetNextNetAnswersTheLowestFreeSlotWithoutReservingItAndWEPAns
     EXPECT_EQ(WEP(0) + WEP(-5), 2);
 }
 
-TEST_F(NetExports, KillNetReleasesEverythingAndTheSameNumbersCanBeMadeAgain) {
-    const int16_t net = 3, store = 5, width = 4;
-    const uint32_t records = 10;
-    for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(All({Net(3, 3), Slab(3, 0, 4, 0), Slab(3, 1, 3, 1), Slab(3, 31, 2, 2)}), KORU32_OK);
-        ASSERT_EQ(All({Link(3, 0, 0.5f, 0, 1), Link(3, 31, 0.5f, 1, 31), Link(3, 1, 0.5f, 1, 1)}), KORU32_OK);
-        ASSERT_EQ(MakeStore(&net, &store, &width, &records), KORU32_OK);
-        EXPECT_EQ(Kill(3), KORU32_OK);  // the sanitizer build reports anything not released
-        EXPECT_EQ(Kill(3), KORU32_ERR_NET_NOT_IN_USE);
-    }
-}
-
-// After SetMath(FIXED), a call that looks up a slab or a link of a float net
-// loads that net's format, RestoreNet loads the file's, and nothing else
-// touches the mode the next MakeNet records.
-TEST_F(NetExports, OnlySetMathLookupsAndRestoreNetSetTheModeTheNextNetTakes) {
-    const int16_t n = 1, s0 = 0, seven = 7;
-    const int32_t none = 0;
-    float v[8];
-    const std::string file = Path("float.net"), other = Path("other.net");
-    struct Case {
-        const char* label;
-        std::function<int16_t()> call;
-        bool stillFixed;
-    } const cases[] = {
-        {"no call", [] { return int16_t{0}; }, true},
-        {"SaveNet", [&] { return SaveNet(&n, other.c_str(), &none, nullptr); }, true},
-        {"GetSlab on a missing slab", [&] { return int16_t(GetSlab(&n, &seven, v) - KORU32_ERR_NO_SLAB); }, true},
-        {"GetSlab", [&] { return GetSlab(&n, &s0, v); }, false},
-        {"RestoreNet of a float file", [&] { return Restore(6, file); }, false},
-        {"GetSlab, then SetMath", [&] { return All({GetSlab(&n, &s0, v), Math(1)}); }, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        ASSERT_NO_FATAL_FAILURE(MakeLinkedPair(KORU32_NET_BP_PLAIN, 2, 2));
-        ASSERT_EQ(All({Save(0, file), Kill(0), Restore(1, file)}), KORU32_OK);
-        ASSERT_EQ(All({Math(KORU32_MATH_FIXED), c.call()}), KORU32_OK);
-        ASSERT_EQ(All({Net(3, KORU32_NET_BP_PLAIN), Slab(3, 0, 1, KORU32_SLAB_INPUT)}), KORU32_OK);
-        EXPECT_EQ(HoldsFixedPoint(3, 0), c.stillFixed);
-        KillAllNets();
-        Math(KORU32_MATH_FLOAT);
-    }
-}
-
 using SlabExports = NetTest;
 
 TEST_F(SlabExports, ValuesMoveByNeuronBySlideAndByFill) {
@@ -84,18 +37,6 @@ TEST_F(SlabExports, ValuesMoveByNeuronBySlideAndByFill) {
     EXPECT_EQ(Values(0, 1, 1), (std::vector<float>{9}));
     ASSERT_EQ(SetSlab(&net, &slab, &fill), KORU32_OK);
     EXPECT_EQ(Values(0, 0, 3), (std::vector<float>{-2.5f, -2.5f, -2.5f}));
-}
-
-TEST_F(SlabExports, CopySlabMovesAsManyValuesAsTheSmallerSlabHoldsAcrossNetsAndFormats) {
-    ASSERT_EQ(All({Net(0, 1), Math(KORU32_MATH_FIXED), Net(1, 1), Slab(0, 0, 5, 0), Slab(1, 0, 3, 0)}), KORU32_OK);
-    SetValues(0, 0, {0.25f, -0.25f, 3, 4, 5});
-    SetValues(1, 0, {7, 8, 9});
-    const int16_t n0 = 0, n1 = 1, s0 = 0;
-    ASSERT_EQ(CopySlab(&n0, &s0, &n1, &s0), KORU32_OK);
-    EXPECT_EQ(Values(1, 0, 3), (std::vector<float>{0.25f, -0.24999994f, 3}));
-    SetValues(1, 0, {7, 8, 9});
-    ASSERT_EQ(All({CopySlab(&n1, &s0, &n0, &s0), CopySlab(&n0, &s0, &n0, &s0)}), KORU32_OK);  // then onto itself
-    EXPECT_EQ(Values(0, 0, 5), (std::vector<float>{7, 8, 9, 4, 5}));
 }
 
 TEST_F(SlabExports, ScaledIntegersTruncateAndWrapToSixteenBitsInTheNetsFormat) {
@@ -173,41 +114,6 @@ TEST_F(LinkExports, ChangeArraysBelongToTheMomentumBatchAndAdaptiveRulesAndHaveT
         }
         ASSERT_EQ(Kill(0), KORU32_OK);
     }
-}
-
-// The runtime generator of the Windows C library, scaled by 1/32767 as a single.
-double Draw(uint32_t& seed, double width) {
-    seed = seed * 214013u + 2531011u;
-    return (((seed >> 16) & 0x7FFF) * double(static_cast<float>(1.0 / 32767.0)) - 0.5) * width;
-}
-
-TEST_F(LinkExports, RandomWeightsFollowTheSeededFormulaInFloat32AndIn824) {
-    ASSERT_EQ(All({Net(0, 1), Slab(0, 0, 20, 0), Slab(0, 1, 30, 1), Seed(-1), Link(0, 0, -0.5f, 0, 1)}), KORU32_OK);
-    const std::vector<float> weights = Weights(0, 0, 21 * 30);
-    uint32_t seed = 4294967295u;
-    for (float w : weights) ASSERT_EQ(w, static_cast<float>(Draw(seed, 1.0)));
-    // The same seed repeats the weights; InitLink draws them as MakeLink.
-    const int16_t net = 0, link = 0;
-    const float range = 0.5f;
-    ASSERT_EQ(All({Seed(-1), InitLink(&net, &link, &range)}), KORU32_OK);
-    EXPECT_EQ(Weights(0, 0, 21 * 30), weights);
-}
-
-// A slab takes eight links each way; the ninth is refused untouched, and
-// leaves the weight range (which the shell import uses) as it was.
-TEST_F(LinkExports, ASlabTakesEightLinksEachWayAndRefusesANinthUntouched) {
-    ASSERT_EQ(Net(0, 1), KORU32_OK);
-    for (int16_t slab = 0; slab < 10; ++slab) ASSERT_EQ(Slab(0, slab, 2, 1), KORU32_OK);
-    for (int16_t link = 0; link < 8; ++link) ASSERT_EQ(Link(0, link, 1.0f, link + 1, 0), KORU32_OK);
-    EXPECT_EQ(Link(0, 8, 3.0f, 9, 0), KORU32_ERR_TOO_MANY_LINKS);
-    EXPECT_EQ(All({Link(0, 31, 1.0f, 9, 9), Kill(0)}), KORU32_OK);  // slab 9 took no link from the refusal
-    ASSERT_EQ(Net(1, 11), KORU32_OK);
-    WriteWholeFile(Path("s.shl"), With16(With16(With16(Bytes(6 + 2 * (4 + 8 * 2) * 2), 0, 2), 2, 2), 4, 2));
-    const int16_t net = 1, link = 0;
-    ASSERT_EQ(LoadShell(&net, Path("s.shl").c_str()), KORU32_OK);
-    std::vector<float> changes(2, -1.0f);
-    ASSERT_EQ(GetLinkChanges(&net, &link, changes.data()), KORU32_OK);
-    EXPECT_EQ(changes, std::vector<float>(2, 0.5f));  // a quarter of the width 2.0 of the last link made
 }
 
 using StoreExports = NetTest;

@@ -68,11 +68,7 @@ TEST_F(MalformedNetworkFile, HeadersThatDoNotDescribeTheArraysAreRefused) {
         {"slab table size", With16(base, 0, 31), KORU32_ERR_RESTORE_FILE, kInHeader},
         {"link table size", With16(base, 2, 0), KORU32_ERR_RESTORE_FILE, kInHeader},
         {"neuron count 32768", With16(base, 18, 0x8000), KORU32_ERR_RESTORE_FILE, kInHeader},
-        {"neuron count -1", With16(base, 18, 0xFFFF), KORU32_ERR_RESTORE_FILE, kInHeader},
         {"status 3", With16(base, 208 + 6, 3), KORU32_ERR_RESTORE_FILE, kInHeader},
-        {"status -1", With16(base, 208 + 6, 0xFFFF), KORU32_ERR_RESTORE_FILE, kInHeader},
-        {"529 bytes", Bytes(base.begin(), base.begin() + 529), KORU32_ERR_RESTORE_FILE, kInHeader},
-        {"empty file", Bytes(), KORU32_ERR_RESTORE_FILE, kInHeader},
         {"slab 0 grown, links 0 and 3 too small", With16(base, 16, 4), KORU32_ERR_RESTORE_FILE, kBeforeLinks},
         {"slab 0 shrunk", With16(base, 16, 2), KORU32_ERR_RESTORE_FILE, kBeforeLinks},
         {"slab 0 of one neuron", With16(base, 16, 1), KORU32_ERR_RESTORE_FILE, kBeforeLinks},
@@ -80,9 +76,7 @@ TEST_F(MalformedNetworkFile, HeadersThatDoNotDescribeTheArraysAreRefused) {
         {"huge weight count", With32(base, 400 + 4, 0xFFFFFFFF), KORU32_ERR_RESTORE_FILE, kBeforeLinks},
         {"link 2 without weights", phantom, KORU32_ERR_RESTORE_FILE, kAmongLinks},
         {"paradigm 8 for type 2", With16(base, 6, 8), KORU32_ERR_RESTORE_FILE, kBeforeLinks},
-        {"one byte short", Bytes(base.begin(), base.end() - 1), KORU32_ERR_RESTORE_FILE, kBeforeLinks},
         {"net type 12", With16(base, 4, 12), KORU32_ERR_BAD_NET_TYPE, kBeforeLinks},
-        {"net type 0", With16(base, 4, 0), KORU32_ERR_BAD_NET_TYPE, kBeforeLinks},
         {"kind 5", With16(base, 80 + 4, 5), KORU32_ERR_BAD_SLAB_KIND, kBeforeLinks},
         {"transfer 8", With16(base, 144 + 2, 8), KORU32_ERR_BAD_CODE, kBeforeLinks},
         {"source slab 3 not in use", With16(base, 272 + 2, 3), KORU32_ERR_NO_SLAB, kAmongLinks},
@@ -136,11 +130,10 @@ TEST_P(TruncatedNetworkFile, EveryCutGives41ClosesTheFileAndKeepsOnlyACompleteNe
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKindOfFile, TruncatedNetworkFile,
-                         ::testing::Values(std::make_tuple(1, false), std::make_tuple(2, false),
-                                           std::make_tuple(3, true), std::make_tuple(11, true),
-                                           std::make_tuple(5, true), std::make_tuple(4, false),
-                                           std::make_tuple(7, false), std::make_tuple(10, true),
-                                           std::make_tuple(8, false), std::make_tuple(9, true)));
+                         ::testing::Values(std::tuple(1, false), std::tuple(2, false), std::tuple(3, true),
+                                           std::tuple(11, true), std::tuple(5, true), std::tuple(4, false),
+                                           std::tuple(7, false), std::tuple(10, true), std::tuple(8, false),
+                                           std::tuple(9, true)));
 
 }  // namespace
 }  // namespace koru_test
