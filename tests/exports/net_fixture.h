@@ -31,9 +31,7 @@ using Bytes = std::vector<uint8_t>;
 inline int16_t Math(uint16_t mode) { return SetMath(&mode); }
 inline int16_t Net(int16_t net, uint16_t type) { return MakeNet(&net, &type); }
 inline int16_t Kill(int16_t net) { return KillNet(&net); }
-inline int16_t Slab(int16_t net, int16_t slab, int16_t neurons, int16_t kind) {
-    return MakeSlab(&net, &slab, &neurons, &kind);
-}
+inline int16_t Slab(int16_t net, int16_t slab, int16_t n, int16_t kind) { return MakeSlab(&net, &slab, &n, &kind); }
 inline int16_t Link(int16_t net, int16_t link, float range, int16_t source, int16_t dest) {
     return MakeLink(&net, &link, &range, &source, &dest);
 }
@@ -120,7 +118,8 @@ inline int OpenDescriptors() {
 }
 
 // A net of any type with slabs and links spread over the tables (slabs 3
-// and 4 and link 2 left free), every weight, change and count different.
+// and 4 and link 2 left free), every weight, change and count different, and
+// for backpropagation every link status.
 struct SlabPlan {
     int16_t slab, neurons, kind, transfer;
 };
@@ -161,7 +160,8 @@ inline void BuildNet(int16_t net, uint16_t type) {
         }
         ASSERT_EQ(PutLink(&net, &l.link, w.data()), 0);
         if (KeepsChanges(type)) ASSERT_EQ(PutLinkChanges(&net, &l.link, c.data()), 0);
-        ++index;
+        const int16_t status = static_cast<int16_t>(index++);  // links 0 and 1 ignored and propagated only
+        if (IsBackprop(type) && status < 2) ASSERT_EQ(SetStatus(&net, &l.link, &status), 0);
     }
     for (const SlabPlan& s : kSlabs) {
         if (!Counted(type, s)) continue;

@@ -88,15 +88,6 @@ TEST_F(MalformedNetworkFile, HeadersThatDoNotDescribeTheArraysAreRefused) {
     for (const Case& c : cases) ExpectRefused(c.file, c.code, c.stage, c.label);
 }
 
-TEST_F(MalformedNetworkFile, BytesBeyondTheCallersAreIgnored) {
-    Bytes file = BaseFile();
-    for (uint8_t i = 0; i < 40; ++i) file.push_back(i);
-    WriteWholeFile(Path("long.bin"), file);
-    uint8_t back[4] = {};
-    ASSERT_EQ(Restore(30, Path("long.bin"), 4, back), 0);
-    EXPECT_EQ(Bytes(back, back + 4), (Bytes{0, 1, 2, 3}));
-}
-
 // Each kind of file, with six caller bytes, cut at every byte offset.
 class TruncatedNetworkFile : public NetTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
 

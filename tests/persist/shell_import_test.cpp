@@ -43,23 +43,18 @@ protected:
         file.insert(file.end(), 13, 0xAB);  // bytes after the second block are not read
         WriteWholeFile(Path("shell.bin"), file);
     }
-    // Links 0 and 1 of `net` against the file's weights and, when `changes`
-    // is given, its changes, each as `expect` maps it.
+    // Links 0 and 1 of `net` hold the file's weights and, when `changes` is
+    // given, its changes, each as `expect` maps it.
     template <typename Expect>
     void ExpectLinks(int16_t net, bool changes, Expect expect) {
-        const int16_t units[3] = {3, 3, 2};
         for (int16_t k = 0; k < 2; ++k) {
-            for (int16_t r = 0; r < units[k]; ++r) {
-                for (int16_t d = 1; d < units[k + 1]; ++d) {
-                    SCOPED_TRACE(testing::Message() << k << " " << r << " " << d);
-                    float w = 0, c = 0;
-                    ASSERT_EQ(GetWeight(&net, &k, &r, &d, &w), 0);
-                    EXPECT_EQ(BitsOf(w), BitsOf(expect(Weight(k, r, d))));
-                    if (!changes) continue;
-                    ASSERT_EQ(GetChange(&net, &k, &r, &d, &c), 0);
-                    EXPECT_EQ(BitsOf(c), BitsOf(expect(Change(k, r, d))));
-                }
+            std::vector<float> weights, steps, got(k == 0 ? 6 : 3);
+            for (int r = 0; r < 3; ++r) {
+                for (int d = 1; d < (k == 0 ? 3 : 2); ++d) weights.push_back(expect(Weight(k, r, d))), steps.push_back(expect(Change(k, r, d)));
             }
+            EXPECT_EQ(Weights(net, k, got.size()), weights) << k;
+            if (changes) EXPECT_EQ(GetLinkChanges(&net, &k, got.data()), 0);
+            if (changes) EXPECT_EQ(got, steps) << k;
         }
     }
 };
