@@ -1,4 +1,4 @@
-"""Model files shared with the koru program: both directions, on the bundled iris."""
+# Model files shared with the koru program: both directions, on the bundled iris.
 import os
 import pathlib
 import subprocess
@@ -20,7 +20,7 @@ def koru(*args):
 
 
 def iris(target):
-    """The inputs (every other numeric column) and the target column's text."""
+    # The inputs (every other numeric column) and the target column's text.
     rows = [line.split(",") for line in IRIS.read_text().split()[1:]]
     inputs = [c for c in COLUMNS if c != target]
     X = np.array([[float(r[COLUMNS.index(c)]) for c in inputs] for r in rows])
@@ -29,17 +29,17 @@ def iris(target):
 
 
 def koru_predictions(model, classify):
-    """koru predict's prediction column and, for classifiers, its probabilities."""
+    # koru predict's prediction column and, for classifiers, its probabilities.
     lines = koru("predict", *(["--proba"] if classify else []), model, IRIS).splitlines()[1:]
     return [line.split(",")[1:] for line in lines]
 
 
 def python_predictions(estimator, X, classify):
+    # The same columns, as koru writes them, from the estimator.
     if not classify:
         return [[f"{v:.9g}"] for v in estimator.predict(X)]
-    proba = estimator.predict_proba(X) if hasattr(estimator, "predict_proba") else None
-    return [[str(label)] + ([f"{p:.9g}" for p in proba[i]] if proba is not None else [])
-            for i, label in enumerate(estimator.predict(X))]
+    proba = estimator.predict_proba(X) if hasattr(estimator, "predict_proba") else [[]] * len(X)
+    return [[str(label)] + [f"{p:.9g}" for p in ps] for label, ps in zip(estimator.predict(X), proba)]
 
 
 # label, koru train's options, the target column

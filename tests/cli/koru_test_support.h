@@ -41,7 +41,6 @@ inline std::string DataFile(const std::string& name) { return std::string(KORU_T
 inline void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
-inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 inline std::string ReadText(const std::string& path) {
     std::stringstream text;

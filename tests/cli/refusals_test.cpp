@@ -42,7 +42,7 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
     const std::string noTarget = file("no-target.csv", "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,5.1\n");
     const std::string noWidth = file("no-width.csv", "sepal_length,sepal_width,petal_length\n5.1,3.5,1.4\n");
     std::string wide, wideRow, tall = "x,class\n";
-    for (int c = 0; c < 100000; ++c) wide += "c" + std::to_string(c) + ",", wideRow += "1,";
+    for (int c = 0; c < 100000; ++c) wide += 'c' + std::to_string(c) + ',', wideRow += "1,";
     for (int row = 0; row < 41000; ++row) tall += std::to_string(row % 97) + (row % 2 ? ",a\n" : ",b\n");
     const std::string columns = "(the columns are: sepal_length, sepal_width, petal_length, petal_width, species)";
     const std::string same = " is the same file as the ", tail = "; writing it would destroy it: choose another output file";
@@ -62,11 +62,8 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
         {"long cell", "a,class\n" + std::string(1000, 'x') + ",p\n",
          ":2:1: non-numeric value '" + std::string(60, 'x') + "...' in column 'a'"},
         {"beyond float", "a,class\n1,p\n1e300,q\n", ":3:1: value '1e300' in column 'a' " + floats},
-        {"beyond double", "a,class\n-1e400,p\n1,q\n", ":2:1: value '-1e400' in column 'a' " + floats},
         {"unclosed quote", "a,class\n1,p\n1,\"p\n3,4\n", ":3: malformed CSV: a double quote that is never closed"},
-        {"empty name", "a,,c\n1,2,3\n", ":1:2: empty column name in the header"},
         {"empty file", "", ": empty file: a header row with column names is needed"},
-        {"header only", "a,class\n\n", ": no data rows after the header"},
         {"wide, duplicate name", wide + "c99999\n", ":1:100001: duplicate column name 'c99999'"},
     };
     // clang-format on
@@ -89,36 +86,20 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
         {"no data", {"eval", m}, 2, "DATA.csv is required"},
         {"a list takes one value", {"train", "--inputs", "a", "b", d, "-o", f}, 2, "not expected: " + d},
         {"unknown paradigm", train({"--paradigm", "som"}), 2, "som"},
-        {"not a number", train({"--epochs", "many"}), 2, "many"},
         {"--hidden of pnn", train({"--paradigm", "pnn", "--hidden", "4"}), 2, "--hidden applies to --paradigm bp, not pnn"},
         {"--sigma of bp", train({"--sigma", "0.2"}), 2, "--sigma applies to --paradigm grnn or pnn, not bp"},
         {"lvq kernel", train({"--paradigm", "lvq", "--kernel", "city-block"}), 2, "city-block"},
-        {"grnn kernel", train({"--paradigm", "grnn", "--kernel", "dot"}), 2, "dot"},
         {"sigma and a search", train({"--paradigm", "pnn", "--sigma", "0.3", "--pick-sigma", "loo"}), 2,
          "--sigma sets the smoothing factor; it cannot go with --pick-sigma loo"},
         {"validation", train({"--validation", "0.95"}), 2, "--validation must be at least 0 and at most 0.9, not 0.95"},
-        {"validation nan", train({"--validation", "nan"}), 2, "--validation must be finite"},
         {"validation empty", train({"--validation", ""}), 2, "--validation needs a value, not an empty one"},
         {"bp rate", train({"--rate", "-1"}), 2, "--rate must be above 0 and at most 10, not -1"},
-        {"lvq rate", train({"--paradigm", "lvq", "--rate", "2"}), 2, "--rate must be above 0 and at most 1, not 2"},
         {"momentum", train({"--momentum", "1"}), 2, "--momentum must be at least 0 and below 1, not 1"},
-        {"weight range", train({"--weight-range", "0"}), 2, "--weight-range must be above 0 and at most 100, not 0"},
-        {"target error", train({"--target-error", "-0.1"}), 2, "--target-error must be at least 0 and at most 1e+30"},
-        {"target error inf", train({"--target-error", "-inf"}), 2, "--target-error must be finite"},
-        {"pnn sigma", train({"--paradigm", "pnn", "--sigma", "inf"}), 2, "--sigma must be finite"},
         {"grnn sigma", train({"--paradigm", "grnn", "--sigma", "-0.5"}), 2, "--sigma must be above 0 and at most 1e+06"},
         {"final rate", train({"--paradigm", "lvq", "--final-rate", "1.5"}), 2, "--final-rate must be at least 0 and at most 1"},
-        {"final rate empty", train({"--paradigm", "lvq", "--final-rate", ""}), 2, "--final-rate needs a value, not an empty"},
-        {"epochs", train({"--epochs", "0"}), 2, "--epochs"},
-        {"hidden", train({"--hidden", "4,0"}), 2, "--hidden"},
-        {"units per class", train({"--paradigm", "lvq", "--units-per-class", "0"}), 2, "--units-per-class"},
-        {"radius", train({"--paradigm", "lvq", "--radius", "-1"}), 2, "--radius"},
-        {"grid width", train({"--paradigm", "lvq", "--grid-width", "40000"}), 2, "--grid-width"},
-        {"seed", train({"--seed", "-1"}), 2, "--seed"},
         {"unknown target", train({"--target", "colour"}), 1, d + ": unknown column 'colour' " + columns},
         {"unknown input", train({"--inputs", "sepal_length,petal_size"}), 1, d + ": unknown column 'petal_size' " + columns},
         {"text target regressed", train({"--task", "regress"}), 1, d + ":2:5: non-numeric value 'setosa' in column 'species'"},
-        {"text target of a grnn", train({"--paradigm", "grnn"}), 1, d + ":2:5: non-numeric value 'setosa' in column 'species'"},
         {"pnn regressing", train({"--paradigm", "pnn", "--task", "regress"}), 1, "pnn nets classify; use bp or grnn to regress"},
         {"plot without a curve", train({"--paradigm", "pnn", "--sigma", "0.1", "--plot", dir + "c.svg"}), 1,
          "--plot needs a training curve: pnn and grnn have one only with --pick-sigma loo or validation"},
@@ -128,10 +109,8 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
          "a PNN holds at most 32767 training patterns; this set has 41000 "
          "(--sample N trains on N rows drawn at random with --seed)"},
         {"-o DATA", {"train", d, "-o", d}, 1, "-o " + d + same + "input DATA.csv " + d + tail},
-        {"-o hard link to DATA", {"train", d, "-o", hard}, 1, "-o " + hard + same + "input DATA.csv " + d + tail},
         {"--plot DATA", train({"--plot", d}), 1, "--plot " + d + same + "input DATA.csv " + d + tail},
         {"--plot = -o", {"train", d, "-o", m, "--plot", m2}, 1, "--plot " + m2 + same + "output -o " + m + tail},
-        {"--plot = new -o", train({"--plot", f}), 1, "--plot " + f + same + "output -o " + f + tail},
         {"predict -o DATA", {"predict", m, d, "-o", hard}, 1, "-o " + hard + same + "input DATA.csv " + d + tail},
         {"predict -o MODEL", {"predict", m, d, "-o", sym}, 1, "-o " + sym + same + "input MODEL.net " + m + tail},
         {"predict -o MODEL spelt otherwise", {"predict", sym, d, "-o", m2}, 1, "-o " + m2 + same + "input MODEL.net " + sym + tail},
@@ -139,8 +118,6 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
          "-o " + dir + "no/m.net: cannot write into the folder " + dir + "no (No such file or directory)"},
         {"-o a folder", {"train", d, "-o", dir}, 1, "-o " + dir + " is a folder, not a file to write"},
         {"eval CSV as a model", {"eval", d, d}, 1, d + " looks like a CSV file, not a model; usage: koru eval MODEL.net DATA.csv"},
-        {"predict CSV as a model", {"predict", d, d, "-o", f}, 1,
-         d + " looks like a CSV file, not a model; usage: koru predict MODEL.net DATA.csv"},
         {"predict a model as data", {"predict", pnn, pnn}, 1,
          pnn + " looks like a network file, not CSV data; usage: koru predict MODEL.net DATA.csv"},
         {"foreign file", {"info", foreign}, 1, foreign + ": not a network file (its table sizes are not 32 and 32)"},
@@ -182,26 +159,20 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
     EXPECT_EQ(free, 0);
 }
 
-TEST(Refusals, HelpForEverySubcommandAndOneLineErrorsFromTheProgram) {
-    const CommandResult top = RunKoruProgram("--help");
-    EXPECT_EQ(top.status, 0);
+// The program itself: help naming every subcommand, its version and the
+// library's, and the exit status of a usage error and of a failure.
+TEST(Refusals, TheProgramsHelpVersionAndExitStatus) {
+    const std::string help = RunKoruProgram("--help").out, missing = ScratchPath("missing.net");
     for (const auto& [command, option] : std::vector<std::pair<std::string, std::string>>{
              {"train", "--pick-sigma"}, {"cv", "--folds"}, {"eval", "DATA.csv"}, {"predict", "--output"},
              {"info", "MODEL.net"}, {"demo", "--data"}}) {
-        const CommandResult help = RunKoru({command, "--help"});
-        EXPECT_EQ(help.status, 0) << command;
-        EXPECT_NE(help.out.find("Usage"), std::string::npos) << command;
-        EXPECT_NE(help.out.find(option), std::string::npos) << command;
-        EXPECT_NE(top.out.find(command), std::string::npos) << command;
+        EXPECT_NE(help.find(command), std::string::npos) << command;
+        EXPECT_NE(RunKoru({command, "--help"}).out.find(option), std::string::npos) << command;
     }
-    // The program and the library it loaded, which here is the one built with it.
     const std::string release = std::to_string(KORU32_VERSION_MAJOR) + "." +
                                 std::to_string(KORU32_VERSION_MINOR) + "." + std::to_string(KORU32_VERSION_PATCH);
     EXPECT_EQ(RunKoruProgram("--version").out, "koru " + release + "\nKORU32 library " + release + "\n");
-    const CommandResult usage = RunKoruProgram("train --bogus");
-    EXPECT_EQ(usage.status, 2);
-    EXPECT_EQ(usage.err.find('\n'), usage.err.size() - 1);
-    const std::string missing = ScratchPath("missing.net");
+    EXPECT_EQ(RunKoruProgram("train --bogus").status, 2);
     const CommandResult failure = RunKoruProgram("info " + missing);
     EXPECT_EQ(failure.status, 1);
     EXPECT_EQ(failure.err, "koru: error: " + missing + ": cannot open the file\n");

@@ -2,7 +2,6 @@
 // files are called so, a file size limit ends in a message and no file, and a
 // stop signal leaves the earlier model whole unless asked to save.
 #include "koru_test_support.h"
-#include "pending_file.h"
 
 namespace koru_cli_test {
 namespace {
@@ -102,15 +101,6 @@ TEST(Reliability, AStopSignalLeavesTheEarlierModelUnlessAskedToSave) {
             << result.out;
         EXPECT_GT(LastLineValue(RunKoru({"eval", model, DataFile("iris.csv")}).out, "accuracy"), 0.8);
     }
-    // A signal during the save itself: the handler removes the temporary file.
-    WriteText(model, "earlier model");
-    {
-        koru_cli::PendingFile pending(model);
-        WriteText(pending.TempPath(), "half a model");
-        koru_cli::RemovePendingTempFile();  // what the signal handler does
-        EXPECT_FALSE(FileExists(pending.TempPath()));
-    }
-    EXPECT_EQ(ReadText(model), "earlier model");
 }
 
 }  // namespace
