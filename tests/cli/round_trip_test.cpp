@@ -46,6 +46,11 @@ TEST(RoundTrip, TrainInfoEvalPredictForEveryParadigm) {
         EXPECT_NE(trained.out.find("saved " + model), std::string::npos);
         EXPECT_EQ(ScratchFiles(), std::vector<std::string>{"m.net"});  // no temporary file left
 
+        // Without koru's metadata the library's own file remains, which info still describes.
+        const std::string bytes = ReadText(model), bare = ScratchPath("bare.net");
+        WriteText(bare, bytes.substr(0, bytes.find("koru-model 1\n")));
+        EXPECT_NE(RunKoru({"info", bare}).out.find("metadata: none"), std::string::npos);
+        std::remove(bare.c_str());
         const std::string info = RunKoru({"info", model}).out;
         EXPECT_NE(info.find(std::string("net type: ") + trip.netType + "\n"), std::string::npos) << info;
         EXPECT_NE(info.find(std::string("numeric format: ") + trip.format + "\n"), std::string::npos);
@@ -185,16 +190,13 @@ TEST(Defaults, EveryRuleConverges) {
     }
 }
 
-// The curves --plot draws, and the progress lines on standard error when it is no terminal.
+// The curve --plot draws, and the progress lines on standard error when it is no terminal.
 TEST(Defaults, PlotsAndProgress) {
     const std::string plot = ScratchPath("curve.svg"), data = DataFile("iris.csv");
     Train(data, {"--epochs", "20", "--plot", plot});
     const std::string svg = ReadText(plot);
-    EXPECT_EQ(svg.rfind("<svg", 0), 0u);
     for (const char* text : {">training mse<", ">validation mse<", ">epoch<"})
         EXPECT_NE(svg.find(text), std::string::npos) << text;
-    Train(data, {"--paradigm", "pnn", "--pick-sigma", "validation", "--plot", plot});
-    EXPECT_NE(ReadText(plot).find(">smoothing factor<"), std::string::npos);
     const CommandResult shown =
         RunKoruProgram("train " + data + " -o " + ScratchPath("m.net") + " --epochs 10");
     EXPECT_NE(shown.err.find("bp epoch 10/10  mse "), std::string::npos) << shown.err;
