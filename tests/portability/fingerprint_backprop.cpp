@@ -70,15 +70,12 @@ uint64_t BackpropTraining(uint16_t mode) {
     return digest.Value();
 }
 
-uint64_t FloatTraining() { return BackpropTraining(KORU32_MATH_FLOAT); }
-uint64_t FixedTraining() { return BackpropTraining(KORU32_MATH_FIXED); }
-
 }  // namespace
 
 void AddBackpropSections(std::vector<Section>& sections) {
     sections.insert(sections.end(), {
-        {"backprop-float-training", FloatTraining},
-        {"backprop-fixed-training", FixedTraining},
+        {"backprop-float-training", [] { return BackpropTraining(KORU32_MATH_FLOAT); }},
+        {"backprop-fixed-training", [] { return BackpropTraining(KORU32_MATH_FIXED); }},
     });
 }
 

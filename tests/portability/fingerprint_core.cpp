@@ -134,8 +134,6 @@ uint64_t RandomWeights(uint16_t mode) {
     return digest.Value();
 }
 
-uint64_t RandomFloatWeights() { return RandomWeights(KORU32_MATH_FLOAT); }
-uint64_t RandomFixedWeights() { return RandomWeights(KORU32_MATH_FIXED); }
 
 // Store records written and read in both formats (a store takes the math
 // mode current when it is made).
@@ -165,8 +163,8 @@ void AddCoreSections(std::vector<Section>& sections) {
         {"edge-conversions", EdgeConversions},
         {"many-conversions", ManyConversions},
         {"integer-conversions", IntegerConversions},
-        {"random-float-weights", RandomFloatWeights},
-        {"random-fixed-weights", RandomFixedWeights},
+        {"random-float-weights", [] { return RandomWeights(KORU32_MATH_FLOAT); }},
+        {"random-fixed-weights", [] { return RandomWeights(KORU32_MATH_FIXED); }},
         {"store-conversions", StoreConversions},
     });
 }

@@ -57,15 +57,12 @@ uint64_t SavedAndRestored(uint16_t mode) {
     return digest.Value();
 }
 
-uint64_t FloatFile() { return SavedAndRestored(KORU32_MATH_FLOAT); }
-uint64_t FixedFile() { return SavedAndRestored(KORU32_MATH_FIXED); }
-
 }  // namespace
 
 void AddFileSections(std::vector<Section>& sections) {
     sections.insert(sections.end(), {
-        {"float-network-file", FloatFile},
-        {"fixed-network-file", FixedFile},
+        {"float-network-file", [] { return SavedAndRestored(KORU32_MATH_FLOAT); }},
+        {"fixed-network-file", [] { return SavedAndRestored(KORU32_MATH_FIXED); }},
     });
 }
 

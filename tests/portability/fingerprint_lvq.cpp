@@ -46,15 +46,12 @@ uint64_t LvqTraining(uint16_t mode) {
     return digest.Value();
 }
 
-uint64_t FloatTraining() { return LvqTraining(KORU32_MATH_FLOAT); }
-uint64_t FixedTraining() { return LvqTraining(KORU32_MATH_FIXED); }
-
 }  // namespace
 
 void AddLvqSections(std::vector<Section>& sections) {
     sections.insert(sections.end(), {
-        {"lvq-float-training", FloatTraining},
-        {"lvq-fixed-training", FixedTraining},
+        {"lvq-float-training", [] { return LvqTraining(KORU32_MATH_FLOAT); }},
+        {"lvq-fixed-training", [] { return LvqTraining(KORU32_MATH_FIXED); }},
     });
 }
 
