@@ -32,44 +32,32 @@ inline int16_t Math(uint16_t mode) { return SetMath(&mode); }
 inline int16_t Net(int16_t net, uint16_t type) { return MakeNet(&net, &type); }
 inline int16_t Kill(int16_t net) { return KillNet(&net); }
 inline int16_t Slab(int16_t net, int16_t slab, int16_t n, int16_t kind) { return MakeSlab(&net, &slab, &n, &kind); }
-inline int16_t Link(int16_t net, int16_t link, float range, int16_t source, int16_t dest) {
-    return MakeLink(&net, &link, &range, &source, &dest);
-}
+inline int16_t Link(int16_t net, int16_t link, float range, int16_t source, int16_t dest) { return MakeLink(&net, &link, &range, &source, &dest); }
 inline int16_t Seed(int16_t seed) { return SetSeed(&seed); }
 // The first refusal among calls made in order (a braced list is evaluated
 // left to right), or 0.
-inline int16_t All(std::initializer_list<int16_t> codes) {
-    for (int16_t code : codes) {
-        if (code != KORU32_OK) return code;
-    }
-    return KORU32_OK;
-}
+inline int16_t All(std::initializer_list<int16_t> codes) { for (int16_t code : codes) if (code != KORU32_OK) return code; return KORU32_OK; }
 inline int16_t Save(int16_t net, const std::string& path, int32_t length = 0, const void* bytes = nullptr) {
     return SaveNet(&net, path.c_str(), &length, bytes);
 }
 inline int16_t Restore(int16_t net, const std::string& path, int32_t length = 0, void* bytes = nullptr) {
     return RestoreNet(&net, path.c_str(), &length, bytes);
 }
-inline void KillAllNets() {
-    for (int16_t n = 0; n < 128; ++n) Kill(n);
-}
+inline void KillAllNets() { for (int16_t n = 0; n < 128; ++n) Kill(n); }
 // MakeNet answers 4 for a slot in use before it looks at the type.
 inline bool SlotInUse(int16_t net) { return Net(net, 0) == KORU32_ERR_NET_IN_USE; }
 
-inline void SetValues(int16_t net, int16_t slab, const std::vector<float>& values) {
-    EXPECT_EQ(PutSlab(&net, &slab, values.data()), KORU32_OK);
-}
+inline void SetValues(int16_t net, int16_t slab, const std::vector<float>& values) { EXPECT_EQ(PutSlab(&net, &slab, values.data()), 0); }
 
 // The math mode, seen through a scratch net made in it: 0.1 reads back as
 // itself only in float32.
 inline bool MathModeIsFixed() {
     uint16_t free = 0;
     EXPECT_EQ(GetNextNet(&free), KORU32_OK);
-    const auto net = static_cast<int16_t>(free);
-    const int16_t slab = 0, neuron = 1;
+    const int16_t net = int16_t(free), slab = 0, neuron = 1;
     const float tenth = 0.1f;
     float back = 0.0f;
-    EXPECT_EQ(All({Net(net, KORU32_NET_BP_PLAIN), Slab(net, 0, 1, KORU32_SLAB_INPUT), PutNeuron(&net, &slab, &neuron, &tenth),
+    EXPECT_EQ(All({Net(net, KORU32_NET_BP_PLAIN), Slab(net, 0, 1, 0), PutNeuron(&net, &slab, &neuron, &tenth),
                    GetNeuron(&net, &slab, &neuron, &back), Kill(net)}), KORU32_OK);
     return back != tenth;
 }
@@ -81,30 +69,18 @@ inline void MakeLinkedPair(uint16_t type, int16_t inputs, int16_t dests) {
                    Link(0, 0, 0.5f, 0, 1)}), KORU32_OK);
 }
 
-inline Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline Bytes ReadWholeFile(const std::string& path) { std::ifstream in(path, std::ios::binary); return Bytes(std::istreambuf_iterator<char>(in), {}); }
 inline void WriteWholeFile(const std::string& path, const Bytes& bytes, size_t length = SIZE_MAX) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(std::min(length, bytes.size())));
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(std::min(length, bytes.size())));
 }
 inline uint16_t U16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 inline uint32_t U32(const Bytes& b, size_t at) { return U16(b, at) | (uint32_t{U16(b, at + 2)} << 16); }
-inline Bytes With16(Bytes b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-    return b;
-}
+inline Bytes With16(Bytes b, size_t at, uint16_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); return b; }
 inline Bytes With32(Bytes b, size_t at, uint32_t v) { return With16(With16(b, at, uint16_t(v)), at + 2, uint16_t(v >> 16)); }
-inline void Append32(Bytes& b, uint32_t v, int bytes = 4) {
-    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
+inline void Append32(Bytes& b, uint32_t v, int bytes = 4) { for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i))); }
 
 // The 8.24 element of a value: x 2^24, plus one half, truncated toward zero.
-inline uint32_t FixedBits(double value) {
-    return static_cast<uint32_t>(static_cast<int64_t>(std::trunc(value * 16777216.0 + 0.5)));
-}
+inline uint32_t FixedBits(double value) { return uint32_t(int64_t(std::trunc(value * 16777216.0 + 0.5))); }
 inline float FloatOfFixed(uint32_t bits) { return static_cast<float>(static_cast<int32_t>(bits) / 16777216.0); }
 
 // Open descriptors (on Windows, handles) of this process.
@@ -120,12 +96,8 @@ inline int OpenDescriptors() {
 // A net of any type with slabs and links spread over the tables (slabs 3
 // and 4 and link 2 left free), every weight, change and count different, and
 // for backpropagation every link status.
-struct SlabPlan {
-    int16_t slab, neurons, kind, transfer;
-};
-struct LinkPlan {
-    int16_t link, source, dest;
-};
+struct SlabPlan { int16_t slab, neurons, kind, transfer; };
+struct LinkPlan { int16_t link, source, dest; };
 inline constexpr SlabPlan kSlabs[] = {{0, 3, 0, 3}, {1, 4, 1, 2}, {2, 2, 2, 6}, {5, 2, 1, 7}};
 inline constexpr LinkPlan kLinks[] = {{0, 0, 1}, {1, 1, 2}, {3, 0, 5}, {4, 5, 2}};
 
@@ -137,55 +109,42 @@ inline bool Counted(uint16_t type, const SlabPlan& s) {
 }
 inline size_t WeightCount(uint16_t type, const LinkPlan& l) {
     int16_t rows = IsBackprop(type), cols = 0;
-    for (const SlabPlan& s : kSlabs) {
-        rows += s.slab == l.source ? s.neurons : 0;
-        cols += s.slab == l.dest ? s.neurons : 0;
-    }
+    for (const SlabPlan& s : kSlabs) rows += s.slab == l.source ? s.neurons : 0, cols += s.slab == l.dest ? s.neurons : 0;
     return size_t(rows) * size_t(cols);
 }
 
 inline void BuildNet(int16_t net, uint16_t type) {
     ASSERT_EQ(MakeNet(&net, &type), 0);
-    for (const SlabPlan& s : kSlabs) {
-        ASSERT_EQ(Slab(net, s.slab, s.neurons, s.kind), 0);
-        if (IsBackprop(type)) ASSERT_EQ(Transfer(&net, &s.slab, &s.transfer), 0);
-    }
+    for (const SlabPlan& s : kSlabs) ASSERT_EQ(All({Slab(net, s.slab, s.neurons, s.kind), IsBackprop(type) ? Transfer(&net, &s.slab, &s.transfer) : int16_t{0}}), 0);
     int index = 0;
     for (const LinkPlan& l : kLinks) {
         ASSERT_EQ(Link(net, l.link, 0.5f, l.source, l.dest), 0);
         std::vector<float> w(WeightCount(type, l)), c(w.size());
-        for (size_t i = 0; i < w.size(); ++i) {
-            w[i] = static_cast<float>(std::sin(1.0 + 0.7 * double(i) + 3.1 * index) * 1.7);
-            c[i] = static_cast<float>(std::cos(0.3 + 0.9 * double(i) + 2.3 * index) * 0.3);
-        }
+        for (size_t i = 0; i < w.size(); ++i) w[i] = float(std::sin(1.0 + 0.7 * double(i) + 3.1 * index) * 1.7), c[i] = float(std::cos(0.3 + 0.9 * double(i) + 2.3 * index) * 0.3);
         ASSERT_EQ(PutLink(&net, &l.link, w.data()), 0);
         if (KeepsChanges(type)) ASSERT_EQ(PutLinkChanges(&net, &l.link, c.data()), 0);
         const int16_t status = static_cast<int16_t>(index++);  // links 0 and 1 ignored and propagated only
         if (IsBackprop(type) && status < 2) ASSERT_EQ(SetStatus(&net, &l.link, &status), 0);
     }
     for (const SlabPlan& s : kSlabs) {
-        if (!Counted(type, s)) continue;
         std::vector<float> counts(1 + size_t(s.neurons), 5.0f);  // 5 pattern units in use
         for (int16_t i = 1; i <= s.neurons; ++i) counts[size_t(i)] = float((i * s.slab) % 3);
-        ASSERT_EQ(PutCounts(&net, &s.slab, counts.data()), 0);
+        if (Counted(type, s)) ASSERT_EQ(PutCounts(&net, &s.slab, counts.data()), 0);
     }
 }
 
 // Every weight, change (when asked) and count of a BuildNet net, as bits.
 inline std::vector<uint32_t> Snapshot(int16_t net, uint16_t type, bool withChanges) {
     std::vector<uint32_t> bits;
+    const auto add = [&bits](const std::vector<float>& values) { for (float v : values) bits.push_back(BitsOf(v)); };
     for (const LinkPlan& l : kLinks) {
         std::vector<float> c(WeightCount(type, l));
-        for (float w : Weights(net, l.link, c.size())) bits.push_back(BitsOf(w));
-        if (!withChanges) continue;
-        EXPECT_EQ(GetLinkChanges(&net, &l.link, c.data()), 0);
-        for (float v : c) bits.push_back(BitsOf(v));
+        add(Weights(net, l.link, c.size()));
+        if (withChanges) { EXPECT_EQ(GetLinkChanges(&net, &l.link, c.data()), 0); add(c); }
     }
     for (const SlabPlan& s : kSlabs) {
-        if (!Counted(type, s)) continue;
         std::vector<float> counts(1 + size_t(s.neurons));
-        EXPECT_EQ(GetCounts(&net, &s.slab, counts.data()), 0);
-        for (float v : counts) bits.push_back(BitsOf(v));
+        if (Counted(type, s)) { EXPECT_EQ(GetCounts(&net, &s.slab, counts.data()), 0); add(counts); }
     }
     return bits;
 }
@@ -197,17 +156,9 @@ protected:
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         dir_ = fs::temp_directory_path() / ("koru32_" + name + "_" + std::to_string(getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        KillAllNets();
-        Math(KORU32_MATH_FLOAT);
+        fs::remove_all(dir_), fs::create_directories(dir_), KillAllNets(), Math(KORU32_MATH_FLOAT);
     }
-    void TearDown() override {
-        KillAllNets();
-        Math(KORU32_MATH_FLOAT);
-        Seed(1);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { KillAllNets(), Math(KORU32_MATH_FLOAT), Seed(1), fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     fs::path dir_;
 };
