@@ -74,7 +74,9 @@ uint32_t StoreWidthOf(int16_t net, int16_t store) {
 // A caller buffer of `n` elements (at least one) filled with a NaN no export
 // writes; RequireQuiet: a refusal left it alone, and with `full` a success
 // wrote every element.
-std::vector<float> OutputBuffer(uint32_t n) { return std::vector<float>(n == 0 ? 1 : n, std::bit_cast<float>(kSentinelBits)); }
+std::vector<float> OutputBuffer(uint32_t n) {
+    return std::vector<float>(n == 0 ? 1 : n, std::bit_cast<float>(kSentinelBits));
+}
 
 void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out, bool full = false) {
     for (float f : out) {
