@@ -40,18 +40,15 @@ namespace {
 constexpr uint16_t kTypes[12][2] = {{0, 0}, {1, 0}, {1, 2}, {1, 3}, {6, 0}, {6, 7},
                                     {8, 0}, {8, 7}, {9, 0}, {9, 10}, {8, 10}, {1, 11}};
 
-void RequireArray(const ValueArray* a, int format, uint32_t rows, uint32_t cols, const char* what) {
+// The array that belongs when `wanted`, else none.
+void RequireArray(const ValueArray* a, int format, uint32_t rows, uint32_t cols, const char* what, bool wanted = true) {
+    if (!wanted) return Require(a == nullptr, "an array where none belongs", what);
     Require(a != nullptr, "array missing", what);
     Require(a->format == format, "array not in the net's format", what);
     Require(a->rows == rows && a->cols == cols && a->count == rows * cols, "array of the wrong shape", what);
     Require(a->end == a->data + uint64_t{a->count} * 4, "end pointer does not match the count", what);
 }
 
-// Either the array that belongs, or none.
-void RequireArrayIf(bool wanted, const ValueArray* a, int format, uint32_t rows, uint32_t cols, const char* what) {
-    if (wanted) RequireArray(a, format, rows, cols, what);
-    else Require(a == nullptr, "an array where none belongs", what);
-}
 
 template <class T, size_t N>
 int IndexIn(const T (&all)[N], const T* p) {
@@ -90,11 +87,11 @@ void CheckNet(const NetEntry& e) {
         const uint32_t n = r.values->cols;
         Require(n >= 1 && n <= 32767, "neuron count outside 1..32767");
         RequireArray(r.values, e.format, 1, n, "values");
-        RequireArrayIf(bp, r.sums, e.format, 1, n, "sums");
+        RequireArray(r.sums, e.format, 1, n, "sums", bp);
         if (bp) Require(r.transfer >= 0 && r.transfer <= 7, "transfer code outside 0..7");
         const bool deltas = (bp && r.kind != KORU32_SLAB_INPUT) || (pnn && r.kind == KORU32_SLAB_OUTPUT) ||
                             (grnn && r.kind == KORU32_SLAB_HIDDEN);
-        RequireArrayIf(deltas, r.deltas, e.format, 1, n, "deltas");
+        RequireArray(r.deltas, e.format, 1, n, "deltas", deltas);
         CheckSlabLinks(b, r, r.inLinks, r.inCount, true);
         CheckSlabLinks(b, r, r.outLinks, r.outCount, false);
     }
@@ -112,10 +109,10 @@ void CheckNet(const NetEntry& e) {
         const uint32_t rows = r.source->values->cols + 1, cols = r.dest->values->cols;
         RequireArray(r.weights, e.format, rows - (bp ? 0 : 1), cols, "weights");
         const bool adaptive = e.variant == 11;
-        RequireArrayIf(e.variant == 2 || e.variant == 3 || adaptive, r.changes, e.format, rows, cols, "changes");
-        RequireArrayIf(adaptive, r.gradients, e.format, rows, cols, "gradients");
-        RequireArrayIf(adaptive, r.prevGradients, e.format, rows, cols, "previous gradients");
-        RequireArrayIf(adaptive, r.lastSteps, e.format, rows, cols, "last steps");
+        RequireArray(r.changes, e.format, rows, cols, "changes", e.variant == 2 || e.variant == 3 || adaptive);
+        RequireArray(r.gradients, e.format, rows, cols, "gradients", adaptive);
+        RequireArray(r.prevGradients, e.format, rows, cols, "previous gradients", adaptive);
+        RequireArray(r.lastSteps, e.format, rows, cols, "last steps", adaptive);
     }
     for (int t = 0; t < kStoresPerNet; ++t) {
         Require(b.storeUsed[t] <= 1, "store flag neither 0 nor 1");

@@ -44,11 +44,7 @@ namespace {
 
 constexpr uint32_t kSentinelBits = 0x7FC0DEADu;  // a NaN whose payload no conversion produces
 
-bool IsSentinel(float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits == kSentinelBits;
-}
+bool IsSentinel(float f) { return std::bit_cast<uint32_t>(f) == kSentinelBits; }
 
 const NetBlock* BlockOf(int16_t net) {
     return net < 0 || net >= kNetCount || netTable[net].paradigm == 0 ? nullptr : netTable[net].block;
@@ -79,9 +75,7 @@ uint32_t StoreWidthOf(int16_t net, int16_t store) {
 // writes; RequireQuiet: a refusal left it alone, and with `full` a success
 // wrote every element.
 std::vector<float> OutputBuffer(uint32_t n) {
-    float sentinel;
-    std::memcpy(&sentinel, &kSentinelBits, 4);
-    return std::vector<float>(n == 0 ? 1 : n, sentinel);
+    return std::vector<float>(n == 0 ? 1 : n, std::bit_cast<float>(kSentinelBits));
 }
 
 void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out, bool full = false) {
@@ -114,9 +108,7 @@ public:
     // A number from `usual` most of the time, an edge value now and then.
     int16_t Pick(int usual, std::initializer_list<int16_t> edges) {
         const uint8_t b = Byte();
-        if (b < 224) return static_cast<int16_t>(b % usual);
-        if (b < 240) return static_cast<int16_t>(Word());
-        return edges.begin()[b % edges.size()];
+        return b < 224 ? int16_t(b % usual) : b < 240 ? int16_t(Word()) : edges.begin()[b % edges.size()];
     }
     int16_t Net() { return Pick(4, {-1, 128, 127, -32768, 32767}); }
     int16_t Slab() { return Pick(6, {-1, 32, 31, -32768, 32767}); }
@@ -125,10 +117,8 @@ public:
     uint16_t NetType() { return static_cast<uint16_t>(Pick(12, {0, 12, -1, 255})); }
     uint32_t Record() {
         const uint8_t b = Byte();
-        if (b < 224) return b % 4;
-        if (b < 240) return Long();
-        const uint32_t edges[] = {0xFFFFFFFFu, 0x80000000u, 65536u, 40000u};
-        return edges[b % 4];
+        constexpr uint32_t kEdges[] = {0xFFFFFFFFu, 0x80000000u, 65536u, 40000u};
+        return b < 224 ? b % 4 : b < 240 ? Long() : kEdges[b % 4];
     }
     float Real() {
         static const float kTable[] = {0.0f,    1.0f,     -1.0f,     0.5f,   -0.5f,  0.25f,  2.0f,  10.0f,  100.0f,
@@ -139,19 +129,21 @@ public:
         const uint32_t bits = Long();
         return bits == 0x7FC0DEADu ? 0.0f : std::bit_cast<float>(bits);  // never the output sentinel
     }
-    // `n` values (at least one), repeating up to four drawn from the input.
+    // `n` values (at least one), repeating up to four drawn from the input;
+    // integers alternate two words, the second first.
     std::vector<float> Reals(uint32_t n) {
-        const int k = 1 + Byte() % 4;
-        float v[4];
-        for (int i = 0; i < k; ++i) v[i] = Real();
-        std::vector<float> out(n == 0 ? 1 : n);
-        for (size_t i = 0; i < out.size(); ++i) out[i] = v[i % k];
-        return out;
+        std::vector<float> v(1 + Byte() % 4);
+        for (float& x : v) x = Real();
+        return Repeated(v, n);
     }
     std::vector<int16_t> Integers(uint32_t n) {
-        const int16_t a = static_cast<int16_t>(Word()), b = static_cast<int16_t>(Word());
-        std::vector<int16_t> out(n == 0 ? 1 : n);
-        for (size_t i = 0; i < out.size(); ++i) out[i] = i % 2 ? a : b;
+        const int16_t a = static_cast<int16_t>(Word());
+        return Repeated(std::vector<int16_t>{static_cast<int16_t>(Word()), a}, n);
+    }
+    template <class T>
+    static std::vector<T> Repeated(const std::vector<T>& v, uint32_t n) {
+        std::vector<T> out(n == 0 ? 1 : n);
+        for (size_t i = 0; i < out.size(); ++i) out[i] = v[i % v.size()];
         return out;
     }
 
@@ -298,27 +290,31 @@ void RequireFiniteLink(const char* name, const Frame& f, int16_t code) {
     }
 }
 
-// A refused RestoreNet may have set the weight range through the MakeLink
-// calls it rebuilds with, or kept a complete net when only the caller's
-// bytes were missing.
+// RestoreNet into `net`: a success leaves a net in the slot; a refusal
+// changes nothing, unless it is 41 for caller bytes that the file lacks,
+// with the net complete in a slot that was free. (A refused RestoreNet may
+// have set the weight range through the MakeLink calls it rebuilds with.)
+int16_t CheckedRestore(int16_t net, const char* path, int32_t& length, void* bytes) {
+    const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
+    const uint64_t before = EngineFingerprint(false);
+    const int descriptors = OpenDescriptorCount();
+    const int16_t code = RestoreNet(&net, path, &length, bytes);
+    RequireCode("RestoreNet", code, kRestoreNetCodes);
+    CheckEngineConsistent();
+    Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
+    const bool inUse = BlockOf(net) != nullptr;
+    if (code == KORU32_OK) Require(inUse, "RestoreNet succeeded without a net in the slot");
+    else if (wasFree && inUse) Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && bytes, "kept a broken net");
+    else Require(EngineFingerprint(false) == before, "a refused restore changed the engine");
+    return code;
+}
+
 void RestoreStep(P& in) {
     Frame f;
     const int16_t net = in.Net();
     Draw('z', 0, in, f);
     void* bytes = Draw('B', 1, in, f);
-    const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
-    const uint64_t before = EngineFingerprint(false);
-    const int descriptors = OpenDescriptorCount();
-    const int16_t code = RestoreNet(&net, netFile.c_str(), &f.length, bytes);
-    RequireCode("RestoreNet", code, kRestoreNetCodes);
-    CheckEngineConsistent();
-    Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
-    if (code == KORU32_OK) return;
-    if (wasFree && IsValidNetNumber(net) && netTable[net].paradigm != 0) {
-        Require(code == KORU32_ERR_RESTORE_FILE && f.length > 0 && bytes, "a refused restore kept an incomplete net");
-    } else {
-        Require(EngineFingerprint(false) == before, "a refused restore changed the engine");
-    }
+    CheckedRestore(net, netFile.c_str(), f.length, bytes);
 }
 
 // A shell file: three small layer sizes (or any, now and then) and as many
@@ -622,10 +618,9 @@ void FinishFileInput(int16_t net, int descriptors) {
 
 }  // namespace
 
-// RestoreNet on arbitrary bytes. A refusal leaves no slot in use, unless it
-// is 41 for caller bytes that the file lacks, with the net complete; a
-// restored net answers every export, saves and restores to the same file
-// again, runs its paradigm's exports, and is released by KillNet.
+// RestoreNet on arbitrary bytes (see CheckedRestore); a restored net answers
+// every export, saves and restores to the same file again, runs its
+// paradigm's exports, and is released by KillNet.
 void CheckNetworkFileInput(const uint8_t* data, size_t size) {
     static const std::string path = ScratchPath("restore.net"), again = ScratchPath("again.net"),
                              third = ScratchPath("third.net");
@@ -635,16 +630,8 @@ void CheckNetworkFileInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xA5);
     const int16_t slot = 5;
     const int descriptors = OpenDescriptorCount();
-    const uint64_t before = EngineFingerprint();
-    const int16_t code = RestoreNet(&slot, path.c_str(), &length, bytes.data());
-    RequireCode("RestoreNet", code, kRestoreNetCodes);
-    Require(OpenDescriptorCount() == descriptors, "RestoreNet left the file open");
-    CheckEngineConsistent();
-    const bool inUse = netTable[slot].paradigm != 0;
-    if (code == KORU32_OK) Require(inUse, "RestoreNet succeeded without a net in the slot");
-    else if (inUse) Require(code == KORU32_ERR_RESTORE_FILE && length > 0, "a refused restore kept an incomplete net");
-    else Require(EngineFingerprint() == before, "a refused restore changed the engine");
-    if (!inUse) return;
+    CheckedRestore(slot, path.c_str(), length, bytes.data());
+    if (BlockOf(slot) == nullptr) return;
 
     // What the net holds survives another save and restore unchanged.
     const int32_t none = 0;
