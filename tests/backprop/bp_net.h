@@ -1,5 +1,5 @@
-// Helpers of the backpropagation tests: value-taking wrappers around the
-// exports (which take every argument by address) and a net that kills itself.
+// Value-taking wrappers around the backpropagation exports (which take every
+// argument by address) and a net that kills itself at the end of a test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,10 +11,6 @@
 
 namespace bptest {
 
-inline int16_t MakeNetIn(int16_t net, uint16_t type, uint16_t math) {
-    SetMath(&math);
-    return MakeNet(&net, &type);
-}
 inline int16_t Slab(int16_t net, int16_t slab, int16_t neurons, int16_t kind) {
     return MakeSlab(&net, &slab, &neurons, &kind);
 }
@@ -23,21 +19,11 @@ inline int16_t Link(int16_t net, int16_t link, int16_t source, int16_t dest, flo
 }
 inline int16_t SetTransfer(int16_t net, int16_t slab, int16_t code) { return Transfer(&net, &slab, &code); }
 inline int16_t Status(int16_t net, int16_t link, int16_t status) { return SetStatus(&net, &link, &status); }
-inline int16_t Put(int16_t net, int16_t slab, const std::vector<float>& values) {
-    return PutSlab(&net, &slab, values.data());
-}
+inline int16_t Put(int16_t net, int16_t slab, const std::vector<float>& values) { return PutSlab(&net, &slab, values.data()); }
 inline std::vector<float> Get(int16_t net, int16_t slab, size_t n) {
     std::vector<float> values(n, -999.0f);
     GetSlab(&net, &slab, values.data());
     return values;
-}
-inline int16_t PutWeights(int16_t net, int16_t link, const std::vector<float>& weights) {
-    return PutLink(&net, &link, weights.data());
-}
-inline std::vector<float> GetWeights(int16_t net, int16_t link, size_t n) {
-    std::vector<float> weights(n, -999.0f);
-    GetLink(&net, &link, weights.data());
-    return weights;
 }
 inline int16_t Propagate(int16_t net, int16_t slab) { return BpPropagate(&net, &slab); }
 inline int16_t Evaluate(int16_t net, int16_t slab, const std::vector<float>& targets, float& sum) {
@@ -56,12 +42,11 @@ inline float Delta(int16_t net, int16_t slab, int16_t neuron) {
     return value;
 }
 
-// A net made for one test and killed at its end, so that tests stay
-// independent of each other's nets.
 class Net {
 public:
     Net(int16_t number, uint16_t type, uint16_t math = KORU32_MATH_FLOAT) : number_(number) {
-        made_ = MakeNetIn(number, type, math) == KORU32_OK;
+        SetMath(&math);
+        made_ = MakeNet(&number_, &type) == KORU32_OK;
         EXPECT_TRUE(made_) << "net " << number;
     }
     ~Net() {
@@ -69,7 +54,6 @@ public:
     }
     Net(const Net&) = delete;
     Net& operator=(const Net&) = delete;
-    int16_t number() const { return number_; }
     operator int16_t() const { return number_; }
 
 private:

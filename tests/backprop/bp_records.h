@@ -1,5 +1,6 @@
 // Raw access to a net's records, for tests that check exact bits in nets of
-// either number format (the float interface would round 8.24 values).
+// either number format (the float interface would round 8.24 values), and
+// the 8.24 arithmetic from its definition.
 #pragma once
 
 #include <cstdint>
@@ -13,29 +14,15 @@ namespace bptest {
 inline koru::SlabRecord& SlabOf(int16_t net, int16_t slab) { return koru::netTable[net].block->slabs[slab]; }
 inline koru::LinkRecord& LinkOf(int16_t net, int16_t link) { return koru::netTable[net].block->links[link]; }
 
-// The 32-bit words of an array (floats as their bits, or 8.24 integers).
-inline std::vector<uint32_t> Words(const koru::ValueArray* array) {
-    std::vector<uint32_t> words(array->count);
-    std::memcpy(words.data(), array->data, words.size() * 4);
-    return words;
-}
-inline void SetWords(koru::ValueArray* array, const std::vector<uint32_t>& words) {
-    std::memcpy(array->data, words.data(), words.size() * 4);
-}
-
-inline std::vector<float> FloatsOf(const koru::ValueArray* array) {
-    return std::vector<float>(reinterpret_cast<const float*>(array->data),
-                              reinterpret_cast<const float*>(array->data) + array->count);
-}
-inline std::vector<int32_t> FixedOf(const koru::ValueArray* array) {
-    return std::vector<int32_t>(reinterpret_cast<const int32_t*>(array->data),
-                                reinterpret_cast<const int32_t*>(array->data) + array->count);
-}
-// The array's elements as T (float or int32_t).
+// The array's elements as T (float, int32_t, or uint32_t for the raw words); none for a missing array.
 template <typename T>
-inline std::vector<T> FloatsOrFixed(const koru::ValueArray* array) {
+inline std::vector<T> ElementsOf(const koru::ValueArray* array) {
+    if (array == nullptr) return {};
     return std::vector<T>(reinterpret_cast<const T*>(array->data), reinterpret_cast<const T*>(array->data) + array->count);
 }
+inline std::vector<uint32_t> Words(const koru::ValueArray* array) { return ElementsOf<uint32_t>(array); }
+inline std::vector<int32_t> FixedOf(const koru::ValueArray* array) { return ElementsOf<int32_t>(array); }
+inline std::vector<float> FloatsOf(const koru::ValueArray* array) { return ElementsOf<float>(array); }
 
 template <typename T>
 inline void Fill(koru::ValueArray* array, const std::vector<T>& values) {

@@ -2,6 +2,7 @@
 // adding one half and truncating toward zero, and wrapping without saturation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,15 +12,16 @@
 namespace koru {
 namespace {
 
-template <typename T>
-T Written(int16_t format, double value) {
+// The element `value` is written as, read back as a signed integer of its width.
+int64_t Written(int16_t format, double value) {
     uint8_t bytes[8] = {};
     WriteElement(bytes, format, value, 1);
-    T element;
-    std::memcpy(&element, bytes, sizeof element);
-    return element;
+    switch (ElementSize(format)) {
+        case 1: return static_cast<int8_t>(bytes[0]);
+        case 2: { int16_t e; std::memcpy(&e, bytes, 2); return e; }
+        default: { int32_t e; std::memcpy(&e, bytes, 4); return e; }
+    }
 }
-
 double RoundTrip(int16_t format, double value) {
     uint8_t bytes[8] = {};
     WriteElement(bytes, format, value, 1);
@@ -35,48 +37,25 @@ TEST(ElementSize, GivesTheWidthOfEveryFormatAndZeroForUnknownCodes) {
     EXPECT_EQ(ElementSize(-1), 0u);
 }
 
-TEST(Fixed824, RoundsPositiveHalvesUpAndMovesNegativesTowardZero) {
-    EXPECT_EQ(Written<int32_t>(kFixed824, 1.0), 16777216);
-    EXPECT_EQ(Written<int32_t>(kFixed824, 0.5), 8388608);
-    EXPECT_EQ(Written<int32_t>(kFixed824, -1.0), -16777215);
-    EXPECT_EQ(RoundTrip(kFixed824, -1.0), -0.9999999403953552);
-    EXPECT_EQ(Written<int32_t>(kFixed824, std::ldexp(1.0, -25)), 1);
-    EXPECT_EQ(Written<int32_t>(kFixed824, -std::ldexp(1.0, -25)), 0);
-}
-
-TEST(Fixed824, WrapsBeyondItsRangeInsteadOfSaturating) {
-    EXPECT_EQ(RoundTrip(kFixed824, 200.0), -56.0);
-    EXPECT_EQ(RoundTrip(kFixed824, 128.0), -128.0);
-    EXPECT_EQ(RoundTrip(kFixed824, -129.0), 127.0 + std::ldexp(1.0, -24));
-}
-
-TEST(Fixed824, RewritingANegativeElementMovesItUpByOneUnit) {
-    const double value = -(16777216.0 - 1.0) / 16777216.0;
-    EXPECT_EQ(Written<int32_t>(kFixed824, value), -(16777216 - 2));
-    EXPECT_EQ(Written<int32_t>(kFixed824, 5.0 / 16777216.0), 5);
-}
-
-TEST(SmallFixedFormats, ScaleAndWrapInTheirOwnWidths) {
-    EXPECT_EQ(Written<int16_t>(kFixed412, 1.0), 4096);
-    EXPECT_EQ(RoundTrip(kFixed412, 8.0), -8.0);  // 32768 wraps to -32768
-    EXPECT_EQ(Written<int16_t>(kFixed412, -0.5), -2047);
-    EXPECT_EQ(Written<int8_t>(kFixed35, 1.0), 32);
-    EXPECT_EQ(RoundTrip(kFixed35, 4.0), -4.0);  // 128 wraps to -128
-    EXPECT_EQ(RoundTrip(kFixed35, 0.015625), 0.03125);  // half a unit rounds up
-}
-
-TEST(IntegerFormats, AddOneHalfThenTruncateTowardZero) {
-    EXPECT_EQ(Written<int16_t>(kInt16, -2.3), -1);
-    EXPECT_EQ(Written<int16_t>(kInt16, -0.7), 0);
-    EXPECT_EQ(Written<int16_t>(kInt16, -2.5), -2);
-    EXPECT_EQ(Written<int16_t>(kInt16, 2.5), 3);
-    EXPECT_EQ(Written<int8_t>(kInt8, 200.0), -56);
-    EXPECT_EQ(Written<int16_t>(kInt16, 40000.0), 40000 - 65536);
-    EXPECT_EQ(Written<int32_t>(kInt32, 4294967296.0 + 5.0), 5);
-    EXPECT_EQ(RoundTrip(kInt32, -7.0), -6.0);
-}
-
-TEST(FloatFormats, RoundToNearestSingleOrKeepTheDouble) {
+TEST(WriteElement, RoundsByAddingOneHalfTruncatingTowardZeroAndWraps) {
+    const struct {
+        const char* label;
+        int16_t format;
+        double value;
+        int64_t element;
+    } cases[] = {
+        {"8.24 one", kFixed824, 1.0, 16777216}, {"8.24 minus one moves up a unit", kFixed824, -1.0, -16777215},
+        {"8.24 half a unit up", kFixed824, 0x1p-25, 1}, {"8.24 half a unit down", kFixed824, -0x1p-25, 0},
+        {"8.24 just above -1", kFixed824, -(16777216.0 - 1.0) / 16777216.0, -(16777216 - 2)},
+        {"8.24 200 wraps", kFixed824, 200.0, -56LL << 24}, {"8.24 128 wraps", kFixed824, 128.0, INT32_MIN},
+        {"4.12 one", kFixed412, 1.0, 4096}, {"4.12 8 wraps", kFixed412, 8.0, -32768}, {"4.12 -0.5", kFixed412, -0.5, -2047},
+        {"3.5 one", kFixed35, 1.0, 32}, {"3.5 4 wraps", kFixed35, 4.0, -128}, {"3.5 half a unit up", kFixed35, 0.015625, 1},
+        {"int16 -2.3", kInt16, -2.3, -1}, {"int16 -0.7", kInt16, -0.7, 0}, {"int16 -2.5", kInt16, -2.5, -2},
+        {"int16 2.5", kInt16, 2.5, 3}, {"int16 40000 wraps", kInt16, 40000.0, 40000 - 65536}, {"int8 200 wraps", kInt8, 200.0, -56},
+        {"int32 2^32 + 5 wraps", kInt32, 4294967296.0 + 5.0, 5}, {"int32 -7", kInt32, -7.0, -6},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Written(c.format, c.value), c.element) << c.label;
+    EXPECT_EQ(RoundTrip(kFixed824, -129.0), 127.0 + 0x1p-24);
     EXPECT_EQ(RoundTrip(kFloat32, 0.1), 0.10000000149011612);
     EXPECT_EQ(RoundTrip(kFloat64, 0.1), 0.1);
     EXPECT_TRUE(std::isinf(RoundTrip(kFloat32, 1e300)));
@@ -85,14 +64,11 @@ TEST(FloatFormats, RoundToNearestSingleOrKeepTheDouble) {
 TEST(TruncateToLow32, KeepsTheLowBitsOfAnyFiniteValue) {
     EXPECT_EQ(TruncateToLow32(-1.9), 0xFFFFFFFFu);
     EXPECT_EQ(TruncateToLow32(1099511640122.0), 1099511640122ull & 0xFFFFFFFFu);
-    // 3 x 2^70 + 5 x 2^20 lies far beyond the 64-bit range; its low 32 bits
-    // are those of 5 x 2^20.
+    // 3 x 2^70 + 5 x 2^20 lies far beyond the 64-bit range.
     const double huge = std::ldexp(3.0, 70) + std::ldexp(5.0, 20);
     EXPECT_EQ(TruncateToLow32(huge), 5242880u);
     EXPECT_EQ(TruncateToLow32(-huge), static_cast<uint32_t>(-5242880));
-    EXPECT_EQ(TruncateToLow32(std::numeric_limits<double>::quiet_NaN()), 0u);
-    EXPECT_EQ(TruncateToLow32(std::numeric_limits<double>::infinity()), 0u);
-    EXPECT_EQ(TruncateToLow32(-std::numeric_limits<double>::infinity()), 0u);
+    for (double x : {std::numeric_limits<double>::quiet_NaN(), double(INFINITY), -double(INFINITY)}) EXPECT_EQ(TruncateToLow32(x), 0u);
 }
 
 TEST(ElementWalk, AdvancesByStrideElementsAndIgnoresUnknownFormats) {

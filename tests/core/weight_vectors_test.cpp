@@ -12,6 +12,7 @@ namespace {
 
 struct Arrays {
     std::vector<ValueArray*> owned;
+    // Elements first, first + 1, ... in order.
     ValueArray* Make(int16_t format, uint16_t cols, uint32_t rows, double first = 0.0) {
         ValueArray* a = NewValueArray(format, cols, rows);
         for (uint32_t i = 0; i < a->count; ++i) PutElement(i, *a, first + i);
@@ -29,41 +30,27 @@ std::vector<double> Elements(const ValueArray& a) {
     return out;
 }
 
-TEST(ColumnsAndRows, MoveOnlyTheNamedUnitAcrossFormats) {
+TEST(ColumnsAndRows, MoveOnlyTheNamedUnitAcrossFormatsUpToTheShorterLength) {
     Arrays arrays;
     ValueArray* weights = arrays.Make(kFloat32, 4, 3, 100.0);  // 3 rows x 4 columns
-    ValueArray* vector = arrays.Make(kFixed824, 3, 1, 1.0);    // 1, 2, 3 in 8.24
-    const std::vector<double> before = Elements(*weights);
-    ASSERT_TRUE(PutColumn(*weights, *vector, 3));
-    std::vector<double> expected = before;
-    expected[2] = 1.0, expected[6] = 2.0, expected[10] = 3.0;
-    EXPECT_EQ(Elements(*weights), expected);
-
+    ASSERT_TRUE(PutColumn(*weights, *arrays.Make(kFixed824, 3, 1, 1.0), 3));
+    EXPECT_EQ(Elements(*weights), (std::vector<double>{100, 101, 1, 103, 104, 105, 2, 107, 108, 109, 3, 111}));
     ValueArray* back = arrays.Make(kFloat32, 3, 1);
     ASSERT_TRUE(GetColumn(*back, *weights, 3));
     EXPECT_EQ(Elements(*back), (std::vector<double>{1.0, 2.0, 3.0}));
-
-    ASSERT_TRUE(GetRow(*back, *weights, 2));  // row 1: elements 4..7, only 3 fit
+    ASSERT_TRUE(GetRow(*back, *weights, 2));  // row 2 has 4 elements, only 3 fit
     EXPECT_EQ(Elements(*back), (std::vector<double>{104.0, 105.0, 2.0}));
-}
-
-TEST(ColumnsAndRows, StopAtTheShorterOfVectorAndMatrix) {
-    Arrays arrays;
-    ValueArray* weights = arrays.Make(kFloat32, 2, 2);
-    ValueArray* longVector = arrays.Make(kFloat32, 5, 1, 7.0);
-    ASSERT_TRUE(PutColumn(*weights, *longVector, 1));
-    EXPECT_EQ(Elements(*weights), (std::vector<double>{7.0, 1.0, 8.0, 3.0}));
-    ValueArray* shortVector = arrays.Make(kFloat32, 1, 1, -1.0);
-    ASSERT_TRUE(PutRow(*weights, *shortVector, 2));
-    EXPECT_EQ(Elements(*weights), (std::vector<double>{7.0, 1.0, -1.0, 3.0}));
+    ValueArray* square = arrays.Make(kFloat32, 2, 2);
+    ASSERT_TRUE(PutColumn(*square, *arrays.Make(kFloat32, 5, 1, 7.0), 1));
+    ASSERT_TRUE(PutRow(*square, *arrays.Make(kFloat32, 1, 1, -1.0), 2));
+    EXPECT_EQ(Elements(*square), (std::vector<double>{7.0, 1.0, -1.0, 3.0}));
 }
 
 TEST(ColumnsAndRows, RefuseUnitsOutsideTheMatrixAndTouchNothing) {
     Arrays arrays;
     ValueArray* weights = arrays.Make(kFloat32, 3, 2, 1.0);
     ValueArray* vector = arrays.Make(kFloat32, 4, 1, 50.0);
-    const std::vector<double> weightsBefore = Elements(*weights);
-    const std::vector<double> vectorBefore = Elements(*vector);
+    const std::vector<double> weightsBefore = Elements(*weights), vectorBefore = Elements(*vector);
     EXPECT_FALSE(PutColumn(*weights, *vector, 0));
     EXPECT_FALSE(PutColumn(*weights, *vector, 4));
     EXPECT_FALSE(PutRow(*weights, *vector, 0));
@@ -74,36 +61,25 @@ TEST(ColumnsAndRows, RefuseUnitsOutsideTheMatrixAndTouchNothing) {
     EXPECT_EQ(Elements(*vector), vectorBefore);
 }
 
-TEST(ScaleToUnit, GivesLengthOneOrLeavesZeroVectorsZero) {
+TEST(ScaleToUnit, GivesLengthOneLeavesZeroVectorsZeroAndNormalizesEveryColumn) {
     Arrays arrays;
-    ValueArray* v = arrays.Make(kFloat32, 2, 1);
-    PutElement(0, *v, 3.0);
-    PutElement(1, *v, 4.0);
+    ValueArray* v = arrays.Make(kFloat32, 2, 1, 3.0);  // 3, 4
     ScaleToUnit(*v);
-    EXPECT_EQ(v->Floats()[0], 0.6f);
-    EXPECT_EQ(v->Floats()[1], 0.8f);
+    EXPECT_EQ(Elements(*v), (std::vector<double>{0.6f, 0.8f}));
     ValueArray* zero = arrays.Make(kFixed824, 2, 1);
     FillValues(*zero, 0.0);
     ScaleToUnit(*zero);
     EXPECT_EQ(Elements(*zero), (std::vector<double>{0.0, 0.0}));
-}
-
-TEST(NormalizeColumns, ScalesEveryColumnAndLeavesTheLastInTheWorkVector) {
-    Arrays arrays;
-    ValueArray* weights = arrays.Make(kFloat32, 3, 4, -5.0);  // 4 rows x 3 columns
-    PutElement(1, *weights, 0.0), PutElement(4, *weights, 0.0), PutElement(7, *weights, 0.0),
-        PutElement(10, *weights, 0.0);  // column 2 all zero
+    ValueArray* weights = arrays.Make(kFloat32, 3, 4, -5.0);  // 4 rows x 3 columns, column 2 all zero
+    for (uint32_t row = 0; row < 4; ++row) PutElement(row * 3 + 1, *weights, 0.0);
     ValueArray* work = arrays.Make(kFloat32, 4, 1);
     NormalizeColumns(*weights, *work);
-    for (uint16_t unit = 1; unit <= 3; ++unit) {
+    for (uint32_t unit = 0; unit < 3; ++unit) {
         double length = 0.0;
-        for (uint32_t row = 0; row < 4; ++row) length += std::pow(GetElement(row * 3 + unit - 1, *weights), 2);
-        if (unit == 2) {
-            EXPECT_EQ(length, 0.0);
-        } else {
-            EXPECT_NEAR(std::sqrt(length), 1.0, 1e-7) << unit;
-        }
+        for (uint32_t row = 0; row < 4; ++row) length += std::pow(GetElement(row * 3 + unit, *weights), 2);
+        EXPECT_NEAR(std::sqrt(length), unit == 1 ? 0.0 : 1.0, 1e-7) << unit;
     }
+    // The last column stays in the work vector.
     for (uint32_t row = 0; row < 4; ++row) EXPECT_EQ(GetElement(row, *work), GetElement(row * 3 + 2, *weights));
 }
 
