@@ -36,9 +36,8 @@ public:
     }
     bool Intact() const {
         for (const Moved& m : moved_) {
-            const uint32_t guard = m.words.front();
             for (size_t i = 0; i < m.words.size(); ++i) {
-                if ((i < kGuardWords || i >= kGuardWords + m.copy.count) && m.words[i] != guard) return false;
+                if ((i < kGuardWords || i >= kGuardWords + m.copy.count) && m.words[i] != m.words[0]) return false;
             }
         }
         return true;
@@ -120,30 +119,25 @@ void CheckEveryShape(uint16_t math) {
                 else return wideCase ? wide(random) : small(random) * (weight ? 8 : 1);
             };
             std::vector<std::vector<T>> slabs(4), weights(links);
-            for (int s = 0; s < 4; ++s) {
-                slabs[s].resize(SlabOf(net, s).values->count);
-                for (T& x : slabs[s]) x = draw(false);
-                Fill(SlabOf(net, s).values, slabs[s]);
-            }
-            for (int l = 0; l < links; ++l) {
-                weights[l].resize(LinkOf(net, l).weights->count);
-                for (T& x : weights[l]) x = draw(true);
-                Fill(LinkOf(net, l).weights, weights[l]);
-            }
-            // Guards of 1.0: a term read past an array's end would count.
+            // Random contents, then guards of 1.0: a term read past an array's end would count.
             const uint32_t one = std::is_same_v<T, float> ? 0x3f800000u : 1u << 24;
-            for (int s = 0; s < 4; ++s) guarded.Move(SlabOf(net, s).values, one);
-            for (int l = 0; l < links; ++l) guarded.Move(LinkOf(net, l).weights, one);
+            const auto fill = [&](koru::ValueArray*& array, std::vector<T>& copy, bool weight) {
+                copy.resize(array->count);
+                for (T& x : copy) x = draw(weight);
+                Fill(array, copy);
+                guarded.Move(array, one);
+            };
+            for (int s = 0; s < 4; ++s) fill(SlabOf(net, s).values, slabs[s], false);
+            for (int l = 0; l < links; ++l) fill(LinkOf(net, l).weights, weights[l], true);
 
             ASSERT_EQ(Propagate(net, 3), 0);
             DefinedOrder(slabs, weights, statuses);
-            const std::string shape = std::to_string(destSize) + " neurons fed by " + std::to_string(sourceSizes[0]) +
-                                      ", " + std::to_string(sourceSizes[1]) + ", " + std::to_string(sourceSizes[2]) +
-                                      (links == 4 ? " and itself" : "");
+            SCOPED_TRACE(testing::Message() << destSize << " neurons fed by " << sourceSizes[0] << ", " << sourceSizes[1]
+                                            << ", " << sourceSizes[2] << (links == 4 ? " and itself" : ""));
             std::vector<uint32_t> expected(slabs[3].size());  // bits: -0.0 must not pass for 0.0
             std::memcpy(expected.data(), slabs[3].data(), expected.size() * 4);
-            ASSERT_EQ(Words(SlabOf(net, 3).values), expected) << shape;
-            ASSERT_TRUE(guarded.Intact()) << shape;
+            ASSERT_EQ(Words(SlabOf(net, 3).values), expected);
+            ASSERT_TRUE(guarded.Intact());
             if constexpr (!std::is_same_v<T, float>) {
                 for (int32_t v : slabs[3]) (v > 838860800 || v < -838860800 ? stopped : running) += 1;
             }
