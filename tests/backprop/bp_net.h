@@ -22,8 +22,7 @@ inline int16_t Status(int16_t net, int16_t link, int16_t status) { return SetSta
 inline int16_t Put(int16_t net, int16_t slab, const std::vector<float>& values) { return PutSlab(&net, &slab, values.data()); }
 inline std::vector<float> Get(int16_t net, int16_t slab, size_t n) {
     std::vector<float> values(n, -999.0f);
-    GetSlab(&net, &slab, values.data());
-    return values;
+    return GetSlab(&net, &slab, values.data()), values;
 }
 inline int16_t Propagate(int16_t net, int16_t slab) { return BpPropagate(&net, &slab); }
 inline int16_t Evaluate(int16_t net, int16_t slab, const std::vector<float>& targets, float& sum) {
@@ -38,27 +37,22 @@ inline int16_t Train(int16_t net, int16_t slab, float rate, float momentum = 0.0
 }
 inline float Delta(int16_t net, int16_t slab, int16_t neuron) {
     float value = -999.0f;
-    GetDelta(&net, &slab, &neuron, &value);
-    return value;
+    return GetDelta(&net, &slab, &neuron, &value), value;
 }
 
+// Made in the given math mode, killed at the end of the scope.
 class Net {
 public:
     Net(int16_t number, uint16_t type, uint16_t math = KORU32_MATH_FLOAT) : number_(number) {
         SetMath(&math);
-        made_ = MakeNet(&number_, &type) == KORU32_OK;
-        EXPECT_TRUE(made_) << "net " << number;
+        EXPECT_EQ(MakeNet(&number_, &type), KORU32_OK) << "net " << number;
     }
-    ~Net() {
-        if (made_) KillNet(&number_);
-    }
+    ~Net() { KillNet(&number_); }
     Net(const Net&) = delete;
-    Net& operator=(const Net&) = delete;
     operator int16_t() const { return number_; }
 
 private:
     int16_t number_;
-    bool made_ = false;
 };
 
 }  // namespace bptest

@@ -15,15 +15,11 @@ using namespace bptest;
 constexpr int16_t kNet = 30, kOtherNet = 31;
 constexpr float kUnwritten = -999.0f;
 
-int16_t EvaluateInteger(int16_t net, int16_t slab, const std::vector<int16_t>& targets, float& sum) {
-    return BpEvaluateInteger(&net, &slab, targets.data(), &sum);
+int16_t EvaluateInteger(int16_t n, int16_t s, const std::vector<int16_t>& t, float& sum) { return BpEvaluateInteger(&n, &s, t.data(), &sum); }
+int16_t EvaluateStore(int16_t n, int16_t s, int16_t storeNet, int16_t store, uint32_t record, float& sum) {
+    return BpEvaluateStore(&n, &s, &storeNet, &store, &record, &sum);
 }
-int16_t EvaluateStore(int16_t net, int16_t slab, int16_t storeNet, int16_t store, uint32_t record, float& sum) {
-    return BpEvaluateStore(&net, &slab, &storeNet, &store, &record, &sum);
-}
-int16_t EvaluateSumStore(int16_t net, int16_t slab, int16_t storeNet, int16_t store, uint32_t record) {
-    return BpEvaluateSumStore(&net, &slab, &storeNet, &store, &record);
-}
+int16_t EvaluateSumStore(int16_t n, int16_t s, int16_t storeNet, int16_t store, uint32_t r) { return BpEvaluateSumStore(&n, &s, &storeNet, &store, &r); }
 // A store takes the math mode current at the call.
 koru::ValueArray* MakeStoreIn(int16_t net, int16_t store, int16_t width, uint32_t records, uint16_t math) {
     SetMath(&math);
@@ -120,29 +116,28 @@ TEST_F(EvaluationNet, RunningSumIsReadOnceAndRestartedByEvaluate) {
 // A transfer code outside 0..7 writes no delta, even past the end of a store
 // whose last record is narrower than the slab; the error still counts.
 TEST_F(EvaluationNet, TransferOutsideTheCodesWritesNoDelta) {
-    MakeStoreIn(net, 0, 1, 2, KORU32_MATH_FLOAT);
-    const float target = 1.0f;
-    int16_t n = net, store = 0;
-    uint32_t record = 1;
-    ASSERT_EQ(PutStore(&n, &store, &record, &target), 0);
+    Fill(MakeStoreIn(net, 0, 1, 2, KORU32_MATH_FLOAT), std::vector<float>{0.0f, 1.0f});
     for (int8_t code : {-3, 9}) {
         SlabOf(net, 2).transfer = code;
         Fill(SlabOf(net, 2).deltas, std::vector<float>{0.75f, 0.5f});
         ASSERT_EQ(Put(net, 2, {0.5f, 0.5f}), 0);
         ASSERT_EQ(Evaluate(net, 2, {1.0f, 0.0f}, sum), 0);
-        EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{0.75f, 0.5f})) << int{code};
         EXPECT_EQ(sum, 0.5f);
         ASSERT_EQ(EvaluateStore(net, 2, net, 0, 1, sum), 0);
-        EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{0.75f, 0.5f})) << int{code};
         EXPECT_EQ(sum, 0.25f);
+        EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{0.75f, 0.5f})) << int{code};
     }
 }
 
-TEST_F(EvaluationNet, StoreTargetsOfEitherFormatAndAnotherNet) {
+// Store targets of either format from another net; a record narrower than
+// the slab runs on into the next record, and at the end of the store the
+// neurons without a target count as on target (delta 0).
+TEST_F(EvaluationNet, StoreTargetsOfEitherFormatAndNarrowRecordsStopAtTheStoreEnd) {
     Net other(kOtherNet, KORU32_NET_LVQ_DISTANCE);
     Fill(MakeStoreIn(other, 0, 2, 4, KORU32_MATH_FLOAT), std::vector<float>{0, 0, 0, 0, 0, 0, 0.75f, -0.5f});
     // An 8.24 target with more bits than a single holds: rounded to single (3.99999994 to 4).
     Fill(MakeStoreIn(other, 1, 2, 4, KORU32_MATH_FIXED), std::vector<int32_t>{0, 0, 0, 0, 0, 0, 0x03FFFFFF, -(1 << 23)});
+    Fill(MakeStoreIn(net, 0, 1, 3, KORU32_MATH_FLOAT), std::vector<float>{0.5f, 1.0f, 1.5f});
     Linear();
     ASSERT_EQ(Put(net, 2, {0.25f, 0.25f}), 0);
     ASSERT_EQ(EvaluateStore(net, 2, other, 0, 3, sum), 0);  // the last record
@@ -151,19 +146,11 @@ TEST_F(EvaluationNet, StoreTargetsOfEitherFormatAndAnotherNet) {
     ASSERT_EQ(EvaluateSumStore(net, 2, other, 1, 3), 0);
     EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{3.75f, -0.75f}));
     EXPECT_EQ(Sum(), static_cast<float>(0.8125 + 3.75 * 3.75 + 0.5625));
-}
-
-// A record narrower than the slab runs on into the next record; at the end
-// of the store, neurons without a target count as on target (delta 0).
-TEST_F(EvaluationNet, NarrowStoreRecordsStopAtTheStoreEnd) {
-    Fill(MakeStoreIn(net, 0, 1, 3, KORU32_MATH_FLOAT), std::vector<float>{0.5f, 1.0f, 1.5f});
-    Linear();
-    ASSERT_EQ(Put(net, 2, {0.0f, 0.0f}), 0);
     ASSERT_EQ(EvaluateStore(net, 2, net, 0, 1, sum), 0);
-    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{1.0f, 1.5f}));
+    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{0.75f, 1.25f}));
     ASSERT_EQ(EvaluateStore(net, 2, net, 0, 2, sum), 0);
-    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{1.5f, 0.0f}));
-    EXPECT_EQ(sum, 2.25f);
+    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{1.25f, 0.0f}));
+    EXPECT_EQ(sum, 1.5625f);
 }
 
 TEST_F(FixedEvaluationNet, TargetConversionsAndLinearDeltas) {

@@ -68,11 +68,6 @@ struct FloatRules {
     static float Neg(float z) { return -z; }
     static float Grow(float q) { return std::fmin(F(q * 1.2), 1.0f); }
     static float Shrink(float q) { return std::fmax(F(q * 0.5), 1e-6f); }
-    static float Hidden(int code, float y, float s, float d) {
-        float out = d;
-        koru::bp::WithTransferCode(code, [&](auto c) { out = koru::bp::HiddenDeltaFloat<decltype(c)::value>(y, s, d); });
-        return out;
-    }
 };
 
 // 8.24: the product floored, every sum wrapping at 32 bits.
@@ -87,11 +82,6 @@ struct FixedRules {
     static int32_t Neg(int32_t z) { return RefSub(0, z); }
     static int32_t Grow(int32_t q) { return std::min(RefMul(q, 0x1333333), kOne); }
     static int32_t Shrink(int32_t q) { return std::max(RefMul(q, 0x800000), 16); }
-    static int32_t Hidden(int code, int32_t y, int32_t s, int32_t d) {
-        int32_t out = d;
-        koru::bp::WithTransferCode(code, [&](auto c) { out = koru::bp::HiddenDeltaFixed<decltype(c)::value>(y, s, d); });
-        return out;
-    }
 };
 
 // One BpTrain call on slab s: every trained outgoing link into a slab with
@@ -150,7 +140,12 @@ void TrainSlabRef(RefNet<T>& net, int s, float rateF, float momentumF, bool appl
     }
     if (trained && keeps) {
         RefSlab<T>& S = net.slabs[s];
-        for (size_t j = 0; j < S.deltas.size(); ++j) S.deltas[j] = R::Hidden(S.code, S.values[j], S.sums[j], S.deltas[j]);
+        for (size_t j = 0; j < S.deltas.size(); ++j) {
+            koru::bp::WithTransferCode(S.code, [&](auto c) {  // the library's own derivative forms, checked on their own
+                if constexpr (std::is_same_v<T, float>) S.deltas[j] = koru::bp::HiddenDeltaFloat<decltype(c)::value>(S.values[j], S.sums[j], S.deltas[j]);
+                else S.deltas[j] = koru::bp::HiddenDeltaFixed<decltype(c)::value>(S.values[j], S.sums[j], S.deltas[j]);
+            });
+        }
     }
 }
 

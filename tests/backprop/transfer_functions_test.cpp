@@ -149,19 +149,15 @@ TEST(TransferFloat, LimitsFloorsAndTheInputsKept) {
         float x, y, sum;  // sum: the input kept, or 7 for none
     } cases[] = {
         {"logistic below -50 exactly 0", 0, -50.0001f, 0.0f, 7.0f},
-        {"logistic at 0", 0, 0.0f, 0.5f, 7.0f},
         {"symmetric logistic below -50", 6, -50.0001f, -1.0f, 7.0f},
-        {"symmetric logistic far below", 6, -1e30f, -1.0f, 7.0f},
         {"linear above 10", 1, 12.5f, 10.0f, 7.0f},
         {"linear below -10", 1, -10.5f, -10.0f, 7.0f},
-        {"linear inside", 1, 3.25f, 3.25f, 7.0f},
         {"tanh of NaN is 0", 2, nan, 0.0f, 7.0f},
         {"tanh15 of NaN is 0", 5, nan, 0.0f, 7.0f},
         {"tanh of infinity", 2, inf, 1.0f, 7.0f},
         {"tanh15 of -infinity", 5, -inf, -1.0f, 7.0f},
         {"sine limits its input", 4, 3.0f, static_cast<float>(koru::Sin(1.570795f)), 1.570795f},
         {"sine limits below", 4, -3.0f, static_cast<float>(koru::Sin(-1.570795f)), -1.570795f},
-        {"gaussian at 0", 3, 0.0f, 1.0f, 0.0f},
         {"gaussian keeps its input", 3, -0.75f, static_cast<float>(koru::Exp(-0.5625)), -0.75f},
         {"gaussian complement", 7, 2.0f, static_cast<float>(1.0 - koru::Exp(-4.0)), 2.0f},
     };
@@ -177,27 +173,18 @@ TEST(TransferFloat, LimitsFloorsAndTheInputsKept) {
     EXPECT_EQ(All::outputFloat[4](0.0f, -1.570795f, 1.0f), static_cast<float>(koru::Cos(-1.570795f)));
 }
 
-// Every code against the mathematics (long double), to within one unit in
-// the last place of a single.
+// Every code against the mathematics (long double), within an ulp of a single.
 TEST(TransferFloat, AgreesWithTheMathematics) {
-    const auto f = [](int code, long double x) -> long double {
-        switch (code) {
-            case 0: return 1.0L / (1.0L + std::exp(-x));
-            case 1: return x > 10 ? 10 : x < -10 ? -10 : x;
-            case 2: return std::tanh(x);
-            case 3: return std::exp(-x * x);
-            case 4: return std::sin(std::fmax(std::fmin(x, (long double)1.570795f), -(long double)1.570795f));  // limited first
-            case 5: return std::tanh(1.5L * x);
-            case 6: return 2.0L / (1.0L + std::exp(-x)) - 1.0L;
-            default: return 1.0L - std::exp(-x * x);
-        }
-    };
+    using L = long double;
+    L (*const f[8])(L) = {[](L x) { return 1 / (1 + std::exp(-x)); }, [](L x) { return std::fmax(std::fmin(x, L{10}), L{-10}); },
+                          [](L x) { return std::tanh(x); }, [](L x) { return std::exp(-x * x); },
+                          [](L x) { return std::sin(std::fmax(std::fmin(x, L{1.570795f}), -L{1.570795f})); },  // limited first
+                          [](L x) { return std::tanh(1.5L * x); }, [](L x) { return 2 / (1 + std::exp(-x)) - 1; },
+                          [](L x) { return 1 - std::exp(-x * x); }};
     for (int code = 0; code < 8; ++code) {
-        for (float x = -12.0f; x <= 12.0f; x += 0.0625f) {
-            float sum = 0.0f;
-            const float expected = static_cast<float>(f(code, x));
-            const float ulp = std::nextafter(std::fabs(expected), INFINITY) - std::fabs(expected);
-            EXPECT_NEAR(All::transferFloat[code](x, sum), static_cast<double>(f(code, x)), ulp) << code << " " << x;
+        for (float x = -12.0f, sum; x <= 12.0f; x += 0.0625f) {
+            const auto expected = static_cast<float>(f[code](x));
+            EXPECT_NEAR(All::transferFloat[code](x, sum), f[code](x), std::nextafter(std::fabs(expected), INFINITY) - std::fabs(expected)) << code << " " << x;
         }
     }
 }
