@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "common/float_bits.h"
 #include "core/row_sums.h"
 
 namespace {
@@ -39,12 +40,7 @@ float RandomValue(std::mt19937& random) {
 }
 
 // Equal bits, or NaN on both sides (which NaN a sum of two NaNs keeps is the processor's choice).
-bool SameValue(float a, float b) {
-    uint32_t x, y;
-    std::memcpy(&x, &a, 4);
-    std::memcpy(&y, &b, 4);
-    return x == y || (std::isnan(a) && std::isnan(b));
-}
+bool SameValue(float a, float b) { return koru_test::BitsOf(a) == koru_test::BitsOf(b) || (std::isnan(a) && std::isnan(b)); }
 
 class RowSums : public ::testing::TestWithParam<bool> {
 protected:
