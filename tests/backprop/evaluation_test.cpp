@@ -153,7 +153,7 @@ TEST_F(EvaluationNet, StoreTargetsOfEitherFormatAndNarrowRecordsStopAtTheStoreEn
     EXPECT_EQ(sum, 1.5625f);
 }
 
-TEST_F(FixedEvaluationNet, TargetConversionsAndLinearDeltas) {
+TEST_F(FixedEvaluationNet, TargetConversionsLinearDeltasAndSquaresWithoutWrapping) {
     Linear();
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{0x123456, -0x654321});
     ASSERT_EQ(Evaluate(net, 2, {0.3f, -0.3f}, sum), 0);  // trunc(t x 2^24 + 0.5)
@@ -171,12 +171,8 @@ TEST_F(FixedEvaluationNet, TargetConversionsAndLinearDeltas) {
     EXPECT_EQ(FixedDeltas(), (std::vector<int32_t>{-12, INT32_MIN}));
     ASSERT_EQ(EvaluateSumStore(net, 2, net, 1, 0), 0);
     EXPECT_EQ(FixedDeltas(), (std::vector<int32_t>{ToFixed(0.1f) - 5, -33554431 + 1}));  // trunc(-33554432 + 0.5)
-}
-
-// An error beyond about 11.3 would square past the 8.24 range; the sum
-// still takes its true square.
-TEST_F(FixedEvaluationNet, SquaresDoNotWrap) {
-    Linear();
+    // An error beyond about 11.3 would square past the 8.24 range; the sum
+    // still takes its true square.
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{-10 << 24, 0});
     ASSERT_EQ(Evaluate(net, 2, {10.0f, 0.0f}, sum), 0);
     EXPECT_EQ(sum, 400.0f);
