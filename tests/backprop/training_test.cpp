@@ -22,8 +22,7 @@ TEST(BpTrainCodes, ChecksInOrderAndNothingChanges) {
     EXPECT_EQ(Train(kNet, 0, 0.1f), KORU32_ERR_NET_NOT_IN_USE);
     {
         Net lvq(kNet, KORU32_NET_LVQ_DISTANCE);
-        ASSERT_EQ(Slab(lvq, 0, 2, KORU32_SLAB_INPUT), 0);
-        ASSERT_EQ(Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT), 0);
+        ASSERT_EQ(Slab(lvq, 0, 2, KORU32_SLAB_INPUT) | Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT), 0);
         ASSERT_EQ(Link(lvq, 0, 0, 1), 0);
         const auto before = Words(LinkOf(lvq, 0).weights);
         EXPECT_EQ(Train(lvq, 0, 0.1f), KORU32_ERR_WRONG_PARADIGM);
