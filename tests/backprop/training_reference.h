@@ -17,22 +17,10 @@
 
 namespace bptest {
 
-template <typename T>
-struct RefSlab {
-    int kind = 0, code = 0;
-    std::vector<T> values, sums, deltas;  // deltas empty for an input slab
-};
-template <typename T>
-struct RefLink {
-    int source = 0, dest = 0, status = 2;
-    std::vector<T> w, q, g, p, t;  // weights, changes, gradients, previous gradients, last steps
-};
-template <typename T>
-struct RefNet {
-    int variant = 0;
-    std::vector<RefSlab<T>> slabs;
-    std::vector<RefLink<T>> links;  // in order of creation: every slab's list order
-};
+// Deltas empty for an input slab; a link's weights, changes, gradients, previous gradients and last steps.
+template <typename T> struct RefSlab { int kind = 0, code = 0; std::vector<T> values, sums, deltas; };
+template <typename T> struct RefLink { int source = 0, dest = 0, status = 2; std::vector<T> w, q, g, p, t; };
+template <typename T> struct RefNet { int variant = 0; std::vector<RefSlab<T>> slabs; std::vector<RefLink<T>> links; };  // links in creation order
 
 template <typename T>
 RefNet<T> Snapshot(int16_t net, int slabCount, int linkCount) {
@@ -40,8 +28,7 @@ RefNet<T> Snapshot(int16_t net, int slabCount, int linkCount) {
     ref.variant = koru::netTable[net].variant;
     for (int s = 0; s < slabCount; ++s) {
         const koru::SlabRecord& slab = SlabOf(net, static_cast<int16_t>(s));
-        ref.slabs.push_back({slab.kind, slab.transfer, ElementsOf<T>(slab.values), ElementsOf<T>(slab.sums),
-                             ElementsOf<T>(slab.deltas)});
+        ref.slabs.push_back({slab.kind, slab.transfer, ElementsOf<T>(slab.values), ElementsOf<T>(slab.sums), ElementsOf<T>(slab.deltas)});
     }
     koru::NetBlock& block = *koru::netTable[net].block;
     for (int l = 0; l < linkCount; ++l) {
@@ -59,28 +46,22 @@ inline int32_t ToFixedRef(float x) { return static_cast<int32_t>(static_cast<int
 // Float32: every operation in double, rounded once to single where stored.
 struct FloatRules {
     static constexpr float kOne = 1.0f;
-    static float Param(float x) { return x; }
-    static float Mul(float a, float b) { return F(double(a) * b); }
-    static float Add(float a, float b) { return F(double(a) + b); }
-    static float Sub(float a, float b) { return F(double(a) - b); }
+    static float Param(float x) { return x; } static float Mul(float a, float b) { return F(double(a) * b); }
+    static float Add(float a, float b) { return F(double(a) + b); } static float Sub(float a, float b) { return F(double(a) - b); }
     static float MulAdd(float a, float b, float c) { return F(double(a) * b + c); }
     static double Product(float a, float b) { return double(a) * b; }  // only its sign is used
-    static float Neg(float z) { return -z; }
-    static float Grow(float q) { return std::fmin(F(q * 1.2), 1.0f); }
+    static float Neg(float z) { return -z; } static float Grow(float q) { return std::fmin(F(q * 1.2), 1.0f); }
     static float Shrink(float q) { return std::fmax(F(q * 0.5), 1e-6f); }
 };
 
 // 8.24: the product floored, every sum wrapping at 32 bits.
 struct FixedRules {
     static constexpr int32_t kOne = 1 << 24;
-    static int32_t Param(float x) { return ToFixedRef(x); }
-    static int32_t Mul(int32_t a, int32_t b) { return RefMul(a, b); }
-    static int32_t Add(int32_t a, int32_t b) { return RefAdd(a, b); }
-    static int32_t Sub(int32_t a, int32_t b) { return RefSub(a, b); }
+    static int32_t Param(float x) { return ToFixedRef(x); } static int32_t Mul(int32_t a, int32_t b) { return RefMul(a, b); }
+    static int32_t Add(int32_t a, int32_t b) { return RefAdd(a, b); } static int32_t Sub(int32_t a, int32_t b) { return RefSub(a, b); }
     static int32_t MulAdd(int32_t a, int32_t b, int32_t c) { return RefAdd(c, RefMul(a, b)); }
     static double Product(int32_t a, int32_t b) { return RefMul(a, b); }
-    static int32_t Neg(int32_t z) { return RefSub(0, z); }
-    static int32_t Grow(int32_t q) { return std::min(RefMul(q, 0x1333333), kOne); }
+    static int32_t Neg(int32_t z) { return RefSub(0, z); } static int32_t Grow(int32_t q) { return std::min(RefMul(q, 0x1333333), kOne); }
     static int32_t Shrink(int32_t q) { return std::max(RefMul(q, 0x800000), 16); }
 };
 
@@ -98,8 +79,7 @@ void TrainSlabRef(RefNet<T>& net, int s, float rateF, float momentumF, bool appl
         trained = true;
         // The slabs indexed afresh at every use: a link onto its own slab
         // reads the deltas it is building.
-        RefSlab<T>& A = net.slabs[L.source];
-        RefSlab<T>& B = net.slabs[L.dest];
+        RefSlab<T>&A = net.slabs[L.source], &B = net.slabs[L.dest];
         const size_t M = A.values.size(), N = B.values.size();
         for (size_t r = 0; r <= M; ++r) {
             for (size_t j = 0; j < N; ++j) {
@@ -109,30 +89,15 @@ void TrainSlabRef(RefNet<T>& net, int s, float rateF, float momentumF, bool appl
                     if (apply) {
                         const double p = R::Product(L.g[k], L.p[k]);
                         const auto sign = [&](T z) { return L.g[k] > 0 ? z : L.g[k] < 0 ? R::Neg(z) : T{}; };
-                        if (p < 0) {
-                            L.q[k] = R::Shrink(L.q[k]);
-                            L.w[k] = R::Sub(L.w[k], L.t[k]);
-                            L.g[k] = T{};
-                        } else {
-                            if (p > 0) L.q[k] = R::Grow(L.q[k]);
-                            L.t[k] = sign(L.q[k]);
-                            L.w[k] = R::Add(L.w[k], L.t[k]);
-                        }
-                        L.p[k] = L.g[k];
-                        L.g[k] = T{};
+                        if (p < 0) L.q[k] = R::Shrink(L.q[k]), L.w[k] = R::Sub(L.w[k], L.t[k]), L.g[k] = T{};
+                        else L.q[k] = p > 0 ? R::Grow(L.q[k]) : L.q[k], L.t[k] = sign(L.q[k]), L.w[k] = R::Add(L.w[k], L.t[k]);
+                        L.p[k] = L.g[k], L.g[k] = T{};
                     }
                 } else {
                     T g = R::Mul(B.deltas[j], r == 0 ? rate : R::Mul(A.values[r - 1], rate));
-                    if (net.variant == 2) {
-                        g = R::MulAdd(L.q[k], momentum, g);
-                        L.q[k] = g;
-                        L.w[k] = R::Add(L.w[k], g);
-                    } else if (net.variant == 3) {
-                        L.q[k] = R::Add(L.q[k], g);
-                        if (apply) L.w[k] = R::Add(L.w[k], L.q[k]), L.q[k] = T{};
-                    } else {
-                        L.w[k] = R::Add(L.w[k], g);
-                    }
+                    if (net.variant == 2) L.q[k] = g = R::MulAdd(L.q[k], momentum, g), L.w[k] = R::Add(L.w[k], g);
+                    else if (net.variant == 3) { L.q[k] = R::Add(L.q[k], g); if (apply) L.w[k] = R::Add(L.w[k], L.q[k]), L.q[k] = T{}; }
+                    else L.w[k] = R::Add(L.w[k], g);
                 }
                 if (keeps && r >= 1) A.deltas[r - 1] = R::MulAdd(B.deltas[j], L.w[k], A.deltas[r - 1]);
             }

@@ -22,8 +22,7 @@ TEST(BpTrainCodes, ChecksInOrderAndNothingChanges) {
     EXPECT_EQ(Train(kNet, 0, 0.1f), KORU32_ERR_NET_NOT_IN_USE);
     {
         Net lvq(kNet, KORU32_NET_LVQ_DISTANCE);
-        ASSERT_EQ(Slab(lvq, 0, 2, KORU32_SLAB_INPUT) | Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT), 0);
-        ASSERT_EQ(Link(lvq, 0, 0, 1), 0);
+        ASSERT_EQ(Slab(lvq, 0, 2, KORU32_SLAB_INPUT) | Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT) | Link(lvq, 0, 0, 1), 0);
         const auto before = Words(LinkOf(lvq, 0).weights);
         EXPECT_EQ(Train(lvq, 0, 0.1f), KORU32_ERR_WRONG_PARADIGM);
         EXPECT_EQ(Words(LinkOf(lvq, 0).weights), before);
@@ -39,9 +38,7 @@ template <typename T>
 std::vector<uint32_t> Canonical(std::vector<T> values) {
     std::vector<uint32_t> words(values.size());
     if (!values.empty()) std::memcpy(words.data(), values.data(), values.size() * 4);
-    for (uint32_t& w : words) {
-        if (std::is_same_v<T, float> && (w & 0x7fffffffu) > 0x7f800000u) w = 0x7fc00000u;
-    }
+    for (uint32_t& w : words) w = std::is_same_v<T, float> && (w & 0x7fffffffu) > 0x7f800000u ? 0x7fc00000u : w;
     return words;
 }
 
@@ -57,8 +54,8 @@ void ExpectSameArrays(int16_t net, const RefNet<T>& ref, const std::string& wher
     for (size_t l = 0; l < ref.links.size(); ++l) {
         const koru::LinkRecord& k = LinkOf(net, static_cast<int16_t>(l));
         const RefLink<T>& r = ref.links[l];
-        EXPECT_TRUE(same(k.weights, r.w) && same(k.changes, r.q) && same(k.gradients, r.g) && same(k.prevGradients, r.p) &&
-                    same(k.lastSteps, r.t)) << where << ", link " << l;
+        EXPECT_TRUE(same(k.weights, r.w) && same(k.changes, r.q) && same(k.gradients, r.g) && same(k.prevGradients, r.p) && same(k.lastSteps, r.t))
+            << where << ", link " << l;
     }
 }
 
@@ -75,16 +72,13 @@ protected:
         const auto [type, math] = GetParam();
         const bool adaptive = type == KORU32_NET_BP_ADAPTIVE;
         std::mt19937 random(99 + type * 2 + math);
-        const int kinds[] = {KORU32_SLAB_INPUT, KORU32_SLAB_HIDDEN, KORU32_SLAB_OUTPUT, KORU32_SLAB_OUTPUT, KORU32_SLAB_INPUT};
-        const int links[][2] = {{1, 2}, {0, 1}, {1, 3}, {1, 1}, {1, 4}};
+        const int kinds[] = {KORU32_SLAB_INPUT, KORU32_SLAB_HIDDEN, KORU32_SLAB_OUTPUT, KORU32_SLAB_OUTPUT, KORU32_SLAB_INPUT}, links[][2] = {{1, 2}, {0, 1}, {1, 3}, {1, 1}, {1, 4}};
         // The odd sizes 1, 3, 17, 25, 33 and 257 in turn (shorter and longer
         // than every vector and block of rows), then random odd sizes.
         const int16_t oddSizes[] = {1, 3, 17, 25, 33, 257};
-        const float inf = std::numeric_limits<float>::infinity();
-        const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), inf, -inf, 1e-30f, -1e30f};
+        const float inf = std::numeric_limits<float>::infinity(), specials[] = {0.0f, -0.0f, NAN, inf, -inf, 1e-30f, -1e30f};
         const int32_t fixedSpecials[] = {0, 0, 1, -1, INT32_MIN, INT32_MAX, 1 << 24};
-        // Step sizes of none, near the upper limit and near the lower one.
-        const float steps[] = {0.0f, 0.95f, 1.5e-6f};
+        const float steps[] = {0.0f, 0.95f, 1.5e-6f};  // step sizes of none, near the upper limit and near the lower one
         const int32_t fixedSteps[] = {0, 0xF33333, 20};
         std::uniform_real_distribution<float> value(-1.0f, 1.0f);
         std::uniform_int_distribution<int32_t> word(-(1 << 24), 1 << 24);
@@ -93,12 +87,10 @@ protected:
                 const bool rare = (special || positive) && random() % 16 == 0;
                 if constexpr (std::is_same_v<T, float>) {
                     const float f = value(random);
-                    a->Floats()[i] = rare ? (positive ? steps[random() % 3] : specials[random() % 7])
-                                          : positive ? std::fabs(f) * 0.3f : f;
+                    a->Floats()[i] = rare ? (positive ? steps[random() % 3] : specials[random() % 7]) : positive ? std::fabs(f) * 0.3f : f;
                 } else {
                     const int32_t x = word(random);
-                    a->Fixed()[i] = rare ? (positive ? fixedSteps[random() % 3] : fixedSpecials[random() % 7])
-                                         : positive ? (x < 0 ? -x : x) / 3 : x;
+                    a->Fixed()[i] = rare ? (positive ? fixedSteps[random() % 3] : fixedSpecials[random() % 7]) : positive ? (x < 0 ? -x : x) / 3 : x;
                 }
             }
         };
@@ -116,17 +108,13 @@ protected:
             ASSERT_EQ(Status(net, 3, trial % 3 == 0 ? 2 : 0), 0);  // the self link now and then
             SlabOf(net, 1).transfer = static_cast<int8_t>(static_cast<int>(random() % 9) - 1);
             for (int s = 0; s < 5; ++s) {
-                randomize(SlabOf(net, s).values, false);
-                randomize(SlabOf(net, s).sums, false);
-                randomize(SlabOf(net, s).deltas, false, true);
+                const koru::SlabRecord& slab = SlabOf(net, s);
+                randomize(slab.values, false), randomize(slab.sums, false), randomize(slab.deltas, false, true);
             }
             for (int l = 0; l < 5; ++l) {
-                koru::LinkRecord& link = LinkOf(net, l);
-                randomize(link.weights, false);
-                randomize(link.changes, adaptive);  // step sizes are positive
-                randomize(link.gradients, false, true);
-                randomize(link.prevGradients, false, true);
-                randomize(link.lastSteps, false);
+                const koru::LinkRecord& k = LinkOf(net, l);
+                randomize(k.weights, false), randomize(k.changes, adaptive);  // step sizes are positive
+                randomize(k.gradients, false, true), randomize(k.prevGradients, false, true), randomize(k.lastSteps, false);
             }
             RefNet<T> ref = Snapshot<T>(net, 5, 5);
             for (int call = 0; call < 4; ++call) {
@@ -135,8 +123,7 @@ protected:
                 for (int16_t slab : {1, 0}) {
                     ASSERT_EQ(Train(net, slab, rate, momentum, apply), 0);
                     TrainSlabRef(ref, slab, rate, momentum, apply != 0);
-                    ExpectSameArrays(net, ref, "trial " + std::to_string(trial) + " call " + std::to_string(call) +
-                                                   " slab " + std::to_string(slab));
+                    ExpectSameArrays(net, ref, "trial " + std::to_string(trial) + " call " + std::to_string(call) + " slab " + std::to_string(slab));
                     if (HasFailure()) return;
                 }
             }
@@ -147,9 +134,7 @@ protected:
 TEST_P(RandomTraining, StorageOrderLoopsMatchTheRules) {
     if (std::get<1>(GetParam()) == KORU32_MATH_FLOAT) Run<float>(); else Run<int32_t>();
 }
-INSTANTIATE_TEST_SUITE_P(EachRule, RandomTraining,
-                         ::testing::Combine(::testing::Values(KORU32_NET_BP_PLAIN, KORU32_NET_BP_MOMENTUM, KORU32_NET_BP_BATCH,
-                                                              KORU32_NET_BP_ADAPTIVE),
-                                            ::testing::Values(KORU32_MATH_FLOAT, KORU32_MATH_FIXED)));
+INSTANTIATE_TEST_SUITE_P(EachRule, RandomTraining, ::testing::Combine(::testing::Values(KORU32_NET_BP_PLAIN, KORU32_NET_BP_MOMENTUM, KORU32_NET_BP_BATCH, KORU32_NET_BP_ADAPTIVE),
+                                                                     ::testing::Values(KORU32_MATH_FLOAT, KORU32_MATH_FIXED)));
 
 }  // namespace
