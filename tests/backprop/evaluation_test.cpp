@@ -204,13 +204,7 @@ TEST(AddSlab, CodesDestinationFirstThenEitherFormatWithinANet) {
 // Between arrays of different formats each element is read by its own
 // format and the destination updated by its own rule.
 TEST(AddSlab, BetweenFormatsEachDestinationByItsOwnRule) {
-    const struct Case {
-        const char* label;
-        int16_t fromFormat;
-        double from;
-        int16_t toFormat;
-        double to, factor, expected;
-    } cases[] = {
+    const struct Case { const char* label; int16_t fromFormat; double from; int16_t toFormat; double to, factor, expected; } cases[] = {
         {"float onto 8.24", koru::kFloat32, 0.5, koru::kFixed824, 0.25, 1.0, 0.75},
         {"8.24 onto float", koru::kFixed824, -0.5, koru::kFloat32, 1.0, 2.0, 0x1p-23},  // -0.5 is stored one unit up
         {"8.24 wraps", koru::kFloat32, 1.0, koru::kFixed824, 127.5, 1.0, -127.5},

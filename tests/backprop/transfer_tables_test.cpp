@@ -15,11 +15,7 @@ using koru::TableLookup;
 // (64-bit significand): an entry would need its exact value within about
 // 1e-12 units of a rounding boundary for this to misjudge it.
 TEST(TransferTables, EveryEntryFollowsTheRoundingRule) {
-    const struct {
-        const char* name;
-        const int32_t* table;
-        long double (*f)(long double);
-    } tables[] = {
+    const struct { const char* name; const int32_t* table; long double (*f)(long double); } tables[] = {
         {"logistic", koru::LogisticTable, [](long double x) { return 1.0L / (1.0L + std::exp(-x)); }},
         {"tanh", koru::TanhTable, [](long double x) { return std::tanh(x); }},
         {"tanh15", koru::Tanh15Table, [](long double x) { return std::tanh(1.5L * x); }},
@@ -49,11 +45,7 @@ TEST(TableLookup, NodesClampingAndInterpolation) {
     const auto between = [](const int32_t* t, int node, int fraction) {
         return t[node] + static_cast<int32_t>(std::floor((t[node + 1] - t[node]) * fraction / 128.0));
     };
-    const struct {
-        const char* label;
-        const int32_t* table;
-        int32_t x, expected;
-    } cases[] = {
+    const struct { const char* label; const int32_t* table; int32_t x, expected; } cases[] = {
         {"node 256 at 0", logistic, 0, logistic[256]},
         {"node 320 at 2", gaussian, 2 << 24, gaussian[320]},
         {"node 0 at -8", logistic, -8 << 24, logistic[0]},
