@@ -13,11 +13,9 @@ using namespace bptest;
 constexpr int16_t kNet = 20;
 
 TEST(BpPropagateCodes, ChecksInOrderAndLeavesTheSlabAlone) {
-    EXPECT_EQ(Propagate(128, 32), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(Propagate(-1, 0), KORU32_ERR_BAD_NET_NUMBER);
-    EXPECT_EQ(Propagate(kNet, 32), KORU32_ERR_BAD_SLAB_NUMBER);
-    EXPECT_EQ(Propagate(kNet, -1), KORU32_ERR_BAD_SLAB_NUMBER);
-    EXPECT_EQ(Propagate(kNet, 0), KORU32_ERR_NET_NOT_IN_USE);
+    const int16_t cases[][3] = {{128, 32, KORU32_ERR_BAD_NET_NUMBER}, {-1, 0, KORU32_ERR_BAD_NET_NUMBER}, {kNet, 32, KORU32_ERR_BAD_SLAB_NUMBER},
+                                {kNet, -1, KORU32_ERR_BAD_SLAB_NUMBER}, {kNet, 0, KORU32_ERR_NET_NOT_IN_USE}};
+    for (const auto& c : cases) EXPECT_EQ(Propagate(c[0], c[1]), c[2]) << c[0] << ", " << c[1];
     {
         Net lvq(kNet, KORU32_NET_LVQ_DISTANCE);
         ASSERT_EQ(Slab(lvq, 0, 3, KORU32_SLAB_INPUT), 0);
@@ -25,8 +23,7 @@ TEST(BpPropagateCodes, ChecksInOrderAndLeavesTheSlabAlone) {
     }
     Net net(kNet, KORU32_NET_BP_PLAIN);
     EXPECT_EQ(Propagate(net, 0), KORU32_ERR_NO_SLAB);
-    ASSERT_EQ(Slab(net, 0, 3, KORU32_SLAB_INPUT), 0);
-    ASSERT_EQ(Put(net, 0, {0.25f, 0.5f, 0.75f}), 0);
+    ASSERT_EQ(Slab(net, 0, 3, KORU32_SLAB_INPUT) | Put(net, 0, {0.25f, 0.5f, 0.75f}), 0);
     EXPECT_EQ(Propagate(net, 0), KORU32_ERR_NO_INCOMING_LINKS);
     EXPECT_EQ(Get(net, 0, 3), (std::vector<float>{0.25f, 0.5f, 0.75f}));
 }
@@ -49,8 +46,7 @@ TEST(BpPropagate, TransferAfterAllLinksKeepsTheSumsAndNoActiveLinkLeavesZero) {
 
 TEST(RuntimeHook, ExportedFromTheLibrary) {
     koru32_math_exception record{1, "tanh", 0.0, 0.0, 5.0};
-    EXPECT_EQ(_matherr(&record), 1);
-    EXPECT_EQ(record.retval, 0.0);
+    EXPECT_TRUE(_matherr(&record) == 1 && record.retval == 0.0);
 }
 
 }  // namespace

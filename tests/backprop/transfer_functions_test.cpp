@@ -28,52 +28,36 @@ int32_t Sub(int32_t a, int32_t b) { return bptest::RefSub(a, b); }
 // The derivative tables of the 8.24 path, output and hidden forms.
 int32_t RefOutputDeltaFixed(int code, int32_t y, int32_t s, int32_t e) {
     switch (code) {
-        case 0: return RefMul(e, Add(RefMul(y, Sub(kOne, y)), 1677721));
-        case 1: return e;
-        case 2: return RefMul(e, Sub(kOne, RefMul(y, y)));
-        case 3: return RefMul(e, RefMul(y, RefMul(-0x2000000, s)));
-        case 4: return RefMul(e, koru::TableLookup(koru::CosineTable, s));
-        case 5: return RefMul(0x1800000, RefMul(e, Sub(kOne, RefMul(y, y))));
-        case 6: return RefMul(e, RefMul(0x800000, RefMul(Add(kOne, y), Sub(kOne, y))));
-        default: return RefMul(e, RefMul(Sub(kOne, y), RefMul(0x2000000, s)));
+        case 0: return RefMul(e, Add(RefMul(y, Sub(kOne, y)), 1677721)); case 1: return e;
+        case 2: return RefMul(e, Sub(kOne, RefMul(y, y))); case 3: return RefMul(e, RefMul(y, RefMul(-0x2000000, s)));
+        case 4: return RefMul(e, koru::TableLookup(koru::CosineTable, s)); case 5: return RefMul(0x1800000, RefMul(e, Sub(kOne, RefMul(y, y))));
+        case 6: return RefMul(e, RefMul(0x800000, RefMul(Add(kOne, y), Sub(kOne, y)))); default: return RefMul(e, RefMul(Sub(kOne, y), RefMul(0x2000000, s)));
     }
 }
 int32_t RefHiddenDeltaFixed(int code, int32_t y, int32_t s, int32_t d) {
     switch (code) {
-        case 0: return RefMul(RefMul(y, Sub(kOne, y)), d);
-        case 1: return d;
-        case 2: return RefMul(Sub(kOne, RefMul(y, y)), d);
-        case 3: return RefMul(y, RefMul(-0x2000000, RefMul(s, d)));
-        case 4: return RefMul(koru::TableLookup(koru::CosineTable, s), d);
-        case 5: return RefMul(0x1800000, RefMul(Sub(kOne, RefMul(y, y)), d));
-        case 6: return RefMul(0x800000, RefMul(Add(kOne, y), RefMul(Sub(kOne, y), d)));
-        default: return RefMul(Sub(kOne, y), RefMul(0x2000000, RefMul(s, d)));
+        case 0: return RefMul(RefMul(y, Sub(kOne, y)), d); case 1: return d;
+        case 2: return RefMul(Sub(kOne, RefMul(y, y)), d); case 3: return RefMul(y, RefMul(-0x2000000, RefMul(s, d)));
+        case 4: return RefMul(koru::TableLookup(koru::CosineTable, s), d); case 5: return RefMul(0x1800000, RefMul(Sub(kOne, RefMul(y, y)), d));
+        case 6: return RefMul(0x800000, RefMul(Add(kOne, y), RefMul(Sub(kOne, y), d))); default: return RefMul(Sub(kOne, y), RefMul(0x2000000, RefMul(s, d)));
     }
 }
 // The float derivative tables, each evaluated in double left to right and
 // rounded once to single.
 float RefOutputDeltaFloat(int code, double y, double s, double e) {
     switch (code) {
-        case 0: return float((y * (1 - y) + 0.1) * e);
-        case 1: return float(e);
-        case 2: return float((1 - y * y) * e);
-        case 3: return float(s * -2 * e * y);
-        case 4: return float(koru::Cos(s) * e);
-        case 5: return float((1 - y * y) * e * 1.5);
-        case 6: return float((1 + y) * (1 - y) * 0.5 * e);
-        default: return float(s * 2 * (1 - y) * e);
+        case 0: return float((y * (1 - y) + 0.1) * e); case 1: return float(e);
+        case 2: return float((1 - y * y) * e); case 3: return float(s * -2 * e * y);
+        case 4: return float(koru::Cos(s) * e); case 5: return float((1 - y * y) * e * 1.5);
+        case 6: return float((1 + y) * (1 - y) * 0.5 * e); default: return float(s * 2 * (1 - y) * e);
     }
 }
 float RefHiddenDeltaFloat(int code, double y, double s, double d) {
     switch (code) {
-        case 0: return float((1 - y) * d * y);
-        case 1: return float(d);
-        case 2: return float((1 - y * y) * d);
-        case 3: return float(s * -2 * d * y);
-        case 4: return float(koru::Cos(s) * d);
-        case 5: return float((1 - y * y) * d * 1.5);
-        case 6: return float((y + 1) * (1 - y) * d * 0.5);
-        default: return float((1 - y) * (2 * s) * d);
+        case 0: return float((1 - y) * d * y); case 1: return float(d);
+        case 2: return float((1 - y * y) * d); case 3: return float(s * -2 * d * y);
+        case 4: return float(koru::Cos(s) * d); case 5: return float((1 - y * y) * d * 1.5);
+        case 6: return float((y + 1) * (1 - y) * d * 0.5); default: return float((1 - y) * (2 * s) * d);
     }
 }
 
@@ -99,8 +83,7 @@ TEST(FixedMul, FloorsAndWraps) {
 }
 
 TEST(TransferFixed, EachCodeFromItsTableOrLimitKeepingTheInputWhereItsDerivativeNeedsIt) {
-    const int32_t xs[] = {0, 1, -1, 0x123456, -0x123456, 26353567, 26353568, -26353568, 0x0A000000,
-                          0x0A000001, -0x0A000001, -0x0A000000, 50 << 24, -100 << 24, INT32_MIN, INT32_MAX};
+    const int32_t xs[] = {0, 1, -1, 0x123456, -0x123456, 26353567, 26353568, -26353568, 0x0A000000, 0x0A000001, -0x0A000001, -0x0A000000, 50 << 24, -100 << 24, INT32_MIN, INT32_MAX};
     for (int32_t x : xs) {
         int32_t sum = 12345;
         EXPECT_EQ(All::transferFixed[0](x, sum), koru::TableLookup(koru::LogisticTable, x));  // no -50 guard
@@ -109,14 +92,14 @@ TEST(TransferFixed, EachCodeFromItsTableOrLimitKeepingTheInputWhereItsDerivative
         EXPECT_EQ(All::transferFixed[5](x, sum), koru::TableLookup(koru::Tanh15Table, x));
         EXPECT_EQ(All::transferFixed[6](x, sum), koru::TableLookup(koru::SymmetricLogisticTable, x));
         EXPECT_EQ(sum, 12345) << "codes 0, 1, 2, 5, 6 keep no input";
-        EXPECT_EQ(All::transferFixed[3](x, sum), koru::TableLookup(koru::GaussianTable, x));
-        EXPECT_EQ(sum, x);
-        sum = 0;
-        EXPECT_EQ(All::transferFixed[7](x, sum), Sub(kOne, koru::TableLookup(koru::GaussianTable, x)));
-        EXPECT_EQ(sum, x);
         const int32_t limited = x > 26353567 ? 26353567 : x < -26353567 ? -26353567 : x;
-        EXPECT_EQ(All::transferFixed[4](x, sum), koru::TableLookup(koru::SineTable, limited));
-        EXPECT_EQ(sum, limited);
+        const struct { int code; int32_t y, kept; } keeping[] = {{3, koru::TableLookup(koru::GaussianTable, x), x},
+            {7, Sub(kOne, koru::TableLookup(koru::GaussianTable, x)), x}, {4, koru::TableLookup(koru::SineTable, limited), limited}};
+        for (const auto& k : keeping) {
+            sum = 0;
+            EXPECT_EQ(All::transferFixed[k.code](x, sum), k.y) << k.code;
+            EXPECT_EQ(sum, k.kept) << k.code;
+        }
     }
 }
 
@@ -128,9 +111,8 @@ TEST(DeltaForms, BothFormsOfEveryCodeInBothFormatsMatchTheirTables) {
         for (int i = 0; i < 3000; ++i) {
             // Mostly values a net holds, now and then any word at all.
             const bool any = i % 10 == 0;
-            const int32_t y = any ? static_cast<int32_t>(random()) : unit(random);
-            const int32_t s = any ? static_cast<int32_t>(random()) : wide(random);
-            const int32_t e = any ? static_cast<int32_t>(random()) : unit(random);
+            const auto word = [&](auto& range) { return any ? static_cast<int32_t>(random()) : range(random); };
+            const int32_t y = word(unit), s = word(wide), e = word(unit);
             const float yf = unitF(random), sf = wideF(random), ef = unitF(random);
             SCOPED_TRACE(testing::Message() << code << ": " << y << " " << s << " " << e << " / " << yf << " " << sf << " " << ef);
             ASSERT_EQ(All::outputFixed[code](y, s, e), RefOutputDeltaFixed(code, y, s, e));
@@ -143,11 +125,7 @@ TEST(DeltaForms, BothFormsOfEveryCodeInBothFormatsMatchTheirTables) {
 
 TEST(TransferFloat, LimitsFloorsAndTheInputsKept) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const struct Case {
-        const char* label;
-        int code;
-        float x, y, sum;  // sum: the input kept, or 7 for none
-    } cases[] = {
+    const struct Case { const char* label; int code; float x, y, sum; } cases[] = {  // sum: the input kept, or 7 for none
         {"logistic below -50 exactly 0", 0, -50.0001f, 0.0f, 7.0f}, {"symmetric logistic below -50", 6, -50.0001f, -1.0f, 7.0f},
         {"tanh of NaN is 0", 2, nan, 0.0f, 7.0f}, {"tanh15 of NaN is 0", 5, nan, 0.0f, 7.0f}, {"tanh of infinity", 2, inf, 1.0f, 7.0f},
         {"tanh15 of -infinity", 5, -inf, -1.0f, 7.0f}, {"sine limits its input", 4, 3.0f, static_cast<float>(koru::Sin(1.570795f)), 1.570795f},
