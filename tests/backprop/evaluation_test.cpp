@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "backprop/backprop.h"
 #include "bp_net.h"
@@ -16,9 +17,7 @@ constexpr int16_t kNet = 30, kOtherNet = 31;
 constexpr float kUnwritten = -999.0f;
 
 int16_t EvaluateInteger(int16_t n, int16_t s, const std::vector<int16_t>& t, float& sum) { return BpEvaluateInteger(&n, &s, t.data(), &sum); }
-int16_t EvaluateStore(int16_t n, int16_t s, int16_t storeNet, int16_t store, uint32_t record, float& sum) {
-    return BpEvaluateStore(&n, &s, &storeNet, &store, &record, &sum);
-}
+int16_t EvaluateStore(int16_t n, int16_t s, int16_t storeNet, int16_t store, uint32_t r, float& sum) { return BpEvaluateStore(&n, &s, &storeNet, &store, &r, &sum); }
 int16_t EvaluateSumStore(int16_t n, int16_t s, int16_t storeNet, int16_t store, uint32_t r) { return BpEvaluateSumStore(&n, &s, &storeNet, &store, &r); }
 // A store takes the math mode current at the call.
 koru::ValueArray* MakeStoreIn(int16_t net, int16_t store, int16_t width, uint32_t records, uint16_t math) {
@@ -40,27 +39,21 @@ protected:
     void Linear() { ASSERT_EQ(SetTransfer(net, 2, KORU32_TRANSFER_LINEAR), 0); }
     std::vector<int32_t> FixedDeltas() { return FixedOf(SlabOf(net, 2).deltas); }
     float Sum() {
-        float sum = kUnwritten;
-        EXPECT_EQ(GetSum(net, 2, sum), 0);
-        return sum;
+        float read = kUnwritten;
+        EXPECT_EQ(GetSum(net, 2, read), 0);
+        return read;
     }
     Net net;
     float sum = kUnwritten;
 };
-class FixedEvaluationNet : public EvaluationNet {
-protected:
-    FixedEvaluationNet() : EvaluationNet(KORU32_MATH_FIXED) {}
-};
+struct FixedEvaluationNet : EvaluationNet { FixedEvaluationNet() : EvaluationNet(KORU32_MATH_FIXED) {} };
 
 // The six evaluation exports on (net, slab); a refused call leaves gSum.
 float gSum = kUnwritten;
 const std::vector<int16_t (*)(int16_t, int16_t)> kEvaluations = {
-    [](int16_t n, int16_t s) { return Evaluate(n, s, {0, 0}, gSum); },
-    [](int16_t n, int16_t s) { return EvaluateSum(n, s, {0, 0}); },
-    [](int16_t n, int16_t s) { return GetSum(n, s, gSum); },
-    [](int16_t n, int16_t s) { return EvaluateInteger(n, s, {0, 0}, gSum); },
-    [](int16_t n, int16_t s) { return EvaluateStore(n, s, 128, 9, 0, gSum); },
-    [](int16_t n, int16_t s) { return EvaluateSumStore(n, s, 128, 9, 0); },
+    [](int16_t n, int16_t s) { return Evaluate(n, s, {0, 0}, gSum); }, [](int16_t n, int16_t s) { return EvaluateSum(n, s, {0, 0}); },
+    [](int16_t n, int16_t s) { return GetSum(n, s, gSum); }, [](int16_t n, int16_t s) { return EvaluateInteger(n, s, {0, 0}, gSum); },
+    [](int16_t n, int16_t s) { return EvaluateStore(n, s, 128, 9, 0, gSum); }, [](int16_t n, int16_t s) { return EvaluateSumStore(n, s, 128, 9, 0); },
 };
 
 TEST_F(EvaluationNet, LookupsThenKindThenParadigmBeforeTheStore) {
@@ -181,19 +174,17 @@ TEST(AddSlab, CodesDestinationFirstThenEitherFormatWithinANet) {
     {
         Net net(kNet, KORU32_NET_PNN_DISTANCE);  // any paradigm
         ASSERT_EQ(Slab(net, 0, 3, KORU32_SLAB_INPUT) | Slab(net, 1, 5, KORU32_SLAB_INPUT), 0);
-        EXPECT_EQ(Add(128, 0, 0, 1.0f), KORU32_ERR_BAD_NET_NUMBER);
-        EXPECT_EQ(Add(net, 40, 5, 1.0f), KORU32_ERR_NO_SLAB);  // destination 5 before source 40
-        EXPECT_EQ(Add(net, 5, 40, 1.0f), KORU32_ERR_BAD_SLAB_NUMBER);
-        EXPECT_EQ(Add(net, 5, 0, 1.0f), KORU32_ERR_NO_SLAB);
-        EXPECT_EQ(Add(kOtherNet, 0, 0, 1.0f), KORU32_ERR_NET_NOT_IN_USE);
+        // Destination 5 is looked up before source 40.
+        const int16_t cases[][4] = {{128, 0, 0, KORU32_ERR_BAD_NET_NUMBER}, {net, 40, 5, KORU32_ERR_NO_SLAB}, {net, 5, 40, KORU32_ERR_BAD_SLAB_NUMBER},
+                                    {net, 5, 0, KORU32_ERR_NO_SLAB}, {kOtherNet, 0, 0, KORU32_ERR_NET_NOT_IN_USE}};
+        for (const auto& c : cases) EXPECT_EQ(Add(c[0], c[1], c[2], 1.0f), c[3]) << c[0] << " " << c[1] << " " << c[2];
         ASSERT_EQ(Put(net, 0, {1.0f, 2.0f, 0.1f}) | Put(net, 1, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f}), 0);
         ASSERT_EQ(Add(net, 0, 1, 0.5f), 0);  // the shorter slab decides
         EXPECT_EQ(Get(net, 1, 5), (std::vector<float>{1.5f, 2.0f, static_cast<float>(1.0 + double(0.1f) * 0.5), 1.0f, 1.0f}));
     }
     Net net(kNet, KORU32_NET_BP_PLAIN, KORU32_MATH_FIXED);
     ASSERT_EQ(Slab(net, 0, 2, KORU32_SLAB_INPUT) | Slab(net, 1, 2, KORU32_SLAB_INPUT), 0);
-    Fill(SlabOf(net, 0).values, std::vector<int32_t>{1, -1});  // +-2^-24
-    Fill(SlabOf(net, 1).values, std::vector<int32_t>{100, INT32_MAX});
+    Fill(SlabOf(net, 0).values, std::vector<int32_t>{1, -1}), Fill(SlabOf(net, 1).values, std::vector<int32_t>{100, INT32_MAX});  // +-2^-24 onto
     // The increment converted first: +-2^-25 gives trunc(0.5 + 0.5) = 1 and trunc(-0.5 + 0.5) = 0.
     ASSERT_EQ(Add(net, 0, 1, 0.5f), 0);
     EXPECT_EQ(FixedOf(SlabOf(net, 1).values), (std::vector<int32_t>{101, INT32_MAX}));
@@ -205,25 +196,19 @@ TEST(AddSlab, CodesDestinationFirstThenEitherFormatWithinANet) {
 // format and the destination updated by its own rule.
 TEST(AddSlab, BetweenFormatsEachDestinationByItsOwnRule) {
     const struct Case { const char* label; int16_t fromFormat; double from; int16_t toFormat; double to, factor, expected; } cases[] = {
-        {"float onto 8.24", koru::kFloat32, 0.5, koru::kFixed824, 0.25, 1.0, 0.75},
+        {"float onto 8.24", koru::kFloat32, 0.5, koru::kFixed824, 0.25, 1.0, 0.75}, {"8.24 wraps", koru::kFloat32, 1.0, koru::kFixed824, 127.5, 1.0, -127.5},
         {"8.24 onto float", koru::kFixed824, -0.5, koru::kFloat32, 1.0, 2.0, 0x1p-23},  // -0.5 is stored one unit up
-        {"8.24 wraps", koru::kFloat32, 1.0, koru::kFixed824, 127.5, 1.0, -127.5},
-        {"8.24 increment rounded", koru::kFloat32, 0x1p-25, koru::kFixed824, 0.0, 1.0, 0x1p-24},
-        {"4.12", koru::kFloat32, 0.5, koru::kFixed412, 0.0, 1.0, 0.5},
-        {"int16 sum plus one half, truncated", koru::kFloat32, 0.7, koru::kInt16, 5.0, 1.0, 6.0},
-        {"int8 wraps", koru::kFloat32, 100.0, koru::kInt8, 100.0, 1.0, -56.0},
+        {"8.24 increment rounded", koru::kFloat32, 0x1p-25, koru::kFixed824, 0.0, 1.0, 0x1p-24}, {"4.12", koru::kFloat32, 0.5, koru::kFixed412, 0.0, 1.0, 0.5},
+        {"int16 sum plus one half, truncated", koru::kFloat32, 0.7, koru::kInt16, 5.0, 1.0, 6.0}, {"int8 wraps", koru::kFloat32, 100.0, koru::kInt8, 100.0, 1.0, -56.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         koru::SlabRecord source{}, dest{};
-        source.values = koru::NewValueArray(c.fromFormat, 1, 1);
-        dest.values = koru::NewValueArray(c.toFormat, 1, 1);
-        koru::PutElement(0, *source.values, c.from);
-        koru::PutElement(0, *dest.values, c.to);
+        for (auto [slab, format, value] : {std::tuple{&source, c.fromFormat, c.from}, {&dest, c.toFormat, c.to}})
+            koru::PutElement(0, *(slab->values = koru::NewValueArray(format, 1, 1)), value);
         koru::bp::AddSlabValues(source, dest, c.factor);
         EXPECT_EQ(koru::GetElement(0, *dest.values), c.expected);
-        koru::FreeValueArray(source.values);
-        koru::FreeValueArray(dest.values);
+        koru::FreeValueArray(source.values), koru::FreeValueArray(dest.values);
     }
 }
 
