@@ -24,17 +24,12 @@ inline std::vector<uint32_t> Words(const koru::ValueArray* array) { return Eleme
 inline std::vector<int32_t> FixedOf(const koru::ValueArray* array) { return ElementsOf<int32_t>(array); }
 inline std::vector<float> FloatsOf(const koru::ValueArray* array) { return ElementsOf<float>(array); }
 
-template <typename T>
-inline void Fill(koru::ValueArray* array, const std::vector<T>& values) {
-    std::memcpy(array->data, values.data(), values.size() * 4);
-}
+template <typename T> inline void Fill(koru::ValueArray* array, const std::vector<T>& values) { std::memcpy(array->data, values.data(), values.size() * 4); }
 
 // The 8.24 product from its definition (floor of the exact product / 2^24,
 // low 32 bits), by division rather than by a shift.
 inline int32_t RefMul(int32_t a, int32_t b) {
-    const int64_t p = int64_t{a} * b;
-    int64_t q = p / 16777216;
-    if (p % 16777216 != 0 && p < 0) --q;
+    const int64_t p = int64_t{a} * b, q = p / 16777216 - (p % 16777216 != 0 && p < 0);  // division truncates toward 0
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(q)));
 }
 inline int32_t RefAdd(int32_t a, int32_t b) { return static_cast<int32_t>(uint32_t(a) + uint32_t(b)); }
