@@ -32,8 +32,8 @@ void ExpectSlabMatchesNeurons(const std::vector<float>& inputs, void (*slabForm)
     for (size_t j = 0; j < inputs.size(); ++j) {
         float sum = 12345.0f;
         const float expected = TransferFloat<Code>(inputs[j], sum);
-        ASSERT_EQ(BitsOf(values[j]), BitsOf(expected)) << "code " << Code << ", neuron " << j << " of " << inputs.size() << ", input " << inputs[j];
-        ASSERT_EQ(BitsOf(sums[j]), BitsOf(sum)) << "code " << Code << ", neuron " << j;
+        ASSERT_TRUE(BitsOf(values[j]) == BitsOf(expected) && BitsOf(sums[j]) == BitsOf(sum))
+            << "code " << Code << ", neuron " << j << " of " << inputs.size() << ", input " << inputs[j] << ": " << values[j] << ", " << sums[j];
     }
 }
 
@@ -48,9 +48,7 @@ TEST(TransferSlabReference, EdgeInputsAmongOrdinaryOnesAndRandomInputsOfEveryMag
     const float inf = std::numeric_limits<float>::infinity(), max = std::numeric_limits<float>::max(), tiny = std::numeric_limits<float>::denorm_min();
     std::vector<float> edges = {inf, -inf, std::nanf(""), 0.0f, -0.0f, max, -max, tiny, -tiny};
     // sqrt(708) = 26.608..., where -x^2 leaves the kernel's range.
-    for (float centre : {-50.0f, 50.0f, 708.0f, -708.0f, 709.78f, -745.13f, 26.6082f, -26.6082f, 27.3f, 0.0f}) {
-        koru_test::AppendNeighbours(edges, centre, 30);
-    }
+    for (float centre : {-50.0f, 50.0f, 708.0f, -708.0f, 709.78f, -745.13f, 26.6082f, -26.6082f, 27.3f, 0.0f}) koru_test::AppendNeighbours(edges, centre, 30);
     ExpectEveryForm(edges);
     std::mt19937 random(77);
     std::uniform_real_distribution<float> ordinary(-8.0f, 8.0f), mantissa(1.0f, 2.0f);
@@ -68,25 +66,21 @@ TEST(TransferSlabReference, EdgeInputsAmongOrdinaryOnesAndRandomInputsOfEveryMag
 
 TEST(TransferSlabReference, FixedTableReadsEqualTheLookupOfEachNeuron) {
     std::vector<int32_t> inputs = {INT32_MIN, INT32_MAX, 0, -1, 1};
-    for (int64_t node = -260; node <= 260; ++node) {
+    for (int64_t node = -260; node <= 260; ++node)
         for (int64_t offset : {-1, 0, 1, 4095, 4096, (1 << 19) - 1}) inputs.push_back(static_cast<int32_t>(node * (1 << 19) + offset));
-    }
     std::mt19937 random(1208);
     for (int i = 0; i < 4000; ++i) {
         const uint32_t word = static_cast<uint32_t>(random()) >> (random() % 32);
         inputs.push_back(static_cast<int32_t>(i % 2 ? word : 0u - word));
     }
-    for (const int32_t* table : {koru::LogisticTable, koru::TanhTable, koru::Tanh15Table, koru::SymmetricLogisticTable}) {
-        for (uint32_t size : kSizes) {
+    for (const int32_t* table : {koru::LogisticTable, koru::TanhTable, koru::Tanh15Table, koru::SymmetricLogisticTable})
+        for (uint32_t size : kSizes)
             for (size_t start = 0; start + size <= inputs.size(); start += size) {
                 std::vector<int32_t> values(inputs.begin() + start, inputs.begin() + start + size);
                 TableOfSlab(values.data(), size, table);
-                for (uint32_t j = 0; j < size; ++j) {
+                for (uint32_t j = 0; j < size; ++j)
                     ASSERT_EQ(values[j], koru::TableLookup(table, inputs[start + j])) << "input " << inputs[start + j] << ", neuron " << j << " of " << size;
-                }
             }
-        }
-    }
 }
 
 }  // namespace

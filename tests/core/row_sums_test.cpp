@@ -19,11 +19,7 @@
 
 namespace {
 
-struct Rule {
-    const char* name;
-    void (*rows)(float*, const float*, const float*, uint32_t, uint32_t, uint32_t);
-    double (*term)(double, double);
-};
+struct Rule { const char* name; void (*rows)(float*, const float*, const float*, uint32_t, uint32_t, uint32_t); double (*term)(double, double); };
 const Rule kRules[] = {
     {"dot", koru::AddRowsDot, [](double x, double w) { return x * w; }},
     {"city block", koru::AddRowsCityBlock, [](double x, double w) { return std::fabs(x - w); }},
@@ -34,8 +30,7 @@ float RandomValue(std::mt19937& random) {
     const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::denorm_min(), -1e-40f,
                               std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(), 3e38f, -3e38f};
     if (random() % 64 == 0) return specials[random() % 8];
-    std::uniform_real_distribution<float> mantissa(1.0f, 2.0f);
-    const float value = std::ldexp(mantissa(random), static_cast<int>(random() % 25) - 12);
+    const float value = std::ldexp(std::uniform_real_distribution<float>(1.0f, 2.0f)(random), static_cast<int>(random() % 25) - 12);
     return random() % 2 ? -value : value;
 }
 
@@ -51,22 +46,16 @@ TEST(RowSums, EveryShapeGivesTheBitsOfTheDefinedOrder) {
         const Rule& rule = kRules[pass % 3];
         for (uint32_t cols = 1; cols <= 70; ++cols) {
             // Long rows over few columns: the link out of the pattern units.
-            const uint32_t rows = cols % 3 == 0 ? 300 : cols % 3 == 1 ? 5 : cols < 16 ? 257 : 0;
-            const uint32_t stride = cols + cols % 4;
+            const uint32_t rows = cols % 3 == 0 ? 300 : cols % 3 == 1 ? 5 : cols < 16 ? 257 : 0, stride = cols + cols % 4;
             std::vector<float> source(rows), weights(size_t{rows} * stride + 1), dest(stride + 1);
-            for (auto* v : {&source, &weights, &dest}) {
+            for (auto* v : {&source, &weights, &dest})
                 for (float& x : *v) x = RandomValue(random);
-            }
             std::vector<float> expected = dest;
-            for (uint32_t j = 0; j < cols; ++j) {
-                for (uint32_t k = 0; k < rows; ++k) {
-                    expected[j] = static_cast<float>(double(expected[j]) + rule.term(source[k], weights[size_t{k} * stride + j]));
-                }
-            }
+            for (uint32_t j = 0; j < cols; ++j)
+                for (uint32_t k = 0; k < rows; ++k) expected[j] = static_cast<float>(double(expected[j]) + rule.term(source[k], weights[size_t{k} * stride + j]));
             rule.rows(dest.data(), source.data(), weights.data(), rows, cols, stride);
-            for (size_t j = 0; j < dest.size(); ++j) {
+            for (size_t j = 0; j < dest.size(); ++j)
                 ASSERT_TRUE(SameValue(dest[j], expected[j])) << rule.name << (pass >= 3 ? " wide, " : ", ") << rows << " rows x " << cols << " columns, column " << j;
-            }
         }
     }
     koru::UseWideRowSums(previous);
