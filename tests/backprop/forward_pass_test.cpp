@@ -23,7 +23,7 @@ TEST(BpPropagateCodes, ChecksInOrderAndLeavesTheSlabAlone) {
     }
     Net net(kNet, KORU32_NET_BP_PLAIN);
     EXPECT_EQ(Propagate(net, 0), KORU32_ERR_NO_SLAB);
-    ASSERT_EQ(Slab(net, 0, 3, KORU32_SLAB_INPUT) | Put(net, 0, {0.25f, 0.5f, 0.75f}), 0);
+    ASSERT_TRUE(Slab(net, 0, 3, KORU32_SLAB_INPUT) == 0 && Put(net, 0, {0.25f, 0.5f, 0.75f}) == 0);
     EXPECT_EQ(Propagate(net, 0), KORU32_ERR_NO_INCOMING_LINKS);
     EXPECT_EQ(Get(net, 0, 3), (std::vector<float>{0.25f, 0.5f, 0.75f}));
 }

@@ -27,12 +27,8 @@ constexpr int kSweep = 200000;
 
 // Distance in representable doubles, across binades and subnormals (-0 = +0).
 int64_t UlpDistance(double a, double b) {
-    const auto ordinal = [](double x) {
-        const auto magnitude = static_cast<int64_t>(BitsOf(x) & 0x7fffffffffffffffull);
-        return (BitsOf(x) >> 63) ? -magnitude : magnitude;
-    };
-    const int64_t d = ordinal(a) - ordinal(b);
-    return d < 0 ? -d : d;
+    const auto ordinal = [](double x) { return static_cast<int64_t>(BitsOf(x) & 0x7fffffffffffffffull) * ((BitsOf(x) >> 63) ? -1 : 1); };
+    return std::llabs(ordinal(a) - ordinal(b));
 }
 
 TEST(PortableMath, SpecialValuesBitForBit) {
