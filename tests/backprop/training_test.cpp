@@ -46,10 +46,8 @@ void ExpectSameArrays(int16_t net, const RefNet<T>& ref, const std::string& wher
     const auto same = [](const koru::ValueArray* array, const std::vector<T>& expected) {
         return Canonical(ElementsOf<T>(array)) == Canonical(expected);
     };
-    for (size_t s = 0; s < ref.slabs.size(); ++s) {
-        const koru::SlabRecord& slab = SlabOf(net, static_cast<int16_t>(s));
-        EXPECT_TRUE(same(slab.values, ref.slabs[s].values) && same(slab.deltas, ref.slabs[s].deltas)) << where << ", slab " << s;
-    }
+    for (int16_t s = 0; s < int16_t(ref.slabs.size()); ++s)
+        EXPECT_TRUE(same(SlabOf(net, s).values, ref.slabs[s].values) && same(SlabOf(net, s).deltas, ref.slabs[s].deltas)) << where << ", slab " << s;
     for (size_t l = 0; l < ref.links.size(); ++l) {
         const koru::LinkRecord& k = LinkOf(net, static_cast<int16_t>(l));
         const RefLink<T>& r = ref.links[l];

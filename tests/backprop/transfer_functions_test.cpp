@@ -64,10 +64,8 @@ float RefHiddenDeltaFloat(int code, double y, double s, double d) {
 // The library's forms, by code.
 template <int... C>
 struct Forms {
-    static constexpr std::array<int32_t (*)(int32_t, int32_t, int32_t), 8> outputFixed{&OutputDeltaFixed<C>...};
-    static constexpr std::array<int32_t (*)(int32_t, int32_t, int32_t), 8> hiddenFixed{&HiddenDeltaFixed<C>...};
-    static constexpr std::array<float (*)(float, float, float), 8> outputFloat{&OutputDeltaFloat<C>...};
-    static constexpr std::array<float (*)(float, float, float), 8> hiddenFloat{&HiddenDeltaFloat<C>...};
+    static constexpr std::array<int32_t (*)(int32_t, int32_t, int32_t), 8> outputFixed{&OutputDeltaFixed<C>...}, hiddenFixed{&HiddenDeltaFixed<C>...};
+    static constexpr std::array<float (*)(float, float, float), 8> outputFloat{&OutputDeltaFloat<C>...}, hiddenFloat{&HiddenDeltaFloat<C>...};
     static constexpr std::array<int32_t (*)(int32_t, int32_t&), 8> transferFixed{&TransferFixed<C>...};
     static constexpr std::array<float (*)(float, float&), 8> transferFloat{&TransferFloat<C>...};
 };

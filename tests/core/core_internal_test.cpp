@@ -24,11 +24,9 @@ namespace {
 int64_t Written(int16_t format, double value) {
     uint8_t bytes[8] = {};
     WriteElement(bytes, format, value, 1);
-    switch (ElementSize(format)) {
-        case 1: return static_cast<int8_t>(bytes[0]);
-        case 2: { int16_t e; std::memcpy(&e, bytes, 2); return e; }
-        default: { int32_t e; std::memcpy(&e, bytes, 4); return e; }
-    }
+    int16_t e16 = 0; int32_t e32 = 0;
+    std::memcpy(&e16, bytes, 2), std::memcpy(&e32, bytes, 4);
+    return ElementSize(format) == 1 ? static_cast<int8_t>(bytes[0]) : ElementSize(format) == 2 ? e16 : e32;
 }
 double RoundTrip(int16_t format, double value) {
     uint8_t bytes[8] = {};
