@@ -37,7 +37,9 @@ protected:
         ASSERT_EQ(Link(net, 0, 0, 1) | Link(net, 1, 1, 2), 0);
     }
     void Linear() { ASSERT_EQ(SetTransfer(net, 2, KORU32_TRANSFER_LINEAR), 0); }
-    std::vector<int32_t> FixedDeltas() { return FixedOf(SlabOf(net, 2).deltas); }
+    // The output deltas after a call that must succeed.
+    std::vector<int32_t> FixedDeltas(int16_t code) { EXPECT_EQ(code, 0); return FixedOf(SlabOf(net, 2).deltas); }
+    std::vector<float> Deltas(int16_t code) { EXPECT_EQ(code, 0); return FloatsOf(SlabOf(net, 2).deltas); }
     float Sum() {
         float read = kUnwritten;
         EXPECT_EQ(GetSum(net, 2, read), 0);
@@ -131,43 +133,35 @@ TEST_F(EvaluationNet, StoreTargetsOfEitherFormatAndNarrowRecordsStopAtTheStoreEn
     Fill(MakeStoreIn(net, 0, 1, 3, KORU32_MATH_FLOAT), std::vector<float>{0.5f, 1.0f, 1.5f});
     Linear();
     ASSERT_EQ(Put(net, 2, {0.25f, 0.25f}), 0);
-    ASSERT_EQ(EvaluateStore(net, 2, other, 0, 3, sum), 0);  // the last record
-    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{0.5f, -0.75f}));
+    EXPECT_EQ(Deltas(EvaluateStore(net, 2, other, 0, 3, sum)), (std::vector<float>{0.5f, -0.75f}));  // the last record
     EXPECT_EQ(sum, 0.8125f);
-    ASSERT_EQ(EvaluateSumStore(net, 2, other, 1, 3), 0);
-    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{3.75f, -0.75f}));
+    EXPECT_EQ(Deltas(EvaluateSumStore(net, 2, other, 1, 3)), (std::vector<float>{3.75f, -0.75f}));
     EXPECT_EQ(Sum(), static_cast<float>(0.8125 + 3.75 * 3.75 + 0.5625));
-    ASSERT_EQ(EvaluateStore(net, 2, net, 0, 1, sum), 0);
-    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{0.75f, 1.25f}));
-    ASSERT_EQ(EvaluateStore(net, 2, net, 0, 2, sum), 0);
-    EXPECT_EQ(FloatsOf(SlabOf(net, 2).deltas), (std::vector<float>{1.25f, 0.0f}));
+    EXPECT_EQ(Deltas(EvaluateStore(net, 2, net, 0, 1, sum)), (std::vector<float>{0.75f, 1.25f}));
+    EXPECT_EQ(Deltas(EvaluateStore(net, 2, net, 0, 2, sum)), (std::vector<float>{1.25f, 0.0f}));
     EXPECT_EQ(sum, 1.5625f);
 }
 
 TEST_F(FixedEvaluationNet, TargetConversionsLinearDeltasAndSquaresWithoutWrapping) {
     Linear();
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{0x123456, -0x654321});
-    ASSERT_EQ(Evaluate(net, 2, {0.3f, -0.3f}, sum), 0);  // trunc(t x 2^24 + 0.5)
-    EXPECT_EQ(FixedDeltas(), (std::vector<int32_t>{ToFixed(0.3f) - 0x123456, ToFixed(-0.3f) + 0x654321}));
+    // Float targets: trunc(t x 2^24 + 0.5).
+    EXPECT_EQ(FixedDeltas(Evaluate(net, 2, {0.3f, -0.3f}, sum)), (std::vector<int32_t>{ToFixed(0.3f) - 0x123456, ToFixed(-0.3f) + 0x654321}));
     // Integer targets: trunc(t x 1677.7216 + 0.5): 2900 -> 4865393, -1 -> -1677.
-    ASSERT_EQ(EvaluateInteger(net, 2, {2900, -1}, sum), 0);
     const int64_t e1 = 4865393 - 0x123456, e2 = -1677 + 0x654321;
-    EXPECT_EQ(FixedDeltas(), (std::vector<int32_t>{int32_t(e1), int32_t(e2)}));
+    EXPECT_EQ(FixedDeltas(EvaluateInteger(net, 2, {2900, -1}, sum)), (std::vector<int32_t>{int32_t(e1), int32_t(e2)}));
     EXPECT_EQ(sum, static_cast<float>(((e1 * e1) >> 24) / 16777216.0 + ((e2 * e2) >> 24) / 16777216.0));
     // 8.24 store targets are used as they are (differences wrap); float ones converted.
     Fill(MakeStoreIn(net, 0, 2, 1, KORU32_MATH_FIXED), std::vector<int32_t>{-7, 0x7FFFFFFF});
     Fill(MakeStoreIn(net, 1, 2, 1, KORU32_MATH_FLOAT), std::vector<float>{0.1f, -2.0f});
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{5, -1});
-    ASSERT_EQ(EvaluateSumStore(net, 2, net, 0, 0), 0);
-    EXPECT_EQ(FixedDeltas(), (std::vector<int32_t>{-12, INT32_MIN}));
-    ASSERT_EQ(EvaluateSumStore(net, 2, net, 1, 0), 0);
-    EXPECT_EQ(FixedDeltas(), (std::vector<int32_t>{ToFixed(0.1f) - 5, -33554431 + 1}));  // trunc(-33554432 + 0.5)
+    EXPECT_EQ(FixedDeltas(EvaluateSumStore(net, 2, net, 0, 0)), (std::vector<int32_t>{-12, INT32_MIN}));
+    EXPECT_EQ(FixedDeltas(EvaluateSumStore(net, 2, net, 1, 0)), (std::vector<int32_t>{ToFixed(0.1f) - 5, -33554431 + 1}));  // trunc(-33554432 + 0.5)
     // An error beyond about 11.3 would square past the 8.24 range; the sum
     // still takes its true square.
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{-10 << 24, 0});
-    ASSERT_EQ(Evaluate(net, 2, {10.0f, 0.0f}, sum), 0);
+    EXPECT_EQ(FixedDeltas(Evaluate(net, 2, {10.0f, 0.0f}, sum))[0], 20 << 24);
     EXPECT_EQ(sum, 400.0f);
-    EXPECT_EQ(FixedDeltas()[0], 20 << 24);
 }
 
 TEST(AddSlab, CodesDestinationFirstThenEitherFormatWithinANet) {
