@@ -15,8 +15,7 @@ inline koru::SlabRecord& SlabOf(int16_t net, int16_t slab) { return koru::netTab
 inline koru::LinkRecord& LinkOf(int16_t net, int16_t link) { return koru::netTable[net].block->links[link]; }
 
 // The array's elements as T (float, int32_t, or uint32_t for the raw words); none for a missing array.
-template <typename T>
-inline std::vector<T> ElementsOf(const koru::ValueArray* array) {
+template <typename T> inline std::vector<T> ElementsOf(const koru::ValueArray* array) {
     if (array == nullptr) return {};
     return std::vector<T>(reinterpret_cast<const T*>(array->data), reinterpret_cast<const T*>(array->data) + array->count);
 }

@@ -91,14 +91,12 @@ TEST_F(EvaluationNet, RunningSumIsReadOnceAndRestartedByEvaluate) {
     for (int i = 0; i < 2; ++i) ASSERT_EQ(EvaluateSum(net, 2, t), 0);
     EXPECT_EQ(Sum(), 0.625f);
     EXPECT_EQ(Sum(), 0.0f);
-    ASSERT_EQ(EvaluateSum(net, 2, t), 0);
-    ASSERT_EQ(Evaluate(net, 2, t, sum), 0);
+    ASSERT_TRUE(EvaluateSum(net, 2, t) == 0 && Evaluate(net, 2, t, sum) == 0);
     EXPECT_EQ(sum, 0.3125f);
     EXPECT_EQ(Sum(), 0.3125f);
     // Integer targets are tenths of thousandths, and replace the running total too.
     Linear();
-    ASSERT_EQ(Put(net, 2, {0.0f, 0.0f}), 0);
-    ASSERT_EQ(EvaluateInteger(net, 2, {10000, -1}, sum), 0);
+    ASSERT_TRUE(Put(net, 2, {0.0f, 0.0f}) == 0 && EvaluateInteger(net, 2, {10000, -1}, sum) == 0);
     const double e2 = static_cast<float>(-0.0001);
     EXPECT_EQ(Delta(net, 2, 1), 1.0f);
     EXPECT_EQ(Delta(net, 2, 2), static_cast<float>(-0.0001));
@@ -113,8 +111,7 @@ TEST_F(EvaluationNet, TransferOutsideTheCodesWritesNoDelta) {
     for (int8_t code : {-3, 9}) {
         SlabOf(net, 2).transfer = code;
         Fill(SlabOf(net, 2).deltas, std::vector<float>{0.75f, 0.5f});
-        ASSERT_EQ(Put(net, 2, {0.5f, 0.5f}), 0);
-        ASSERT_EQ(Evaluate(net, 2, {1.0f, 0.0f}, sum), 0);
+        ASSERT_TRUE(Put(net, 2, {0.5f, 0.5f}) == 0 && Evaluate(net, 2, {1.0f, 0.0f}, sum) == 0);
         EXPECT_EQ(sum, 0.5f);
         ASSERT_EQ(EvaluateStore(net, 2, net, 0, 1, sum), 0);
         EXPECT_EQ(sum, 0.25f);

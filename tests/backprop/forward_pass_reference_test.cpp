@@ -78,13 +78,12 @@ void DefinedOrder(std::vector<std::vector<T>>& slabs, const std::vector<std::vec
     }
 }
 
-template <typename T>
-void CheckEveryShape(uint16_t math) {
+template <typename T> void CheckEveryShape(uint16_t math) {
     const int sizes[] = {1, 3, 9, 15, 17, 33, 257};
     std::mt19937 random(1206 + math);
     std::uniform_int_distribution<int32_t> wide(-(40 << 24), 40 << 24), small(-(1 << 22), 1 << 22);
     int cases = 0, stopped = 0, running = 0;
-    for (int destSize : sizes) {
+    for (int destSize : sizes)
         for (int sourceSize : sizes) {
             Net net(kNet, KORU32_NET_BP_PLAIN, math);
             GuardedArrays guarded;  // after the net: its arrays go back before the net is killed
@@ -126,7 +125,6 @@ void CheckEveryShape(uint16_t math) {
             if constexpr (!std::is_same_v<T, float>) for (int32_t v : slabs[3]) (v > 838860800 || v < -838860800 ? stopped : running) += 1;
             ++cases;
         }
-    }
     EXPECT_EQ(cases, 49);
     EXPECT_TRUE((std::is_same_v<T, float>) || (stopped > 100 && running > 100)) << stopped << " " << running;
 }

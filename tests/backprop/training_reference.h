@@ -22,8 +22,7 @@ template <typename T> struct RefSlab { int kind = 0, code = 0; std::vector<T> va
 template <typename T> struct RefLink { int source = 0, dest = 0, status = 2; std::vector<T> w, q, g, p, t; };
 template <typename T> struct RefNet { int variant = 0; std::vector<RefSlab<T>> slabs; std::vector<RefLink<T>> links; };  // links in creation order
 
-template <typename T>
-RefNet<T> Snapshot(int16_t net, int slabCount, int linkCount) {
+template <typename T> RefNet<T> Snapshot(int16_t net, int slabCount, int linkCount) {
     RefNet<T> ref;
     ref.variant = koru::netTable[net].variant;
     for (int s = 0; s < slabCount; ++s) {
@@ -81,7 +80,7 @@ void TrainSlabRef(RefNet<T>& net, int s, float rateF, float momentumF, bool appl
         // reads the deltas it is building.
         RefSlab<T>&A = net.slabs[L.source], &B = net.slabs[L.dest];
         const size_t M = A.values.size(), N = B.values.size();
-        for (size_t r = 0; r <= M; ++r) {
+        for (size_t r = 0; r <= M; ++r)
             for (size_t j = 0; j < N; ++j) {
                 const size_t k = r * N + j;
                 if (net.variant == 11) {
@@ -101,7 +100,6 @@ void TrainSlabRef(RefNet<T>& net, int s, float rateF, float momentumF, bool appl
                 }
                 if (keeps && r >= 1) A.deltas[r - 1] = R::MulAdd(B.deltas[j], L.w[k], A.deltas[r - 1]);
             }
-        }
     }
     if (trained && keeps) {
         RefSlab<T>& S = net.slabs[s];

@@ -33,16 +33,14 @@ TEST(BpTrainCodes, ChecksInOrderAndNothingChanges) {
 // Bits, not values: NaN must match NaN and -0.0 must not pass for 0.0. Only
 // which NaN comes out is left open (with two NaN operands the one passed on
 // depends on the compiler's operand order), so every float NaN counts as one.
-template <typename T>
-std::vector<uint32_t> Canonical(std::vector<T> values) {
+template <typename T> std::vector<uint32_t> Canonical(std::vector<T> values) {
     std::vector<uint32_t> words(values.size());
     if (!values.empty()) std::memcpy(words.data(), values.data(), values.size() * 4);
     for (uint32_t& w : words) w = std::is_same_v<T, float> && (w & 0x7fffffffu) > 0x7f800000u ? 0x7fc00000u : w;
     return words;
 }
 
-template <typename T>
-void ExpectSameArrays(int16_t net, const RefNet<T>& ref, const std::string& where) {
+template <typename T> void ExpectSameArrays(int16_t net, const RefNet<T>& ref, const std::string& where) {
     const auto same = [](const koru::ValueArray* array, const std::vector<T>& expected) {
         return Canonical(ElementsOf<T>(array)) == Canonical(expected);
     };

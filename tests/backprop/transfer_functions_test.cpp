@@ -62,8 +62,7 @@ float RefHiddenDeltaFloat(int code, double y, double s, double d) {
 }
 
 // The library's forms, by code.
-template <int... C>
-struct Forms {
+template <int... C> struct Forms {
     static constexpr std::array<int32_t (*)(int32_t, int32_t, int32_t), 8> outputFixed{&OutputDeltaFixed<C>...}, hiddenFixed{&HiddenDeltaFixed<C>...};
     static constexpr std::array<float (*)(float, float, float), 8> outputFloat{&OutputDeltaFloat<C>...}, hiddenFloat{&HiddenDeltaFloat<C>...};
     static constexpr std::array<int32_t (*)(int32_t, int32_t&), 8> transferFixed{&TransferFixed<C>...};
@@ -105,7 +104,7 @@ TEST(DeltaForms, BothFormsOfEveryCodeInBothFormatsMatchTheirTables) {
     std::mt19937 random(11);
     std::uniform_int_distribution<int32_t> unit(-kOne, kOne), wide(-3 * kOne, 3 * kOne);
     std::uniform_real_distribution<float> unitF(-1.0f, 1.0f), wideF(-3.0f, 3.0f);
-    for (int code = 0; code < 8; ++code) {
+    for (int code = 0; code < 8; ++code)
         for (int i = 0; i < 3000; ++i) {
             // Mostly values a net holds, now and then any word at all.
             const bool any = i % 10 == 0;
@@ -118,7 +117,6 @@ TEST(DeltaForms, BothFormsOfEveryCodeInBothFormatsMatchTheirTables) {
             ASSERT_EQ(BitsOf(All::outputFloat[code](yf, sf, ef)), BitsOf(RefOutputDeltaFloat(code, yf, sf, ef)));
             ASSERT_EQ(BitsOf(All::hiddenFloat[code](yf, sf, ef)), BitsOf(RefHiddenDeltaFloat(code, yf, sf, ef)));
         }
-    }
 }
 
 TEST(TransferFloat, LimitsFloorsAndTheInputsKept) {
@@ -143,17 +141,14 @@ TEST(TransferFloat, LimitsFloorsAndTheInputsKept) {
 // Every code against the mathematics (long double), within an ulp of a single.
 TEST(TransferFloat, AgreesWithTheMathematics) {
     using L = long double;
-    L (*const f[8])(L) = {[](L x) { return 1 / (1 + std::exp(-x)); }, [](L x) { return std::fmax(std::fmin(x, L{10}), L{-10}); },
-                          [](L x) { return std::tanh(x); }, [](L x) { return std::exp(-x * x); },
-                          [](L x) { return std::sin(std::fmax(std::fmin(x, L{1.570795f}), -L{1.570795f})); },  // limited first
-                          [](L x) { return std::tanh(1.5L * x); }, [](L x) { return 2 / (1 + std::exp(-x)) - 1; },
-                          [](L x) { return 1 - std::exp(-x * x); }};
-    for (int code = 0; code < 8; ++code) {
+    L (*const f[8])(L) = {[](L x) { return 1 / (1 + std::exp(-x)); }, [](L x) { return std::fmax(std::fmin(x, L{10}), L{-10}); }, [](L x) { return std::tanh(x); },
+                          [](L x) { return std::exp(-x * x); }, [](L x) { return std::sin(std::fmax(std::fmin(x, L{1.570795f}), -L{1.570795f})); },  // sine limited first
+                          [](L x) { return std::tanh(1.5L * x); }, [](L x) { return 2 / (1 + std::exp(-x)) - 1; }, [](L x) { return 1 - std::exp(-x * x); }};
+    for (int code = 0; code < 8; ++code)
         for (float x = -12.0f, sum; x <= 12.0f; x += 0.0625f) {
             const auto expected = static_cast<float>(f[code](x));
             EXPECT_NEAR(All::transferFloat[code](x, sum), f[code](x), std::nextafter(std::fabs(expected), INFINITY) - std::fabs(expected)) << code << " " << x;
         }
-    }
 }
 
 }  // namespace

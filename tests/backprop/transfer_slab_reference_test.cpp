@@ -25,8 +25,7 @@ using koru_test::BitsOf;
 
 const uint32_t kSizes[] = {1, 3, 7, 8, 17, 33, 63, 257};
 
-template <int Code>
-void ExpectSlabMatchesNeurons(const std::vector<float>& inputs, void (*slabForm)(float*, float*, uint32_t)) {
+template <int Code> void ExpectSlabMatchesNeurons(const std::vector<float>& inputs, void (*slabForm)(float*, float*, uint32_t)) {
     std::vector<float> values = inputs, sums(inputs.size(), 12345.0f);
     slabForm(values.data(), sums.data(), static_cast<uint32_t>(values.size()));
     for (size_t j = 0; j < inputs.size(); ++j) {
@@ -52,7 +51,7 @@ TEST(TransferSlabReference, EdgeInputsAmongOrdinaryOnesAndRandomInputsOfEveryMag
     ExpectEveryForm(edges);
     std::mt19937 random(77);
     std::uniform_real_distribution<float> ordinary(-8.0f, 8.0f), mantissa(1.0f, 2.0f);
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 200; ++round)
         for (uint32_t size : kSizes) {
             std::vector<float> inputs(size), any(size);
             for (float& x : inputs) x = ordinary(random);
@@ -61,7 +60,6 @@ TEST(TransferSlabReference, EdgeInputsAmongOrdinaryOnesAndRandomInputsOfEveryMag
             ASSERT_NO_FATAL_FAILURE(ExpectEveryForm(inputs));
             ASSERT_NO_FATAL_FAILURE(ExpectEveryForm(any));
         }
-    }
 }
 
 TEST(TransferSlabReference, FixedTableReadsEqualTheLookupOfEachNeuron) {

@@ -73,8 +73,7 @@ TEST(CopyValues, ConvertsBetweenFormatsAndCopiesWordsWithinOneExactlyAsFarAsAske
     int32_t fixed[2] = {}; float back[2] = {};
     CopyValues(source, kFloat32, fixed, kFixed824, 2);
     CopyValues(fixed, kFixed824, back, kFloat32, 2);
-    EXPECT_EQ(fixed[1], -((1 << 22) - 1));
-    EXPECT_EQ(static_cast<double>(back[1]), -0.24999994039535522);
+    EXPECT_TRUE(fixed[1] == -((1 << 22) - 1) && static_cast<double>(back[1]) == -0.24999994039535522) << fixed[1] << " " << back[1];
     // Within one format: the words unchanged (NaN bits too), no element past n.
     const int32_t words[4] = {-1, 7, 0x7FFFFFFF, 0x7fc00001};
     int32_t dest[4] = {9, 9, 9, 9};
@@ -105,19 +104,16 @@ std::vector<double> Elements(const ValueArray& a) {
 
 TEST(ColumnsAndRows, RefuseUnitsOutsideTheMatrixAndTouchNothing) {
     Arrays arrays;
-    ValueArray* weights = arrays.Make(kFloat32, 3, 2, 1.0);
-    ValueArray* vector = arrays.Make(kFloat32, 4, 1, 50.0);
+    ValueArray *weights = arrays.Make(kFloat32, 3, 2, 1.0), *vector = arrays.Make(kFloat32, 4, 1, 50.0);
     const std::vector<double> weightsBefore = Elements(*weights), vectorBefore = Elements(*vector);
-    EXPECT_FALSE(PutColumn(*weights, *vector, 0) || PutColumn(*weights, *vector, 4) || PutRow(*weights, *vector, 0) ||
-                 PutRow(*weights, *vector, 3) || GetColumn(*vector, *weights, 65535) || GetRow(*vector, *weights, 3));
+    EXPECT_FALSE(PutColumn(*weights, *vector, 0) || PutColumn(*weights, *vector, 4) || PutRow(*weights, *vector, 0) || PutRow(*weights, *vector, 3) || GetColumn(*vector, *weights, 65535) || GetRow(*vector, *weights, 3));
     EXPECT_TRUE(Elements(*weights) == weightsBefore && Elements(*vector) == vectorBefore);
 }
 
 TEST(NormalizeColumns, GivesEveryNonzeroColumnLengthOne) {
     Arrays arrays;
-    ValueArray* weights = arrays.Make(kFloat32, 3, 4, -5.0);  // 4 rows x 3 columns, column 2 all zero
+    ValueArray *weights = arrays.Make(kFloat32, 3, 4, -5.0), *work = arrays.Make(kFloat32, 4, 1);  // 4 rows x 3 columns, column 2 all zero
     for (uint32_t row = 0; row < 4; ++row) PutElement(row * 3 + 1, *weights, 0.0);
-    ValueArray* work = arrays.Make(kFloat32, 4, 1);
     NormalizeColumns(*weights, *work);
     for (uint32_t unit = 0; unit < 3; ++unit) {
         double length = 0.0;

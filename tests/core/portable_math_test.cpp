@@ -95,13 +95,12 @@ TEST(PortableMathAccuracy, WithinOneUlpOverEveryRange) {
     const Ref expL = [](long double x) { return std::exp(x); }, tanhL = [](long double x) { return std::tanh(x); };
     const Ref sinL = [](long double x) { return std::sin(x); }, cosL = [](long double x) { return std::cos(x); };
     const struct Case { const char* label; double (*f)(double); Ref reference; double lo, hi; bool logarithmic; } cases[] = {
-        {"exp", Exp, expL, -745.2, 709.8, false}, {"exp near 0", Exp, expL, -2.0, 2.0, false},
-        {"exp tiny", Exp, expL, -60.0, 0.0, true}, {"exp subnormal results", Exp, expL, -745.2, -707.0, false},
-        {"exp near overflow", Exp, expL, 707.0, 709.79, false}, {"tanh", Tanh, tanhL, -25.0, 25.0, false},
-        {"tanh near 0", Tanh, tanhL, -1.0, 1.0, false}, {"tanh leaving the series", Tanh, tanhL, 0.2, 0.3, false},
-        {"tanh every magnitude", Tanh, tanhL, -80.0, 5.0, true}, {"sin", Sin, sinL, -4.0, 4.0, false},
-        {"cos", Cos, cosL, -4.0, 4.0, false}, {"sin wide", Sin, sinL, -1e6, 1e6, false}, {"cos wide", Cos, cosL, -1e6, 1e6, false},
-        {"sin every magnitude", Sin, sinL, -80.0, 20.5, true}, {"cos every magnitude", Cos, cosL, -80.0, 20.5, true},
+        {"exp", Exp, expL, -745.2, 709.8, false}, {"exp near 0", Exp, expL, -2.0, 2.0, false}, {"exp tiny", Exp, expL, -60.0, 0.0, true},
+        {"exp subnormal results", Exp, expL, -745.2, -707.0, false}, {"exp near overflow", Exp, expL, 707.0, 709.79, false},
+        {"tanh", Tanh, tanhL, -25.0, 25.0, false}, {"tanh near 0", Tanh, tanhL, -1.0, 1.0, false}, {"tanh leaving the series", Tanh, tanhL, 0.2, 0.3, false},
+        {"tanh every magnitude", Tanh, tanhL, -80.0, 5.0, true}, {"sin", Sin, sinL, -4.0, 4.0, false}, {"cos", Cos, cosL, -4.0, 4.0, false},
+        {"sin wide", Sin, sinL, -1e6, 1e6, false}, {"cos wide", Cos, cosL, -1e6, 1e6, false}, {"sin every magnitude", Sin, sinL, -80.0, 20.5, true},
+        {"cos every magnitude", Cos, cosL, -80.0, 20.5, true},
     };
     std::mt19937_64 random(2026);
     for (const Case& c : cases) {
