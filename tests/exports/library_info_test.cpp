@@ -24,7 +24,7 @@ TEST(ResultCodes, EachCodeHasItsOwnTextAndEveryOtherValueTheGenericOne) {
     EXPECT_EQ(values.size(), texts.size());  // distinct values
     EXPECT_EQ(texts.count(KORU32_UNKNOWN_RESULT_TEXT), 0u);
     for (int value = INT16_MIN; value <= INT16_MAX; ++value) {
-        if (values.count(value) == 0) ASSERT_STREQ(TextOf(int16_t(value)), KORU32_UNKNOWN_RESULT_TEXT) << value;
+        if (values.count(value) == 0) { ASSERT_STREQ(TextOf(int16_t(value)), KORU32_UNKNOWN_RESULT_TEXT) << value; }
     }
     EXPECT_STREQ(GetResultText(nullptr), KORU32_UNKNOWN_RESULT_TEXT);
 }

@@ -122,14 +122,14 @@ inline void BuildNet(int16_t net, uint16_t type) {
         std::vector<float> w(WeightCount(type, l)), c(w.size());
         for (size_t i = 0; i < w.size(); ++i) w[i] = float(std::sin(1.0 + 0.7 * double(i) + 3.1 * index) * 1.7), c[i] = float(std::cos(0.3 + 0.9 * double(i) + 2.3 * index) * 0.3);
         ASSERT_EQ(PutLink(&net, &l.link, w.data()), 0);
-        if (KeepsChanges(type)) ASSERT_EQ(PutLinkChanges(&net, &l.link, c.data()), 0);
+        if (KeepsChanges(type)) { ASSERT_EQ(PutLinkChanges(&net, &l.link, c.data()), 0); }
         const int16_t status = static_cast<int16_t>(index++);  // links 0 and 1 ignored and propagated only
-        if (IsBackprop(type) && status < 2) ASSERT_EQ(SetStatus(&net, &l.link, &status), 0);
+        if (IsBackprop(type) && status < 2) { ASSERT_EQ(SetStatus(&net, &l.link, &status), 0); }
     }
     for (const SlabPlan& s : kSlabs) {
         std::vector<float> counts(1 + size_t(s.neurons), 5.0f);  // 5 pattern units in use
         for (int16_t i = 1; i <= s.neurons; ++i) counts[size_t(i)] = float((i * s.slab) % 3);
-        if (Counted(type, s)) ASSERT_EQ(PutCounts(&net, &s.slab, counts.data()), 0);
+        if (Counted(type, s)) { ASSERT_EQ(PutCounts(&net, &s.slab, counts.data()), 0); }
     }
 }
 

@@ -17,7 +17,7 @@ bool IsLvq(uint16_t type) { return type == KORU32_NET_LVQ_DISTANCE || type == KO
 void BuildNet(uint16_t type) {
     const int16_t middle = IsLvq(type) ? KORU32_SLAB_OUTPUT : KORU32_SLAB_HIDDEN;
     ASSERT_EQ(All({Net(0, type), Slab(0, 0, 2, 0), Slab(0, 1, 3, middle), Slab(0, 2, 2, 2), Link(0, 0, 0.5f, 0, 1)}), 0);
-    if (!IsLvq(type)) ASSERT_EQ(Link(0, 1, 0.5f, 1, 2), KORU32_OK);
+    if (!IsLvq(type)) { ASSERT_EQ(Link(0, 1, 0.5f, 1, 2), KORU32_OK); }
     SetValues(0, 0, {0.3f, -0.6f});
     const int16_t net = 0, hidden = 1, output = 2;
     int16_t newUnit = 0;
@@ -84,7 +84,7 @@ TEST_F(NonFiniteArguments, AreRefusedWithTheExportsCodeAndChangeNothing) {
                 ASSERT_NO_FATAL_FAILURE(BuildNet(c.type));
                 const Bytes before = Snapshot();
                 EXPECT_EQ(c.call(value), c.code);
-                if (c.code != KORU32_OK) EXPECT_EQ(Snapshot(), before);  // link 2 included: not made
+                if (c.code != KORU32_OK) { EXPECT_EQ(Snapshot(), before); }  // link 2 included: not made
                 ASSERT_EQ(Kill(0), KORU32_OK);
             }
         }

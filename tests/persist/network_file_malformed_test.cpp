@@ -47,7 +47,7 @@ protected:
         EXPECT_FALSE(SlotInUse(30));
         EXPECT_EQ(MathModeIsFixed(), stage == kInHeader);
         Math(KORU32_MATH_FLOAT);
-        if (stage != kAmongLinks) EXPECT_EQ(NextDraws(), draws);
+        if (stage != kAmongLinks) { EXPECT_EQ(NextDraws(), draws); }
     }
 };
 

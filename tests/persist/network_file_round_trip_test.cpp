@@ -21,7 +21,7 @@ TEST_P(RoundTrip, NetComesBackBitForBitAndSavesTheSameFile) {
     ASSERT_EQ(Save(9, Path("a.bin"), 5, mine), 0);
     const Bytes a = ReadWholeFile(Path("a.bin"));
     EXPECT_EQ(U16(a, 10), fixed ? 0 : 3);
-    if (IsBackprop(type)) EXPECT_EQ((std::vector<int>{U16(a, 208), U16(a, 210), U16(a, 214)}), (std::vector<int>{0, 1, 2}));
+    if (IsBackprop(type)) { EXPECT_EQ((std::vector<int>{U16(a, 208), U16(a, 210), U16(a, 214)}), (std::vector<int>{0, 1, 2})); }
     // Weights, changes where saved, counts without the pattern count.
     size_t elements = 0;
     for (const LinkPlan& l : kLinks) elements += WeightCount(type, l) * (savesChanges ? 2 : 1);
@@ -38,7 +38,7 @@ TEST_P(RoundTrip, NetComesBackBitForBitAndSavesTheSameFile) {
     const int16_t net = 40, link = 0;
     std::vector<float> steps(16, -1.0f);
     EXPECT_EQ(GetLinkChanges(&net, &link, steps.data()), KeepsChanges(type) ? 0 : KORU32_ERR_WRONG_PARADIGM);
-    if (type == KORU32_NET_BP_ADAPTIVE) EXPECT_EQ(steps, std::vector<float>(16, 0.0f));  // not saved: range 0
+    if (type == KORU32_NET_BP_ADAPTIVE) { EXPECT_EQ(steps, std::vector<float>(16, 0.0f)); }  // not saved: range 0
     // Slabs, transfer codes, statuses and the pattern count are saved again as read.
     ASSERT_EQ(Save(40, Path("b.bin"), 5, mine), 0);
     EXPECT_EQ(ReadWholeFile(Path("b.bin")), a);

@@ -53,8 +53,8 @@ protected:
                 for (int d = 1; d < (k == 0 ? 3 : 2); ++d) weights.push_back(expect(Weight(k, r, d))), steps.push_back(expect(Change(k, r, d)));
             }
             EXPECT_EQ(Weights(net, k, got.size()), weights) << k;
-            if (changes) EXPECT_EQ(GetLinkChanges(&net, &k, got.data()), 0);
-            if (changes) EXPECT_EQ(got, steps) << k;
+            if (changes) { EXPECT_EQ(GetLinkChanges(&net, &k, got.data()), 0); }
+            if (changes) { EXPECT_EQ(got, steps) << k; }
         }
     }
 };
@@ -87,13 +87,13 @@ TEST_F(ShellImport, ChangesLandOnlyInMomentumNets) {
     const std::pair<int16_t, uint16_t> nets[] = {{3, KORU32_NET_BP_BATCH}, {4, KORU32_NET_BP_PLAIN}, {5, 0}};
     for (const auto& [net, type] : nets) {
         SCOPED_TRACE(net);
-        if (type != 0) ASSERT_EQ(Net(net, type), 0);
+        if (type != 0) { ASSERT_EQ(Net(net, type), 0); }
         ASSERT_EQ(Load(net, Path("shell.bin")), 0);
         ExpectLinks(net, false, [](float v) { return v; });
         std::vector<float> changes(6, -1.0f);
         const int16_t link = 0;
         EXPECT_EQ(GetLinkChanges(&net, &link, changes.data()), net == 4 ? KORU32_ERR_WRONG_PARADIGM : 0);
-        if (net != 4) EXPECT_EQ(changes, std::vector<float>(6, net == 5 ? 0.25f : 0.0f));
+        if (net != 4) { EXPECT_EQ(changes, std::vector<float>(6, net == 5 ? 0.25f : 0.0f)); }
     }
 }
 
