@@ -15,22 +15,8 @@ def test_scikit_learn_checks(estimator, check):
     check(estimator)
 
 
-def iris():
-    X, y = load_iris(return_X_y=True)
-    return StandardScaler().fit_transform(X), y
-
-
-def test_engine_failures_raise_with_code_name_and_text():
-    X, y = iris()
-    net = koru32.BackpropClassifier(max_iter=2).fit(X, y).net_
-    with pytest.raises(koru32.EngineError) as raised:
-        koru32._native.bp_predict(net[:600], X, 4, 3, 2)  # a header promising more than there is
-    assert (raised.value.code, raised.value.name) == (41, "KORU32_ERR_RESTORE_FILE")
-    assert raised.value.text in str(raised.value)
-
-
 def _malformed_calls():
-    X, y = iris()
+    X, y = StandardScaler().fit_transform(load_iris().data), load_iris().target
     bp = koru32.BackpropClassifier(max_iter=2).fit(X, y).net_
     pnn = koru32.PNNClassifier(sigma=0.5).fit(X, y).net_
     lvq = koru32.LVQClassifier(max_iter=2).fit(X, y).net_

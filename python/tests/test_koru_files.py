@@ -30,8 +30,7 @@ def iris(target):
 
 def koru_predictions(model, classify):
     # koru predict's prediction column and, for classifiers, its probabilities.
-    lines = koru("predict", *(["--proba"] if classify else []), model, IRIS).splitlines()[1:]
-    return [line.split(",")[1:] for line in lines]
+    return [line.split(",")[1:] for line in koru("predict", *(["--proba"] if classify else []), model, IRIS).splitlines()[1:]]
 
 
 def python_predictions(estimator, X, classify):
@@ -97,7 +96,6 @@ def test_a_model_saved_here_predicts_in_koru_and_back_what_it_predicts_here(tmp_
 def test_a_damaged_model_file_is_refused(tmp_path, damage, message):
     X, y, inputs = iris("species")
     koru32.PNNClassifier(sigma=0.5).fit(X, y).save(tmp_path / "m.net", input_names=inputs, target_name="species")
-    bad = tmp_path / "bad.net"
-    bad.write_bytes(damage((tmp_path / "m.net").read_bytes()))
+    (tmp_path / "bad.net").write_bytes(damage((tmp_path / "m.net").read_bytes()))
     with pytest.raises(ValueError, match=message):
-        koru32.load(bad)
+        koru32.load(tmp_path / "bad.net")

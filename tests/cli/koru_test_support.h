@@ -20,10 +20,7 @@
 
 namespace koru_cli_test {
 
-struct CommandResult {
-    int status = -1;
-    std::string out, err;
-};
+struct CommandResult { int status = -1; std::string out, err; };
 
 inline std::filesystem::path ScratchDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -38,9 +35,7 @@ inline std::filesystem::path ScratchDir() {
 
 inline std::string ScratchPath(const std::string& name) { return (ScratchDir() / name).string(); }
 inline std::string DataFile(const std::string& name) { return std::string(KORU_TEST_DATA_DIR) + "/" + name; }
-inline void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+inline void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 inline std::string ReadText(const std::string& path) {
     std::stringstream text;
@@ -51,8 +46,7 @@ inline std::string ReadText(const std::string& path) {
 // Names in the scratch folder, sorted (to see what a command left behind).
 inline std::vector<std::string> ScratchFiles() {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(ScratchDir()))
-        names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(ScratchDir())) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -62,10 +56,8 @@ inline CommandResult RunKoru(const std::vector<std::string>& args) {
     std::vector<const char*> argv{"koru"};
     for (const std::string& arg : args) argv.push_back(arg.c_str());
     std::ostringstream out, err;
-    CommandResult result;
-    result.status = koru_cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
-    result.out = out.str(), result.err = err.str();
-    return result;
+    const int status = koru_cli::RunCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
 }
 
 // The built program with a shell command tail, after the shell commands
@@ -96,10 +88,8 @@ inline std::string Train(const std::string& data, const std::vector<std::string>
 // The value of "key=" in a model file's metadata, or "(none)".
 inline std::string Setting(const std::string& model, const std::string& key) {
     const std::string bytes = ReadText(model);
-    size_t at = bytes.find("\n" + key + "=");
-    if (at == std::string::npos) return "(none)";
-    at += key.size() + 2;
-    return bytes.substr(at, bytes.find('\n', at) - at);
+    const size_t at = bytes.find("\n" + key + "="), from = at + key.size() + 2;
+    return at == std::string::npos ? "(none)" : bytes.substr(from, bytes.find('\n', from) - from);
 }
 
 // The number after "NAME: " on the last line of `text`, or NaN.
@@ -118,8 +108,7 @@ inline std::string WithoutChecksum(std::string bytes) {
     EXPECT_EQ(bytes.compare(at, 6, "crc32="), 0) << "no checksum line";
     bytes.erase(at, line);
     auto* length = reinterpret_cast<unsigned char*>(&bytes[bytes.size() - trailer]);
-    uint32_t value = length[0] | length[1] << 8 | length[2] << 16 | static_cast<uint32_t>(length[3]) << 24;
-    value -= line;
+    const uint32_t value = (length[0] | length[1] << 8 | length[2] << 16 | uint32_t{length[3]} << 24) - line;
     for (int i = 0; i < 4; ++i) length[i] = static_cast<unsigned char>(value >> (8 * i));
     return bytes;
 }

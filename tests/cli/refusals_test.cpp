@@ -9,18 +9,13 @@ namespace {
 // A copy of `model` with one metadata line replaced (behind the checksum).
 std::string Edited(const std::string& model, const std::string& from, const std::string& to) {
     std::string bytes = WithoutChecksum(ReadText(model));
-    bytes.replace(bytes.find(from), from.size(), to);
     const std::string file = ScratchPath(to.substr(0, to.size() - 1) + ".net");
-    WriteText(file, bytes);
+    WriteText(file, bytes.replace(bytes.find(from), from.size(), to));
     return file;
 }
 
-struct Case {
-    std::string label;
-    std::vector<std::string> args;
-    int status;
-    std::string message;  // the whole message for status 1, a part of it for usage errors
-};
+// The whole message for status 1, a part of it for usage errors.
+struct Case { std::string label; std::vector<std::string> args; int status; std::string message; };
 
 TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
     const std::string d = ScratchPath("d.csv"), f = ScratchPath("new.net"), dir = ScratchPath("");
@@ -32,10 +27,7 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
     const std::string hard = ScratchPath("d-link.csv"), sym = ScratchPath("m-link.net"), m2 = ScratchPath("./m.net");
     std::filesystem::create_hard_link(d, hard);
     std::filesystem::create_symlink(m, sym);
-    auto file = [](const std::string& name, const std::string& text) {
-        WriteText(ScratchPath(name), text);
-        return ScratchPath(name);
-    };
+    auto file = [](const std::string& name, const std::string& text) { return WriteText(ScratchPath(name), text), ScratchPath(name); };
     const std::string tiny = file("tiny.net", "KORU"), foreign = file("foreign.net", std::string(600, '\x01'));
     const std::string daisy = file("daisy.csv", "sepal_length,sepal_width,petal_length,petal_width,species\n"
                                                 "5.1,3.5,1.4,0.2,setosa\n5.0,3.4,1.5,0.2,daisy\n");
@@ -73,10 +65,7 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
         cases.push_back({badCsv[i].label, {"train", data, "-o", m}, 1, data + badCsv[i].message});
     }
     const std::string wideFile = file("wide.csv", wide + "class\n" + wideRow + "p\n"), tallFile = file("tall.csv", tall);
-    auto train = [&](std::vector<std::string> options) {
-        options.insert(options.begin(), {"train", d, "-o", f});
-        return options;
-    };
+    auto train = [&](std::vector<std::string> options) { return options.insert(options.begin(), {"train", d, "-o", f}), options; };
     // clang-format off
     const std::vector<Case> more = {
         {"no subcommand", {}, 2, "A subcommand is required"},
@@ -117,6 +106,8 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
         {"-o in a missing folder", {"train", d, "-o", dir + "no/m.net"}, 1,
          "-o " + dir + "no/m.net: cannot write into the folder " + dir + "no (No such file or directory)"},
         {"-o a folder", {"train", d, "-o", dir}, 1, "-o " + dir + " is a folder, not a file to write"},
+        {"-o not a regular file", {"train", d, "-o", "/dev/null"}, 1,
+         "-o /dev/null is not a regular file; koru writes its outputs as regular files"},
         {"eval CSV as a model", {"eval", d, d}, 1, d + " looks like a CSV file, not a model; usage: koru eval MODEL.net DATA.csv"},
         {"predict a model as data", {"predict", pnn, pnn}, 1,
          pnn + " looks like a network file, not CSV data; usage: koru predict MODEL.net DATA.csv"},
@@ -144,9 +135,7 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
         const CommandResult result = RunKoru(c.args);
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.out, "");
-        if (c.status == 1) {
-            EXPECT_EQ(result.err, "koru: error: " + c.message + "\n");
-        }
+        if (c.status == 1) { EXPECT_EQ(result.err, "koru: error: " + c.message + "\n"); }
         EXPECT_EQ(result.err.rfind("koru: error: ", 0), 0u) << result.err;
         EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
@@ -169,8 +158,8 @@ TEST(Refusals, TheProgramsHelpVersionAndExitStatus) {
         EXPECT_NE(help.find(command), std::string::npos) << command;
         EXPECT_NE(RunKoru({command, "--help"}).out.find(option), std::string::npos) << command;
     }
-    const std::string release = std::to_string(KORU32_VERSION_MAJOR) + "." +
-                                std::to_string(KORU32_VERSION_MINOR) + "." + std::to_string(KORU32_VERSION_PATCH);
+    const std::string release = std::to_string(KORU32_VERSION_MAJOR) + "." + std::to_string(KORU32_VERSION_MINOR) + "." +
+                                std::to_string(KORU32_VERSION_PATCH);
     EXPECT_EQ(RunKoruProgram("--version").out, "koru " + release + "\nKORU32 library " + release + "\n");
     EXPECT_EQ(RunKoruProgram("train --bogus").status, 2);
     const CommandResult failure = RunKoruProgram("info " + missing);

@@ -10,8 +10,8 @@ namespace {
 std::string Report(const CommandResult& result) { return result.out.substr(result.out.find('\n') + 1); }
 
 TEST(Reliability, DamagedAndTruncatedModelsAreCalledSo) {
-    const std::string data = DataFile("iris.csv"), model = Train(data, {"--epochs", "20"});
-    const std::string bytes = ReadText(model), probe = ScratchPath("probe.net");
+    const std::string data = DataFile("iris.csv"), model = Train(data, {"--epochs", "20"}), bytes = ReadText(model);
+    const std::string probe = ScratchPath("probe.net");
     const CommandResult good = RunKoru({"eval", model, data});
     ASSERT_EQ(good.status, 0) << good.err;
     // An earlier version's file (no checksum) still reads, to the same result.
@@ -43,19 +43,15 @@ TEST(Reliability, DamagedAndTruncatedModelsAreCalledSo) {
     std::string edited = WithoutChecksum(bytes);
     edited.replace(edited.find("set.bp.hidden=8\n"), 16, "set.bp.hidden=x\n");
     WriteText(probe, edited);
-    EXPECT_EQ(
-        RunKoru({"eval", probe, data}).err,
-        "koru: error: " + probe +
-            ": damaged model metadata: the model's metadata entry 'bp.hidden' is not a list of integers\n");
+    EXPECT_EQ(RunKoru({"eval", probe, data}).err, "koru: error: " + probe +
+              ": damaged model metadata: the model's metadata entry 'bp.hidden' is not a list of integers\n");
 }
 
 TEST(Reliability, AFileSizeLimitEndsInAMessageAndLeavesNoFile) {
     const std::string model = ScratchPath("big.net");
-    const CommandResult result = RunKoruProgram(
-        "train " + DataFile("iris.csv") + " -o " + model + " -q --paradigm pnn", "ulimit -f 1; ");
+    const CommandResult result = RunKoruProgram("train " + DataFile("iris.csv") + " -o " + model + " -q --paradigm pnn", "ulimit -f 1; ");
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err.rfind("koru: error: " + model + ": cannot write the network file", 0), 0u)
-        << result.err;
+    EXPECT_EQ(result.err.rfind("koru: error: " + model + ": cannot write the network file", 0), 0u) << result.err;
     EXPECT_NE(result.err.find("(File too large)\n"), std::string::npos) << result.err;
     EXPECT_EQ(ScratchFiles(), std::vector<std::string>{});
 }
@@ -65,13 +61,7 @@ TEST(Reliability, AFileSizeLimitEndsInAMessageAndLeavesNoFile) {
 // best net so far; either way the exit status is 128 + the signal.
 TEST(Reliability, AStopSignalLeavesTheEarlierModelUnlessAskedToSave) {
     const std::string model = ScratchPath("m.net"), progress = ScratchPath("progress.txt");
-    struct Case {
-        const char* label;
-        std::string options;
-        const char* signal;
-        int status;
-        bool saved;
-    };
+    struct Case { const char* label; std::string options; const char* signal; int status; bool saved; };
     const std::vector<Case> cases{
         {"bp, SIGTERM", "--epochs 1000000 --patience 0", "TERM", 143, false},
         {"bp, SIGINT", "--epochs 1000000 --patience 0", "INT", 130, false},
@@ -85,20 +75,17 @@ TEST(Reliability, AStopSignalLeavesTheEarlierModelUnlessAskedToSave) {
         SCOPED_TRACE(c.label);
         WriteText(model, "earlier model");
         std::remove(progress.c_str());
-        const CommandResult result =
-            RunKoruProgram("train " + DataFile("iris.csv") + " -o " + model + " " + c.options + " 2>" +
-                           progress + " & until [ -s " + progress +
-                           " ]; do sleep 0.05; done; sleep 0.5; kill -" + c.signal + " $!; wait $!");
+        const CommandResult result = RunKoruProgram("train " + DataFile("iris.csv") + " -o " + model + " " + c.options +
+                                                    " 2>" + progress + " & until [ -s " + progress +
+                                                    " ]; do sleep 0.05; done; sleep 0.5; kill -" + c.signal + " $!; wait $!");
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(ScratchFiles(), (std::vector<std::string>{"m.net", "progress.txt"}));
         if (!c.saved) {
             EXPECT_EQ(ReadText(model), "earlier model");
             continue;
         }
-        EXPECT_NE(
-            result.out.find(std::string("interrupted by SIG") + c.signal + ": saved the best net so far"),
-            std::string::npos)
-            << result.out;
+        EXPECT_NE(result.out.find(std::string("interrupted by SIG") + c.signal + ": saved the best net so far"),
+                  std::string::npos) << result.out;
         EXPECT_GT(LastLineValue(RunKoru({"eval", model, DataFile("iris.csv")}).out, "accuracy"), 0.8);
     }
 }

@@ -7,14 +7,9 @@
 namespace koru_cli_test {
 namespace {
 
-struct Trip {
-    const char* label;
-    std::vector<std::string> options;
-    const char* dataSet;
-    double threshold;  // accuracy at least, or (diabetes) RMSE at most
-    const char* netType;
-    const char* format;
-};
+// The threshold is an accuracy at least, or (diabetes) an RMSE at most.
+struct Trip { const char* label; std::vector<std::string> options; const char* dataSet; double threshold;
+              const char *netType, *format; };
 
 TEST(RoundTrip, TrainInfoEvalPredictForEveryParadigm) {
     const char *momentum = "2 (backpropagation, momentum)", *f32 = "32-bit float", *f824 = "8.24 fixed point";
@@ -62,12 +57,11 @@ TEST(RoundTrip, TrainInfoEvalPredictForEveryParadigm) {
         EXPECT_NE(eval.out.find(classify ? "confusion matrix" : "mae: "), std::string::npos);
 
         // The predictions, to a file and to standard output, agree with the evaluation.
-        const std::string file = ScratchPath("p.csv");
+        const std::string file = ScratchPath("p.csv"), out = RunKoru({"predict", model, data}).out;
         ASSERT_EQ(RunKoru({"predict", model, data, "-o", file}).status, 0);
-        EXPECT_EQ(RunKoru({"predict", model, data}).out, ReadText(file));
+        EXPECT_EQ(out, ReadText(file));
         std::remove(file.c_str());
-        const auto predicted = CsvLines(RunKoru({"predict", model, data}).out),
-                   truth = CsvLines(ReadText(data));
+        const auto predicted = CsvLines(out), truth = CsvLines(ReadText(data));
         ASSERT_EQ(predicted.size(), truth.size());
         EXPECT_EQ(predicted[0][0] + "," + predicted[0][1], "line," + truth[0].back());
         double hits = 0, squares = 0;
@@ -89,8 +83,7 @@ TEST(RoundTrip, ProbabilitiesAndCopiedColumns) {
     for (const char* paradigm : {"bp", "pnn", "lvq"}) {
         SCOPED_TRACE(paradigm);
         const std::string model = Train(data, {"--paradigm", paradigm});
-        const auto rows = CsvLines(
-            RunKoru({"predict", model, data, "--proba", "--id", "petal_width", "--id", "species"}).out);
+        const auto rows = CsvLines(RunKoru({"predict", model, data, "--proba", "--id", "petal_width", "--id", "species"}).out);
         ASSERT_EQ(rows.size(), 151u);
         EXPECT_EQ(rows[0], (std::vector<std::string>{"line", "petal_width", "species", "predicted:species",
                                                      "p:setosa", "p:versicolor", "p:virginica"}));
@@ -104,8 +97,7 @@ TEST(RoundTrip, ProbabilitiesAndCopiedColumns) {
     const std::string model = ScratchPath("m.net"), shuffled = ScratchPath("shuffled.csv");
     EXPECT_EQ(CsvLines(RunKoru({"predict", model, data, "--keep-inputs"}).out)[1],
               (std::vector<std::string>{"2", "5.1", "3.5", "1.4", "0.2", "setosa", "setosa"}));
-    WriteText(shuffled,
-              "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,5.1\n2.3,5.4,3.1,6.9\n");
+    WriteText(shuffled, "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,5.1\n2.3,5.4,3.1,6.9\n");
     EXPECT_EQ(RunKoru({"predict", model, shuffled}).out, "line,species\n2,setosa\n3,virginica\n");
 }
 
@@ -114,18 +106,14 @@ TEST(RoundTrip, ProbabilitiesAndCopiedColumns) {
 // run stops after --patience epochs without a better one.
 TEST(Defaults, BackpropKeepsTheBestEpochAndStopsAfterItsPatience) {
     const std::string data = DataFile("iris.csv");
-    for (const auto& [patience, option] :
-         std::vector<std::pair<int, std::string>>{{50, "50"}, {5, "5"}, {0, "0"}}) {
+    for (const int patience : {50, 5, 0}) {
         SCOPED_TRACE(patience);
-        const std::string model = Train(data, {"--patience", option});
-        const int run = std::stoi(Setting(model, "set.bp.epochs_run")),
-                  best = std::stoi(Setting(model, "set.bp.best_epoch"));
+        const std::string model = Train(data, {"--patience", std::to_string(patience)});
+        const int run = std::stoi(Setting(model, "set.bp.epochs_run")), best = std::stoi(Setting(model, "set.bp.best_epoch"));
         EXPECT_LE(best, run);
-        EXPECT_TRUE(patience == 0 ? run == 1000 : run == best + patience || run == 1000)
-            << run << " " << best;
+        EXPECT_TRUE(patience == 0 ? run == 1000 : run == best + patience || run == 1000) << run << " " << best;
     }
-    const std::string full = ReadText(ScratchPath("m.net")),
-                      best = Setting(ScratchPath("m.net"), "set.bp.best_epoch");
+    const std::string full = ReadText(ScratchPath("m.net")), best = Setting(ScratchPath("m.net"), "set.bp.best_epoch");
     ASSERT_NE(best, "1000");
     const std::string cut = ReadText(Train(data, {"--epochs", best, "--patience", "0"}, "short.net"));
     EXPECT_EQ(full.substr(0, full.find("koru-model 1\n")), cut.substr(0, cut.find("koru-model 1\n")));
@@ -134,10 +122,7 @@ TEST(Defaults, BackpropKeepsTheBestEpochAndStopsAfterItsPatience) {
 TEST(Defaults, SigmaIsPickedByLeaveOneOutUnlessGiven) {
     // Leave-one-out needs no held-out rows: every row is searched and stored;
     // --validation holds rows out all the same, a search on validation rows a fifth.
-    struct Case {
-        std::vector<std::string> options;
-        const char *pickedBy, *stored, *heldOut, *sigma;
-    };
+    struct Case { std::vector<std::string> options; const char *pickedBy, *stored, *heldOut, *sigma; };
     const std::vector<std::string> grnn{"--paradigm", "grnn", "--target", "petal_width", "--inputs", "petal_length"};
     std::vector<std::string> given = grnn;
     given.insert(given.end(), {"--sigma", "0.3"});
@@ -154,24 +139,19 @@ TEST(Defaults, SigmaIsPickedByLeaveOneOutUnlessGiven) {
         EXPECT_EQ(Setting(model, "set.sigma.picked_by"), c.pickedBy);
         EXPECT_EQ(Setting(model, "set.patterns"), c.stored);
         EXPECT_EQ(Setting(model, "set.rows.validation"), c.heldOut);
-        if (c.sigma) {
-            EXPECT_EQ(Setting(model, "set.sigma"), c.sigma);
-        }
+        if (c.sigma) { EXPECT_EQ(Setting(model, "set.sigma"), c.sigma); }
     }
 }
 
 TEST(Defaults, ClassesSortedListsSamplesAndNamesKeptExactly) {
     const std::string data = ScratchPath("d.csv");
-    for (const auto& [rows, classes] :
-         std::vector<std::pair<std::string, std::string>>{{"1,10\n2,2\n3,1\n4,10\n", "1,2,10"},
-                                                          {"1,z\n2,b\n3,a\n4,b\n", "a,b,z"},
-                                                          {"1,2\n2,b\n3,10\n", "10,2,b"}}) {
+    for (const auto& [rows, classes] : std::vector<std::pair<std::string, std::string>>{
+             {"1,10\n2,2\n3,1\n4,10\n", "1,2,10"}, {"1,z\n2,b\n3,a\n4,b\n", "a,b,z"}, {"1,2\n2,b\n3,10\n", "10,2,b"}}) {
         WriteText(data, "x,class\n" + rows);
         EXPECT_EQ(Setting(Train(data, {"--paradigm", "pnn", "--validation", "0"}), "classes"), classes);
     }
     EXPECT_EQ(Setting(Train(DataFile("iris.csv"), {"--hidden", "4,3"}), "set.bp.hidden"), "4%2C3");
-    const CommandResult sampled =
-        RunKoru({"train", DataFile("iris.csv"), "-o", ScratchPath("m.net"), "-q", "--sample", "50"});
+    const CommandResult sampled = RunKoru({"train", DataFile("iris.csv"), "-o", ScratchPath("m.net"), "-q", "--sample", "50"});
     EXPECT_NE(sampled.out.find(": 40 training rows, 10 validation rows"), std::string::npos) << sampled.out;
     // Column and class names with commas, quotes and line ends come back from the model as they were.
     WriteText(data, "\"width, cm\",\"100%\",\"kind,of\"\n1,2,\"a\"\n2,1,\"b,c\"\n1,1,\"a\"\n");
@@ -197,8 +177,7 @@ TEST(Defaults, PlotsAndProgress) {
     const std::string svg = ReadText(plot);
     for (const char* text : {">training mse<", ">validation mse<", ">epoch<"})
         EXPECT_NE(svg.find(text), std::string::npos) << text;
-    const CommandResult shown =
-        RunKoruProgram("train " + data + " -o " + ScratchPath("m.net") + " --epochs 10");
+    const CommandResult shown = RunKoruProgram("train " + data + " -o " + ScratchPath("m.net") + " --epochs 10");
     EXPECT_NE(shown.err.find("bp epoch 10/10  mse "), std::string::npos) << shown.err;
     EXPECT_EQ(shown.err.find('\r'), std::string::npos);
 }
