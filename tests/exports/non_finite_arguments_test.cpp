@@ -69,7 +69,7 @@ protected:
         EXPECT_EQ(Save(0, Path("net.bin")), 0);
         Bytes bytes = ReadWholeFile(Path("net.bin"));
         for (int16_t s = 0; s < 3; ++s) {
-            for (float v : Values(0, s, 2)) Append32(bytes, BitsOf(v));
+            for (float v : Values(0, s, s == 1 ? 3 : 2)) Append32(bytes, BitsOf(v));  // slab 1 has 3 neurons
         }
         return bytes;
     }
