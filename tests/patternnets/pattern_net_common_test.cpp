@@ -15,6 +15,8 @@ struct Paradigm {
     uint16_t otherType;           // a net of the other paradigm
     bool grnn;
 };
+// GoogleTest would otherwise print the parameter's bytes, padding included.
+void PrintTo(const Paradigm& paradigm, std::ostream* out) { *out << paradigm.name; }
 
 // In a case, net -2 is the net under test, -3 one of the other paradigm, -4 one not in use.
 struct CodeCase { int16_t net, slab, pattern, code; };
