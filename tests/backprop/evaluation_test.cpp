@@ -8,6 +8,7 @@
 #include "backprop/backprop.h"
 #include "bp_net.h"
 #include "bp_records.h"
+#include "common/fixed_point.h"
 
 namespace {
 
@@ -26,7 +27,6 @@ koru::ValueArray* MakeStoreIn(int16_t net, int16_t store, int16_t width, uint32_
     return koru::netTable[net].block->stores[store].data;
 }
 int16_t Add(int16_t net, int16_t source, int16_t dest, float factor) { return AddSlab(&net, &source, &dest, &factor); }
-int32_t ToFixed(float t) { return static_cast<int32_t>(std::trunc(double(t) * 16777216.0 + 0.5)); }
 
 // Input slab 0 (2), hidden slab 1 (2), output slab 2 (2); links 0 -> 1 -> 2.
 class EvaluationNet : public ::testing::Test {
@@ -143,7 +143,7 @@ TEST_F(FixedEvaluationNet, TargetConversionsLinearDeltasAndSquaresWithoutWrappin
     Linear();
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{0x123456, -0x654321});
     // Float targets: trunc(t x 2^24 + 0.5).
-    EXPECT_EQ(FixedDeltas(Evaluate(net, 2, {0.3f, -0.3f}, sum)), (std::vector<int32_t>{ToFixed(0.3f) - 0x123456, ToFixed(-0.3f) + 0x654321}));
+    EXPECT_EQ(FixedDeltas(Evaluate(net, 2, {0.3f, -0.3f}, sum)), (std::vector<int32_t>{koru_test::FixedFromReal(0.3f) - 0x123456, koru_test::FixedFromReal(-0.3f) + 0x654321}));
     // Integer targets: trunc(t x 1677.7216 + 0.5): 2900 -> 4865393, -1 -> -1677.
     const int64_t e1 = 4865393 - 0x123456, e2 = -1677 + 0x654321;
     EXPECT_EQ(FixedDeltas(EvaluateInteger(net, 2, {2900, -1}, sum)), (std::vector<int32_t>{int32_t(e1), int32_t(e2)}));
@@ -153,7 +153,7 @@ TEST_F(FixedEvaluationNet, TargetConversionsLinearDeltasAndSquaresWithoutWrappin
     Fill(MakeStoreIn(net, 1, 2, 1, KORU32_MATH_FLOAT), std::vector<float>{0.1f, -2.0f});
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{5, -1});
     EXPECT_EQ(FixedDeltas(EvaluateSumStore(net, 2, net, 0, 0)), (std::vector<int32_t>{-12, INT32_MIN}));
-    EXPECT_EQ(FixedDeltas(EvaluateSumStore(net, 2, net, 1, 0)), (std::vector<int32_t>{ToFixed(0.1f) - 5, -33554431 + 1}));  // trunc(-33554432 + 0.5)
+    EXPECT_EQ(FixedDeltas(EvaluateSumStore(net, 2, net, 1, 0)), (std::vector<int32_t>{koru_test::FixedFromReal(0.1f) - 5, -33554431 + 1}));  // trunc(-33554432 + 0.5)
     // An error beyond about 11.3 would square past the 8.24 range; the sum
     // still takes its true square.
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{-10 << 24, 0});

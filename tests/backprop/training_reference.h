@@ -14,6 +14,7 @@
 #include "backprop/transfer_fixed.h"
 #include "backprop/transfer_float.h"
 #include "bp_records.h"
+#include "common/fixed_point.h"
 
 namespace bptest {
 
@@ -40,7 +41,6 @@ template <typename T> RefNet<T> Snapshot(int16_t net, int slabCount, int linkCou
 }
 
 inline float F(double x) { return static_cast<float>(x); }
-inline int32_t ToFixedRef(float x) { return static_cast<int32_t>(static_cast<int64_t>(std::trunc(double(x) * 16777216.0 + 0.5))); }
 
 // Float32: every operation in double, rounded once to single where stored.
 struct FloatRules {
@@ -56,7 +56,7 @@ struct FloatRules {
 // 8.24: the product floored, every sum wrapping at 32 bits.
 struct FixedRules {
     static constexpr int32_t kOne = 1 << 24;
-    static int32_t Param(float x) { return ToFixedRef(x); } static int32_t Mul(int32_t a, int32_t b) { return RefMul(a, b); }
+    static int32_t Param(float x) { return koru_test::FixedFromReal(x); } static int32_t Mul(int32_t a, int32_t b) { return RefMul(a, b); }
     static int32_t Add(int32_t a, int32_t b) { return RefAdd(a, b); } static int32_t Sub(int32_t a, int32_t b) { return RefSub(a, b); }
     static int32_t MulAdd(int32_t a, int32_t b, int32_t c) { return RefAdd(c, RefMul(a, b)); }
     static double Product(int32_t a, int32_t b) { return RefMul(a, b); }

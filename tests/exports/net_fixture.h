@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/export_readers.h"
+#include "common/fixed_point.h"
 #include "common/float_bits.h"
 #include "koru32.h"
 
@@ -80,7 +81,7 @@ inline Bytes With32(Bytes b, size_t at, uint32_t v) { return With16(With16(b, at
 inline void Append32(Bytes& b, uint32_t v, int bytes = 4) { for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i))); }
 
 // The 8.24 element of a value: x 2^24, plus one half, truncated toward zero.
-inline uint32_t FixedBits(double value) { return uint32_t(int64_t(std::trunc(value * 16777216.0 + 0.5))); }
+inline uint32_t FixedBits(double value) { return static_cast<uint32_t>(FixedFromReal(value)); }
 inline float FloatOfFixed(uint32_t bits) { return static_cast<float>(static_cast<int32_t>(bits) / 16777216.0); }
 
 // Open descriptors (on Windows, handles) of this process.
