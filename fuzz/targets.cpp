@@ -102,8 +102,16 @@ public:
     Program(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     bool Done() const { return pos_ >= size_; }
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    uint16_t Word() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
-    uint32_t Long() { return Word() | uint32_t(Word()) << 16; }
+    // Little-endian: the first byte read is the low one. Each read is its own
+    // statement, since C++ leaves the order of the operands of | open.
+    uint16_t Word() {
+        const uint16_t low = Byte();
+        return static_cast<uint16_t>(low | Byte() << 8);
+    }
+    uint32_t Long() {
+        const uint32_t low = Word();
+        return low | uint32_t{Word()} << 16;
+    }
 
     // A number from `usual` most of the time, an edge value now and then.
     int16_t Pick(int usual, std::initializer_list<int16_t> edges) {

@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/first_refusal.h"
 #include "koru32.h"
 
 namespace bptest {
+
+using koru_test::All;
 
 inline int16_t Slab(int16_t net, int16_t slab, int16_t neurons, int16_t kind) { return MakeSlab(&net, &slab, &neurons, &kind); }
 inline int16_t Link(int16_t net, int16_t link, int16_t source, int16_t dest, float range = 0.5f) { return MakeLink(&net, &link, &range, &source, &dest); }

@@ -34,7 +34,7 @@ protected:
     explicit EvaluationNet(uint16_t math = KORU32_MATH_FLOAT) : net(kNet, KORU32_NET_BP_PLAIN, math) {}
     void SetUp() override {
         for (int16_t s = 0; s < 3; ++s) ASSERT_EQ(Slab(net, s, 2, s), 0);  // input, hidden, output
-        ASSERT_EQ(Link(net, 0, 0, 1) | Link(net, 1, 1, 2), 0);
+        ASSERT_EQ(All({Link(net, 0, 0, 1), Link(net, 1, 1, 2)}), 0);
     }
     void Linear() { ASSERT_EQ(SetTransfer(net, 2, KORU32_TRANSFER_LINEAR), 0); }
     // The output deltas after a call that must succeed.
@@ -60,7 +60,7 @@ const std::vector<int16_t (*)(int16_t, int16_t)> kEvaluations = {
 
 TEST_F(EvaluationNet, LookupsThenKindThenParadigmBeforeTheStore) {
     Net lvq(kOtherNet, KORU32_NET_LVQ_DISTANCE);
-    ASSERT_EQ(Slab(lvq, 0, 2, KORU32_SLAB_HIDDEN) | Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT), 0);
+    ASSERT_EQ(All({Slab(lvq, 0, 2, KORU32_SLAB_HIDDEN), Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT)}), 0);
     const int16_t cases[][3] = {{128, 32, KORU32_ERR_BAD_NET_NUMBER},       {kNet, 32, KORU32_ERR_BAD_SLAB_NUMBER},
                                 {kOtherNet + 1, 2, KORU32_ERR_NET_NOT_IN_USE}, {kNet, 5, KORU32_ERR_NO_SLAB},
                                 {kNet, 0, KORU32_ERR_NOT_OUTPUT_SLAB},      {kNet, 1, KORU32_ERR_NOT_OUTPUT_SLAB},
@@ -164,17 +164,17 @@ TEST_F(FixedEvaluationNet, TargetConversionsLinearDeltasAndSquaresWithoutWrappin
 TEST(AddSlab, CodesDestinationFirstThenEitherFormatWithinANet) {
     {
         Net net(kNet, KORU32_NET_PNN_DISTANCE);  // any paradigm
-        ASSERT_EQ(Slab(net, 0, 3, KORU32_SLAB_INPUT) | Slab(net, 1, 5, KORU32_SLAB_INPUT), 0);
+        ASSERT_EQ(All({Slab(net, 0, 3, KORU32_SLAB_INPUT), Slab(net, 1, 5, KORU32_SLAB_INPUT)}), 0);
         // Destination 5 is looked up before source 40.
         const int16_t cases[][4] = {{128, 0, 0, KORU32_ERR_BAD_NET_NUMBER}, {net, 40, 5, KORU32_ERR_NO_SLAB}, {net, 5, 40, KORU32_ERR_BAD_SLAB_NUMBER},
                                     {net, 5, 0, KORU32_ERR_NO_SLAB}, {kOtherNet, 0, 0, KORU32_ERR_NET_NOT_IN_USE}};
         for (const auto& c : cases) EXPECT_EQ(Add(c[0], c[1], c[2], 1.0f), c[3]) << c[0] << " " << c[1] << " " << c[2];
-        ASSERT_EQ(Put(net, 0, {1.0f, 2.0f, 0.1f}) | Put(net, 1, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f}), 0);
+        ASSERT_EQ(All({Put(net, 0, {1.0f, 2.0f, 0.1f}), Put(net, 1, {1.0f, 1.0f, 1.0f, 1.0f, 1.0f})}), 0);
         ASSERT_EQ(Add(net, 0, 1, 0.5f), 0);  // the shorter slab decides
         EXPECT_EQ(Get(net, 1, 5), (std::vector<float>{1.5f, 2.0f, static_cast<float>(1.0 + double(0.1f) * 0.5), 1.0f, 1.0f}));
     }
     Net net(kNet, KORU32_NET_BP_PLAIN, KORU32_MATH_FIXED);
-    ASSERT_EQ(Slab(net, 0, 2, KORU32_SLAB_INPUT) | Slab(net, 1, 2, KORU32_SLAB_INPUT), 0);
+    ASSERT_EQ(All({Slab(net, 0, 2, KORU32_SLAB_INPUT), Slab(net, 1, 2, KORU32_SLAB_INPUT)}), 0);
     Fill(SlabOf(net, 0).values, std::vector<int32_t>{1, -1}), Fill(SlabOf(net, 1).values, std::vector<int32_t>{100, INT32_MAX});  // +-2^-24 onto
     // The increment converted first: +-2^-25 gives trunc(0.5 + 0.5) = 1 and trunc(-0.5 + 0.5) = 0.
     ASSERT_EQ(Add(net, 0, 1, 0.5f), 0);

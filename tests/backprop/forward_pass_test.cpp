@@ -35,11 +35,11 @@ TEST(BpPropagate, TransferAfterAllLinksKeepsTheSumsAndNoActiveLinkLeavesZero) {
     for (int16_t l = 0; l < 2; ++l) ASSERT_EQ(Link(net, l, l, 2), 0);
     Fill(LinkOf(net, 0).weights, std::vector<float>{0.5f, -0.25f, 1.0f, 2.0f, 3.0f, 4.0f});  // biases first
     Fill(LinkOf(net, 1).weights, std::vector<float>{0.125f, 1.0f, -1.0f, 0.5f, 0.25f, -2.0f});
-    ASSERT_EQ(Put(net, 0, {1.0f, 2.0f}) | Put(net, 1, {-1.0f, 4.0f}) | SetTransfer(net, 2, KORU32_TRANSFER_GAUSSIAN), 0);
+    ASSERT_EQ(All({Put(net, 0, {1.0f, 2.0f}), Put(net, 1, {-1.0f, 4.0f}), SetTransfer(net, 2, KORU32_TRANSFER_GAUSSIAN)}), 0);
     ASSERT_EQ(Propagate(net, 2), 0);
     EXPECT_EQ(FloatsOf(SlabOf(net, 2).sums), (std::vector<float>{9.625f, 2.25f}));
     EXPECT_EQ(Get(net, 2, 2), (std::vector<float>{static_cast<float>(koru::Exp(-9.625 * 9.625)), static_cast<float>(koru::Exp(-2.25 * 2.25))}));
-    ASSERT_EQ(Status(net, 0, KORU32_LINK_IGNORED) | Status(net, 1, KORU32_LINK_IGNORED), 0);
+    ASSERT_EQ(All({Status(net, 0, KORU32_LINK_IGNORED), Status(net, 1, KORU32_LINK_IGNORED)}), 0);
     ASSERT_EQ(Propagate(net, 2), 0);
     EXPECT_EQ(Get(net, 2, 2), (std::vector<float>{0.0f, 0.0f}));  // not the Gaussian of 0
 }

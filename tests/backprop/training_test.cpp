@@ -21,7 +21,7 @@ TEST(BpTrainCodes, ChecksInOrderAndNothingChanges) {
         EXPECT_EQ(Train(n, s, 0.1f), code) << n << ", " << s;
     {
         Net lvq(kNet, KORU32_NET_LVQ_DISTANCE);
-        ASSERT_TRUE((Slab(lvq, 0, 2, KORU32_SLAB_INPUT) | Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT)) == 0 && Link(lvq, 0, 0, 1) == 0);
+        ASSERT_EQ(All({Slab(lvq, 0, 2, KORU32_SLAB_INPUT), Slab(lvq, 1, 2, KORU32_SLAB_OUTPUT), Link(lvq, 0, 0, 1)}), 0);
         const auto before = Words(LinkOf(lvq, 0).weights);
         EXPECT_EQ(Train(lvq, 0, 0.1f), KORU32_ERR_WRONG_PARADIGM);
         EXPECT_EQ(Words(LinkOf(lvq, 0).weights), before);
@@ -92,7 +92,7 @@ protected:
             for (int l = 0; l < 5; ++l) ASSERT_EQ(Link(net, l, links[l][0], links[l][1]), 0);
             // Every fourth trial from the second none of slab 1's links into slabs with deltas is trained.
             const auto status = static_cast<int16_t>(1 + random() % 2);
-            ASSERT_EQ(Status(net, 0, trial % 4 == 1 ? 1 : 2) | Status(net, 2, trial % 4 == 1 ? 1 : status) | Status(net, 3, trial % 3 == 0 ? 2 : 0), 0);  // the self link now and then
+            ASSERT_EQ(All({Status(net, 0, trial % 4 == 1 ? 1 : 2), Status(net, 2, trial % 4 == 1 ? 1 : status), Status(net, 3, trial % 3 == 0 ? 2 : 0)}), 0);  // the self link now and then
             SlabOf(net, 1).transfer = static_cast<int8_t>(static_cast<int>(random() % 9) - 1);
             for (int s = 0; s < 5; ++s) {
                 const koru::SlabRecord& slab = SlabOf(net, s);

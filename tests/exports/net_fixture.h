@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/export_readers.h"
+#include "common/first_refusal.h"
 #include "common/fixed_point.h"
 #include "common/float_bits.h"
 #include "koru32.h"
@@ -35,9 +36,6 @@ inline int16_t Kill(int16_t net) { return KillNet(&net); }
 inline int16_t Slab(int16_t net, int16_t slab, int16_t n, int16_t kind) { return MakeSlab(&net, &slab, &n, &kind); }
 inline int16_t Link(int16_t net, int16_t link, float range, int16_t source, int16_t dest) { return MakeLink(&net, &link, &range, &source, &dest); }
 inline int16_t Seed(int16_t seed) { return SetSeed(&seed); }
-// The first refusal among calls made in order (a braced list is evaluated
-// left to right), or 0.
-inline int16_t All(std::initializer_list<int16_t> codes) { for (int16_t code : codes) if (code != KORU32_OK) return code; return KORU32_OK; }
 inline int16_t Save(int16_t net, const std::string& path, int32_t length = 0, const void* bytes = nullptr) {
     return SaveNet(&net, path.c_str(), &length, bytes);
 }
