@@ -3,6 +3,7 @@
 
 #include "cli_error.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -67,7 +68,14 @@ int StopSignal() {
 
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {
     // Same folder as the target, so the rename never crosses file systems.
-    temp_ = target_ + ".koru-tmp-" + std::to_string(static_cast<long>(getpid()));
+    // The target's own name is shortened in the temporary one where the two
+    // together would pass the longest name a folder holds (255 bytes on the
+    // usual file systems): any name the target may have, the temporary may too.
+    const std::string suffix = ".koru-tmp-" + std::to_string(static_cast<long>(getpid()));
+    const size_t nameStart = target_.rfind('/') + 1;  // 0 without a folder
+    const size_t nameLength = target_.size() - nameStart;
+    constexpr size_t kLongestName = 255;
+    temp_ = target_.substr(0, nameStart + std::min(nameLength, kLongestName - suffix.size())) + suffix;
     if (temp_.size() < sizeof gPendingPath) {
         gHavePending = 0;
         std::memcpy(gPendingPath, temp_.c_str(), temp_.size() + 1);

@@ -3,6 +3,8 @@
 // nothing on standard output, and no file written, changed or left behind.
 #include "koru_test_support.h"
 
+#include <array>
+
 namespace koru_cli_test {
 namespace {
 
@@ -33,7 +35,8 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
                                                 "5.1,3.5,1.4,0.2,setosa\n5.0,3.4,1.5,0.2,daisy\n");
     const std::string noTarget = file("no-target.csv", "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,5.1\n");
     const std::string noWidth = file("no-width.csv", "sepal_length,sepal_width,petal_length\n5.1,3.5,1.4\n");
-    std::string wide, wideRow, tall = "x,class\n";
+    std::string wide, wideRow, tall = "x,class\n", thirtyLayers = "1";
+    while (thirtyLayers.size() < 59) thirtyLayers += ",1";
     for (int c = 0; c < 100000; ++c) wide += 'c' + std::to_string(c) + ',', wideRow += "1,";
     for (int row = 0; row < 41000; ++row) tall += std::to_string(row % 97) + (row % 2 ? ",a\n" : ",b\n");
     const std::string columns = "(the columns are: sepal_length, sepal_width, petal_length, petal_width, species)";
@@ -116,6 +119,7 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
         {"missing file", {"eval", f, d}, 1, f + ": cannot open the file"},
         {"metadata of another paradigm", {"eval", asLvq, d}, 1,
          asLvq + ": the metadata does not fit the net (metadata for lvq, a net of paradigm 8)"},
+        {"30 hidden layers", train({"--hidden", thirtyLayers}), 1, "--hidden: at most 29 hidden layers (a net has 32 slabs)"},
         {"unknown paradigm in the metadata", {"info", asXyz}, 1, asXyz + ": damaged model metadata: unknown paradigm 'xyz'"},
         {"unknown class", {"eval", pnn, daisy}, 1, daisy + ":3:5: class 'daisy' is not one the model knows"},
         {"an input missing", {"predict", pnn, noWidth}, 1,
@@ -127,6 +131,22 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
     };
     // clang-format on
     cases.insert(cases.end(), more.begin(), more.end());
+    // Damaged metadata behind the checksum: what each edit of the PNN model's damaged is named.
+    // clang-format off
+    const std::vector<std::array<std::string, 3>> damaged = {  // each edit keeps the block's length
+        {"scaling=minmax\n", "scaling=logxyz\n", "unknown scaling 'logxyz'"},
+        {"task=classify\n", "task=clusters\n", "unknown task 'clusters'"},
+        {"scaling.offset=4.3,", "scaling.offset=4.x,", "'scaling.offset' holds '4.x', not a number"},
+        {"scaling.offset=4.3,2,1,0.1\n", "scaling.offset=4.3,2,100.1\n", "the input columns and their scaling do not match"},
+        {"scaling.scale=3.6000000000000005,", "scaling.scale=0.0000000000000000,", "an input scale of 0"},
+        {"target=species\n", "target=sp%ZZes\n", "bad escape in 'target'"},
+        {"unit_length=0\n", "unit_lengtX=0\n", "the 'unit_length' entry is missing"},
+    };
+    // clang-format on
+    for (const auto& [from, to, message] : damaged) {
+        const std::string edited = Edited(pnn, from, to);
+        cases.push_back({to, {"eval", edited, d}, 1, edited + ": damaged model metadata: " + message});
+    }
     const std::string dataBytes = ReadText(d), modelBytes = ReadText(m);
     const std::vector<std::string> files = ScratchFiles();
     for (Case& c : cases) {

@@ -9,22 +9,31 @@ namespace {
 
 // The threshold is an accuracy at least, or (diabetes) an RMSE at most.
 struct Trip { const char* label; std::vector<std::string> options; const char* dataSet; double threshold;
-              const char *netType, *format; };
+              const char *netType, *format, *scaling = "minmax"; };
 
 TEST(RoundTrip, TrainInfoEvalPredictForEveryParadigm) {
-    const char *momentum = "2 (backpropagation, momentum)", *f32 = "32-bit float", *f824 = "8.24 fixed point";
+    const char *momentum = "2 (backpropagation, momentum)", *f32 = "32-bit float", *f824 = "8.24 fixed point",
+               *unit = "minmax, then unit length";
     // clang-format off
     const std::vector<Trip> trips = {
         {"bp", {"--hidden", "6", "--epochs", "200"}, "iris.csv", 0.95, momentum, f32},
         {"bp fixed", {"--hidden", "6", "--epochs", "200", "--format", "fixed"}, "iris.csv", 0.95, momentum, f824},
         {"bp plain tanh", {"--rule", "plain", "--transfer", "tanh", "--epochs", "200", "--seed", "7"}, "iris.csv", 0.93,
          "1 (backpropagation, plain steps)", f32},
+        {"bp batch", {"--rule", "batch", "--epochs", "300"}, "iris.csv", 0.9, "3 (backpropagation, batch)", f32},
+        {"bp adaptive standard", {"--rule", "adaptive", "--epochs", "100", "--scaling", "standard"}, "iris.csv", 0.93,
+         "11 (backpropagation, adaptive step sizes)", f32, "standard"},
         {"bp regress", {"--hidden", "8", "--rate", "0.05", "--epochs", "200"}, "diabetes.csv", 62.0, momentum, f32},
         {"pnn", {"--paradigm", "pnn", "--pick-sigma", "loo"}, "iris.csv", 0.95, "6 (PNN, squared distance)", f32},
         {"pnn city block", {"--paradigm", "pnn", "--kernel", "city-block", "--sigma", "0.3"}, "iris.csv", 0.93,
          "10 (PNN, city-block distance)", f32},
+        {"pnn dot", {"--paradigm", "pnn", "--kernel", "dot"}, "iris.csv", 0.9, "7 (PNN, dot product)", f32, unit},
         {"grnn", {"--paradigm", "grnn", "--pick-sigma", "loo"}, "diabetes.csv", 62.0, "8 (GRNN, squared distance)", f32},
+        {"grnn city block", {"--paradigm", "grnn", "--kernel", "city-block"}, "diabetes.csv", 62.0,
+         "9 (GRNN, city-block distance)", f32},
         {"lvq", {"--paradigm", "lvq", "--epochs", "60"}, "iris.csv", 0.9, "4 (LVQ, squared distance)", f32},
+        {"lvq dot", {"--paradigm", "lvq", "--kernel", "dot", "--epochs", "200"}, "iris.csv", 0.8, "5 (LVQ, dot product)", f32,
+         unit},
         {"lvq fixed", {"--paradigm", "lvq", "--epochs", "60", "--format", "fixed"}, "iris.csv", 0.9,
          "4 (LVQ, squared distance)", f824},
     };
@@ -50,6 +59,7 @@ TEST(RoundTrip, TrainInfoEvalPredictForEveryParadigm) {
         EXPECT_NE(info.find(std::string("net type: ") + trip.netType + "\n"), std::string::npos) << info;
         EXPECT_NE(info.find(std::string("numeric format: ") + trip.format + "\n"), std::string::npos);
         EXPECT_NE(info.find(classify ? "  task: classify" : "  task: regress"), std::string::npos);
+        EXPECT_NE(info.find(std::string("  scaling: ") + trip.scaling + "\n"), std::string::npos);
 
         const CommandResult eval = RunKoru({"eval", model, data});
         const double score = LastLineValue(eval.out, classify ? "accuracy" : "rmse");
@@ -99,6 +109,10 @@ TEST(RoundTrip, ProbabilitiesAndCopiedColumns) {
               (std::vector<std::string>{"2", "5.1", "3.5", "1.4", "0.2", "setosa", "setosa"}));
     WriteText(shuffled, "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,5.1\n2.3,5.4,3.1,6.9\n");
     EXPECT_EQ(RunKoru({"predict", model, shuffled}).out, "line,species\n2,setosa\n3,virginica\n");
+    // The longest name a folder holds is written like any other.
+    const std::string longest = ScratchPath(std::string(251, 'p') + ".csv");
+    ASSERT_EQ(RunKoru({"predict", model, shuffled, "-o", longest}).status, 0);
+    EXPECT_EQ(ReadText(longest), "line,species\n2,setosa\n3,virginica\n");
 }
 
 // The saved backpropagation net is the best epoch's: the same bytes as a run
