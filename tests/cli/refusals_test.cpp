@@ -59,6 +59,9 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
         {"beyond float", "a,class\n1,p\n1e300,q\n", ":3:1: value '1e300' in column 'a' " + floats},
         {"unclosed quote", "a,class\n1,p\n1,\"p\n3,4\n", ":3: malformed CSV: a double quote that is never closed"},
         {"empty file", "", ": empty file: a header row with column names is needed"},
+        {"header alone", "a,class\n\n", ": no data rows after the header"},
+        {"empty column name", "a, ,class\n1,2,p\n", ":1:2: empty column name in the header"},
+        {"control bytes in a cell", "a,class\n\"1\r\x01\",p\n", ":2:1: non-numeric value '1\\r\\x01' in column 'a'"},
         {"wide, duplicate name", wide + "c99999\n", ":1:100001: duplicate column name 'c99999'"},
     };
     // clang-format on

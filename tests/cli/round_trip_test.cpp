@@ -107,7 +107,7 @@ TEST(RoundTrip, ProbabilitiesAndCopiedColumns) {
     const std::string model = ScratchPath("m.net"), shuffled = ScratchPath("shuffled.csv");
     EXPECT_EQ(CsvLines(RunKoru({"predict", model, data, "--keep-inputs"}).out)[1],
               (std::vector<std::string>{"2", "5.1", "3.5", "1.4", "0.2", "setosa", "setosa"}));
-    WriteText(shuffled, "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,5.1\n2.3,5.4,3.1,6.9\n");
+    WriteText(shuffled, "petal_width,petal_length,sepal_width,sepal_length\n0.2,1.4,3.5,+5.1\n2.3,5.4,3.1,6.9\n");
     EXPECT_EQ(RunKoru({"predict", model, shuffled}).out, "line,species\n2,setosa\n3,virginica\n");
     // The longest name a folder holds is written like any other.
     const std::string longest = ScratchPath(std::string(251, 'p') + ".csv");
@@ -194,6 +194,11 @@ TEST(Defaults, PlotsAndProgress) {
     const CommandResult shown = RunKoruProgram("train " + data + " -o " + ScratchPath("m.net") + " --epochs 10");
     EXPECT_NE(shown.err.find("bp epoch 10/10  mse "), std::string::npos) << shown.err;
     EXPECT_EQ(shown.err.find('\r'), std::string::npos);
+    // On a terminal it is one bar, redrawn in place and ended by a line end.
+    const std::string bar = RunKoruProgram("train " + data + " -o " + ScratchPath("m.net") + " --epochs 10' /dev/null",
+                                           "script -qec '").out;
+    EXPECT_NE(bar.find("\rbp [########################] epoch 10/10  mse "), std::string::npos) << bar;
+    EXPECT_NE(bar.find("ETA 0.0s\x1b[K\r\n"), std::string::npos) << bar;
 }
 
 }  // namespace
