@@ -10,14 +10,10 @@
 #include <windows.h>
 #endif
 
-#include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "common/export_readers.h"
 #include "common/first_refusal.h"
@@ -159,6 +155,8 @@ protected:
     }
     void TearDown() override { KillAllNets(), Math(KORU32_MATH_FLOAT), Seed(1), fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    // The file SaveNet writes for `net`: every array and table entry a caller can restore.
+    Bytes Saved(int16_t net) { EXPECT_EQ(Save(net, Path("saved.bin")), KORU32_OK); return ReadWholeFile(Path("saved.bin")); }
     fs::path dir_;
 };
 
