@@ -30,16 +30,9 @@ protected:
     // Everything a caller can read back: each net's file, slab values and store records.
     std::vector<Bytes> State() {
         std::vector<Bytes> state;
-        for (int16_t net = 0; net <= 4; ++net) {
-            EXPECT_EQ(Save(net, Path("state.bin")), 0);
-            state.push_back(ReadWholeFile(Path("state.bin")));
-        }
-        for (float v : Values(0, 0, 3)) Append32(state[0], BitsOf(v));
-        float record[2];
-        for (uint32_t r = 0; r < 3; ++r) {
-            EXPECT_EQ(GetStore(A(0), A(0), &r, record), 0);
-            for (float v : record) Append32(state[0], BitsOf(v));
-        }
+        for (int16_t net = 0; net <= 4; ++net) state.push_back(Saved(net));
+        AppendBits(state[0], Values(0, 0, 3));
+        for (uint32_t r = 0; r < 3; ++r) AppendBits(state[0], Record(0, 0, r, 2));
         return state;
     }
 };

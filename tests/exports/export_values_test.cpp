@@ -118,12 +118,6 @@ TEST_F(LinkExports, ChangeArraysBelongToTheMomentumBatchAndAdaptiveRulesAndHaveT
 
 using StoreExports = NetTest;
 
-std::vector<float> Record(int16_t net, int16_t store, uint32_t record, size_t width) {
-    std::vector<float> values(width, -999.0f);
-    EXPECT_EQ(GetStore(&net, &store, &record, values.data()), KORU32_OK);
-    return values;
-}
-
 TEST_F(StoreExports, RecordsKeepTheirValuesInTheModeCurrentWhenTheStoreWasMade) {
     const int16_t net = 0, floats = 0, fixed = 1, big = 2, width = 3;
     const uint32_t ten = 10, many = 70000;

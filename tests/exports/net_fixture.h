@@ -73,6 +73,12 @@ inline uint32_t U32(const Bytes& b, size_t at) { return U16(b, at) | (uint32_t{U
 inline Bytes With16(Bytes b, size_t at, uint16_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); return b; }
 inline Bytes With32(Bytes b, size_t at, uint32_t v) { return With16(With16(b, at, uint16_t(v)), at + 2, uint16_t(v >> 16)); }
 inline void Append32(Bytes& b, uint32_t v, int bytes = 4) { for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i))); }
+inline void AppendBits(Bytes& b, const std::vector<float>& values) { for (float v : values) Append32(b, BitsOf(v)); }
+inline std::vector<float> Record(int16_t net, int16_t store, uint32_t record, size_t width) {
+    std::vector<float> values(width, -999.0f);
+    EXPECT_EQ(GetStore(&net, &store, &record, values.data()), KORU32_OK);
+    return values;
+}
 
 // The 8.24 element of a value: x 2^24, plus one half, truncated toward zero.
 inline uint32_t FixedBits(double value) { return static_cast<uint32_t>(FixedFromReal(value)); }

@@ -2,8 +2,6 @@
 // infinite: every export that takes one refuses it with its exact code and
 // leaves every value of the net as it was, in float and in 8.24 nets; an
 // argument the net's rule does not read is not judged.
-#include <functional>
-
 #include "net_fixture.h"
 
 namespace koru_test {
@@ -42,7 +40,7 @@ int16_t Train(float rate, float momentum) {
 struct Case {
     const char* label;
     uint16_t type;
-    std::function<int16_t(float)> call;  // the export, given the value under test
+    int16_t (*call)(float);  // the export, given the value under test
     int16_t code;                        // its answer to NaN and to either infinity
 };
 const Case kCases[] = {
@@ -66,11 +64,8 @@ class NonFiniteArguments : public NetTest {
 protected:
     // Every weight, change and count of net 0 (its file), then its neuron values.
     Bytes Snapshot() {
-        EXPECT_EQ(Save(0, Path("net.bin")), 0);
-        Bytes bytes = ReadWholeFile(Path("net.bin"));
-        for (int16_t s = 0; s < 3; ++s) {
-            for (float v : Values(0, s, s == 1 ? 3 : 2)) Append32(bytes, BitsOf(v));  // slab 1 has 3 neurons
-        }
+        Bytes bytes = Saved(0);
+        for (int16_t s = 0; s < 3; ++s) AppendBits(bytes, Values(0, s, s == 1 ? 3 : 2));  // slab 1 has 3 neurons
         return bytes;
     }
 };

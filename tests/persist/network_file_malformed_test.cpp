@@ -17,9 +17,8 @@ protected:
     // A float32 momentum net of four slabs and four links.
     Bytes BaseFile(uint16_t type = KORU32_NET_BP_MOMENTUM) {
         BuildNet(1, type);
-        EXPECT_EQ(Save(1, Path("base.bin")), 0);
-        Kill(1);
-        return ReadWholeFile(Path("base.bin"));
+        const Bytes file = Saved(1);
+        return Kill(1), file;
     }
 
     // Weights the next MakeLink draws after seed 5.
