@@ -22,8 +22,8 @@ protected:
         ASSERT_EQ(All({MakeStore(A(0), A(0), A(2), A32(3)), PutStore(A(0), A(0), A32(1), record)}), 0);
         const uint16_t types[] = {KORU32_NET_LVQ_DISTANCE, KORU32_NET_PNN_DISTANCE, KORU32_NET_GRNN_DISTANCE, 2};
         for (int16_t net = 1; net <= 4; ++net) {
-            ASSERT_EQ(All({Net(net, types[net - 1]), Slab(net, 0, 2, 0), Slab(net, 1, 2, 1), Slab(net, 2, 2, 2)}), 0);
-            ASSERT_EQ(Link(net, 0, 0.5f, 0, 1), 0);
+            ASSERT_EQ(All({Net(net, types[net - 1]), Slab(net, 0, 2, 0), Slab(net, 1, 2, 1), Slab(net, 2, 2, 2),
+                           Link(net, 0, 0.5f, 0, 1)}), 0);
         }
         SetValues(0, 0, {1, 2, 3});
     }

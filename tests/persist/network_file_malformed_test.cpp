@@ -108,11 +108,7 @@ TEST_P(TruncatedNetworkFile, EveryCutGives41ClosesTheFileAndKeepsOnlyACompleteNe
         ASSERT_EQ(Restore(30, cut, 6, back), KORU32_ERR_RESTORE_FILE);
         EXPECT_EQ(OpenDescriptors(), descriptors);
         EXPECT_EQ(SlotInUse(30), length >= whole.size() - 6);
-        if (SlotInUse(30)) {
-            ASSERT_EQ(Save(30, Path("again.bin"), 6, mine), 0);
-            EXPECT_EQ(ReadWholeFile(Path("again.bin")), whole);
-            Kill(30);
-        }
+        if (SlotInUse(30)) { EXPECT_EQ(Saved(30), Bytes(whole.begin(), whole.end() - 6)); Kill(30); }
         EXPECT_EQ(MathModeIsFixed(), length >= 530 ? fixedFile : !fixedFile);  // set once the header is whole
         std::error_code error;
         EXPECT_TRUE(fs::remove(cut, error)) << error.message();  // closed: nothing holds it

@@ -17,7 +17,7 @@ TEST_P(RoundTrip, NetComesBackBitForBitAndSavesTheSameFile) {
     const bool savesChanges = type == 2 || type == 3;
     Math(fixed ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT);
     BuildNet(9, type);
-    const std::vector<uint32_t> before = Snapshot(9, type, savesChanges);
+    const Bytes before = Snapshot(9, type, savesChanges);
     const uint8_t mine[5] = {9, 8, 7, 6, 5};
     ASSERT_EQ(Save(9, Path("a.bin"), 5, mine), 0);
     const Bytes a = ReadWholeFile(Path("a.bin"));
@@ -36,9 +36,7 @@ TEST_P(RoundTrip, NetComesBackBitForBitAndSavesTheSameFile) {
     EXPECT_EQ(Bytes(back, back + 5), (Bytes{9, 8, 7, 6, 0}));
     EXPECT_EQ(MathModeIsFixed(), fixed);
     EXPECT_EQ(Snapshot(40, type, savesChanges), before);
-    const int16_t net = 40, link = 0;
-    std::vector<float> steps(16, -1.0f);
-    EXPECT_EQ(GetLinkChanges(&net, &link, steps.data()), KeepsChanges(type) ? 0 : KORU32_ERR_WRONG_PARADIGM);
+    const std::vector<float> steps = Changes(40, 0, 16, KeepsChanges(type) ? 0 : KORU32_ERR_WRONG_PARADIGM);
     if (type == KORU32_NET_BP_ADAPTIVE) { EXPECT_EQ(steps, std::vector<float>(16, 0.0f)); }  // not saved: range 0
     // Slabs, transfer codes, statuses and the pattern count are saved again as read.
     ASSERT_EQ(Save(40, Path("b.bin"), 5, mine), 0);

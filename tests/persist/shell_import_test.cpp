@@ -84,10 +84,10 @@ TEST_F(ShellImport, EveryVariantTakesTheWeightsInItsFormatAndOnlyMomentumTheChan
         ASSERT_EQ(Load(net, Path("shell.bin")), 0);  // in the net's format, not the current mode's
         const auto as = [fixed = mode == KORU32_MATH_FIXED](float v) { return fixed ? FloatOfFixed(FixedBits(v)) : v; };
         for (int16_t k = 0; k < 2; ++k) {
-            std::vector<float> changes(k == 0 ? 6 : 3, -1.0f);
-            EXPECT_EQ(Weights(net, k, changes.size()), FromFile(k, Weight, as)) << k;
-            EXPECT_EQ(GetLinkChanges(&net, &k, changes.data()), code) << k;
-            if (code == 0) { EXPECT_EQ(changes, takes ? FromFile(k, Change, as) : std::vector<float>(changes.size(), left)) << k; }
+            const size_t n = k == 0 ? 6 : 3;
+            const std::vector<float> changes = Changes(net, k, n, code);
+            EXPECT_EQ(Weights(net, k, n), FromFile(k, Weight, as)) << k;
+            if (code == 0) { EXPECT_EQ(changes, takes ? FromFile(k, Change, as) : std::vector<float>(n, left)) << k; }
         }
     }
     EXPECT_NE(BitsOf(FloatOfFixed(FixedBits(Weight(0, 1, 1)))), BitsOf(Weight(0, 1, 1)));  // the rounding is seen
