@@ -24,10 +24,8 @@ void BuildNet(uint16_t type) {
     if (IsBackprop(type)) {
         ASSERT_EQ(All({BpPropagate(&net, &hidden), BpPropagate(&net, &output), BpEvaluate(&net, &output, targets, &sum)}), 0);
         EXPECT_GT(sum, 0.0f);  // the squared errors add up
-    } else if (type == KORU32_NET_PNN_DISTANCE) {
-        ASSERT_EQ(PnnEvaluate(&net, &output, targets, &newUnit), KORU32_OK);
-    } else if (type == KORU32_NET_GRNN_DISTANCE) {
-        ASSERT_EQ(GrnnEvaluate(&net, &output, targets, &newUnit), KORU32_OK);
+    } else if (type == KORU32_NET_PNN_DISTANCE || type == KORU32_NET_GRNN_DISTANCE) {
+        ASSERT_EQ((type == KORU32_NET_PNN_DISTANCE ? PnnEvaluate : GrnnEvaluate)(&net, &output, targets, &newUnit), 0);
     }
 }
 
@@ -37,12 +35,8 @@ int16_t Train(float rate, float momentum) {
     return BpTrain(&net, &slab, &rate, &momentum, &apply);
 }
 
-struct Case {
-    const char* label;
-    uint16_t type;
-    int16_t (*call)(float);  // the export, given the value under test
-    int16_t code;                        // its answer to NaN and to either infinity
-};
+// The export, given the value under test, and its answer to NaN and to either infinity.
+struct Case { const char* label; uint16_t type; int16_t (*call)(float); int16_t code; };
 const Case kCases[] = {
     {"MakeLink range", 1, [](float v) { return Link(0, 2, v, 0, 2); }, KORU32_ERR_NOT_FINITE},
     {"MakeLink range, adaptive step sizes", 11, [](float v) { return Link(0, 2, v, 0, 2); }, KORU32_ERR_NOT_FINITE},

@@ -58,12 +58,7 @@ TEST_F(MalformedNetworkFile, HeadersThatDoNotDescribeTheArraysAreRefused) {
         crowded = With32(With16(With16(With16(crowded, 208 + 2 * l, 2), 272 + 2 * l, 0), 336 + 2 * l, 1), 400 + 4 * l, 16);
         crowded.insert(crowded.end(), 2 * 16 * 4, 0);
     }
-    struct Case {
-        const char* label;
-        Bytes file;
-        int16_t code;
-        Stage stage;
-    } const cases[] = {
+    struct Case { const char* label; Bytes file; int16_t code; Stage stage; } const cases[] = {
         {"slab table size", With16(base, 0, 31), KORU32_ERR_RESTORE_FILE, kInHeader},
         {"link table size", With16(base, 2, 0), KORU32_ERR_RESTORE_FILE, kInHeader},
         {"neuron count 32768", With16(base, 18, 0x8000), KORU32_ERR_RESTORE_FILE, kInHeader},
