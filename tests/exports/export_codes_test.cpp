@@ -22,24 +22,17 @@ protected:
         ASSERT_EQ(All({MakeStore(A(0), A(0), A(2), A32(3)), PutStore(A(0), A(0), A32(1), record)}), 0);
         const uint16_t types[] = {KORU32_NET_LVQ_DISTANCE, KORU32_NET_PNN_DISTANCE, KORU32_NET_GRNN_DISTANCE, 2};
         for (int16_t net = 1; net <= 4; ++net) {
-            ASSERT_EQ(All({Net(net, types[net - 1]), Slab(net, 0, 2, 0), Slab(net, 1, 2, 1), Slab(net, 2, 2, 2)}), 0);
-            ASSERT_EQ(Link(net, 0, 0.5f, 0, 1), 0);
+            ASSERT_EQ(All({Net(net, types[net - 1]), Slab(net, 0, 2, 0), Slab(net, 1, 2, 1), Slab(net, 2, 2, 2),
+                           Link(net, 0, 0.5f, 0, 1)}), 0);
         }
         SetValues(0, 0, {1, 2, 3});
     }
     // Everything a caller can read back: each net's file, slab values and store records.
     std::vector<Bytes> State() {
         std::vector<Bytes> state;
-        for (int16_t net = 0; net <= 4; ++net) {
-            EXPECT_EQ(Save(net, Path("state.bin")), 0);
-            state.push_back(ReadWholeFile(Path("state.bin")));
-        }
-        for (float v : Values(0, 0, 3)) Append32(state[0], BitsOf(v));
-        float record[2];
-        for (uint32_t r = 0; r < 3; ++r) {
-            EXPECT_EQ(GetStore(A(0), A(0), &r, record), 0);
-            for (float v : record) Append32(state[0], BitsOf(v));
-        }
+        for (int16_t net = 0; net <= 4; ++net) state.push_back(Saved(net));
+        AppendBits(state[0], Values(0, 0, 3));
+        for (uint32_t r = 0; r < 3; ++r) AppendBits(state[0], Record(0, 0, r, 2));
         return state;
     }
 };

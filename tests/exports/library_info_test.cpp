@@ -13,15 +13,11 @@ const char* TextOf(int16_t code) { return GetResultText(&code); }
 TEST(ResultCodes, EachCodeHasItsOwnTextAndEveryOtherValueTheGenericOne) {
     std::set<std::string> texts;
     std::set<int> values;
-#define KORU_TEST_ENTRY(name, value, text)                             \
-    EXPECT_EQ(KORU32_##name, value);                                   \
-    values.insert(value);                                              \
-    EXPECT_TRUE(texts.insert(text).second) << #name;                   \
+#define KORU_TEST_ENTRY(name, value, text)                                              \
+    EXPECT_TRUE(values.insert(value).second && texts.insert(text).second) << #name;     \
     EXPECT_STREQ(TextOf(value), text);
     KORU32_RESULT_CODES(KORU_TEST_ENTRY)
 #undef KORU_TEST_ENTRY
-    EXPECT_EQ(*values.begin(), 0);
-    EXPECT_EQ(values.size(), texts.size());  // distinct values
     EXPECT_EQ(texts.count(KORU32_UNKNOWN_RESULT_TEXT), 0u);
     for (int value = INT16_MIN; value <= INT16_MAX; ++value) {
         if (values.count(value) == 0) { ASSERT_STREQ(TextOf(int16_t(value)), KORU32_UNKNOWN_RESULT_TEXT) << value; }
@@ -32,7 +28,6 @@ TEST(ResultCodes, EachCodeHasItsOwnTextAndEveryOtherValueTheGenericOne) {
 TEST(LibraryVersion, LoadedLibraryMatchesTheHeaderItWasBuiltWith) {
     int32_t number = -1;
     ASSERT_EQ(GetLibraryVersion(&number), KORU32_OK);
-    EXPECT_EQ(number, KORU32_VERSION_MAJOR * 10000 + KORU32_VERSION_MINOR * 100 + KORU32_VERSION_PATCH);
     EXPECT_EQ(number, KORU32_VERSION_NUMBER);
 }
 

@@ -10,14 +10,10 @@
 #include <windows.h>
 #endif
 
-#include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "common/export_readers.h"
 #include "common/first_refusal.h"
@@ -77,6 +73,24 @@ inline uint32_t U32(const Bytes& b, size_t at) { return U16(b, at) | (uint32_t{U
 inline Bytes With16(Bytes b, size_t at, uint16_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); return b; }
 inline Bytes With32(Bytes b, size_t at, uint32_t v) { return With16(With16(b, at, uint16_t(v)), at + 2, uint16_t(v >> 16)); }
 inline void Append32(Bytes& b, uint32_t v, int bytes = 4) { for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i))); }
+inline void AppendBits(Bytes& b, const std::vector<float>& values) { for (float v : values) Append32(b, BitsOf(v)); }
+// A link's changes and a slab's counts, read as Values and Weights read the rest, the export
+// answering `code`.
+inline std::vector<float> Changes(int16_t net, int16_t link, size_t count, int16_t code = KORU32_OK) {
+    std::vector<float> changes(count, -999.0f);
+    EXPECT_EQ(GetLinkChanges(&net, &link, changes.data()), code);
+    return changes;
+}
+inline std::vector<float> Counts(int16_t net, int16_t slab, size_t count) {
+    std::vector<float> counts(count, -999.0f);
+    EXPECT_EQ(GetCounts(&net, &slab, counts.data()), KORU32_OK);
+    return counts;
+}
+inline std::vector<float> Record(int16_t net, int16_t store, uint32_t record, size_t width) {
+    std::vector<float> values(width, -999.0f);
+    EXPECT_EQ(GetStore(&net, &store, &record, values.data()), KORU32_OK);
+    return values;
+}
 
 // The 8.24 element of a value: x 2^24, plus one half, truncated toward zero.
 inline uint32_t FixedBits(double value) { return static_cast<uint32_t>(FixedFromReal(value)); }
@@ -133,17 +147,14 @@ inline void BuildNet(int16_t net, uint16_t type) {
 }
 
 // Every weight, change (when asked) and count of a BuildNet net, as bits.
-inline std::vector<uint32_t> Snapshot(int16_t net, uint16_t type, bool withChanges) {
-    std::vector<uint32_t> bits;
-    const auto add = [&bits](const std::vector<float>& values) { for (float v : values) bits.push_back(BitsOf(v)); };
+inline Bytes Snapshot(int16_t net, uint16_t type, bool withChanges) {
+    Bytes bits;
     for (const LinkPlan& l : kLinks) {
-        std::vector<float> c(WeightCount(type, l));
-        add(Weights(net, l.link, c.size()));
-        if (withChanges) { EXPECT_EQ(GetLinkChanges(&net, &l.link, c.data()), 0); add(c); }
+        AppendBits(bits, Weights(net, l.link, WeightCount(type, l)));
+        if (withChanges) AppendBits(bits, Changes(net, l.link, WeightCount(type, l)));
     }
     for (const SlabPlan& s : kSlabs) {
-        std::vector<float> counts(1 + size_t(s.neurons));
-        if (Counted(type, s)) { EXPECT_EQ(GetCounts(&net, &s.slab, counts.data()), 0); add(counts); }
+        if (Counted(type, s)) AppendBits(bits, Counts(net, s.slab, 1 + size_t(s.neurons)));
     }
     return bits;
 }
@@ -159,6 +170,8 @@ protected:
     }
     void TearDown() override { KillAllNets(), Math(KORU32_MATH_FLOAT), Seed(1), fs::remove_all(dir_); }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    // The file SaveNet writes for `net`: every array and table entry a caller can restore.
+    Bytes Saved(int16_t net) { EXPECT_EQ(Save(net, Path("saved.bin")), KORU32_OK); return ReadWholeFile(Path("saved.bin")); }
     fs::path dir_;
 };
 

@@ -2,8 +2,6 @@
 // infinite: every export that takes one refuses it with its exact code and
 // leaves every value of the net as it was, in float and in 8.24 nets; an
 // argument the net's rule does not read is not judged.
-#include <functional>
-
 #include "net_fixture.h"
 
 namespace koru_test {
@@ -26,10 +24,8 @@ void BuildNet(uint16_t type) {
     if (IsBackprop(type)) {
         ASSERT_EQ(All({BpPropagate(&net, &hidden), BpPropagate(&net, &output), BpEvaluate(&net, &output, targets, &sum)}), 0);
         EXPECT_GT(sum, 0.0f);  // the squared errors add up
-    } else if (type == KORU32_NET_PNN_DISTANCE) {
-        ASSERT_EQ(PnnEvaluate(&net, &output, targets, &newUnit), KORU32_OK);
-    } else if (type == KORU32_NET_GRNN_DISTANCE) {
-        ASSERT_EQ(GrnnEvaluate(&net, &output, targets, &newUnit), KORU32_OK);
+    } else if (type == KORU32_NET_PNN_DISTANCE || type == KORU32_NET_GRNN_DISTANCE) {
+        ASSERT_EQ((type == KORU32_NET_PNN_DISTANCE ? PnnEvaluate : GrnnEvaluate)(&net, &output, targets, &newUnit), 0);
     }
 }
 
@@ -39,12 +35,8 @@ int16_t Train(float rate, float momentum) {
     return BpTrain(&net, &slab, &rate, &momentum, &apply);
 }
 
-struct Case {
-    const char* label;
-    uint16_t type;
-    std::function<int16_t(float)> call;  // the export, given the value under test
-    int16_t code;                        // its answer to NaN and to either infinity
-};
+// The export, given the value under test, and its answer to NaN and to either infinity.
+struct Case { const char* label; uint16_t type; int16_t (*call)(float); int16_t code; };
 const Case kCases[] = {
     {"MakeLink range", 1, [](float v) { return Link(0, 2, v, 0, 2); }, KORU32_ERR_NOT_FINITE},
     {"MakeLink range, adaptive step sizes", 11, [](float v) { return Link(0, 2, v, 0, 2); }, KORU32_ERR_NOT_FINITE},
@@ -66,11 +58,8 @@ class NonFiniteArguments : public NetTest {
 protected:
     // Every weight, change and count of net 0 (its file), then its neuron values.
     Bytes Snapshot() {
-        EXPECT_EQ(Save(0, Path("net.bin")), 0);
-        Bytes bytes = ReadWholeFile(Path("net.bin"));
-        for (int16_t s = 0; s < 3; ++s) {
-            for (float v : Values(0, s, s == 1 ? 3 : 2)) Append32(bytes, BitsOf(v));  // slab 1 has 3 neurons
-        }
+        Bytes bytes = Saved(0);
+        for (int16_t s = 0; s < 3; ++s) AppendBits(bytes, Values(0, s, s == 1 ? 3 : 2));  // slab 1 has 3 neurons
         return bytes;
     }
 };

@@ -39,12 +39,10 @@ protected:
 
 TEST_F(NetworkFileLayout, MomentumExampleIs634BytesInFloat32AndIn824) {
     BuildExample(3);
-    ASSERT_EQ(Save(3, Path("float.bin")), 0);
-    EXPECT_EQ(ReadWholeFile(Path("float.bin")), ExampleFile(3, [](float v) { return BitsOf(v); }));
+    EXPECT_EQ(Saved(3), ExampleFile(3, [](float v) { return BitsOf(v); }));
     Math(KORU32_MATH_FIXED);
     BuildExample(4);
-    ASSERT_EQ(Save(4, Path("fixed.bin")), 0);
-    EXPECT_EQ(ReadWholeFile(Path("fixed.bin")), ExampleFile(0, [](float v) { return FixedBits(v); }));
+    EXPECT_EQ(Saved(4), ExampleFile(0, [](float v) { return FixedBits(v); }));
 }
 
 TEST_F(NetworkFileLayout, CodesComeInTheirOrderAndARefusalLeavesFilesSlotsAndModeAlone) {
@@ -54,23 +52,17 @@ TEST_F(NetworkFileLayout, CodesComeInTheirOrderAndARefusalLeavesFilesSlotsAndMod
     const std::string missing = Path("missing.bin"), net = Path("net.bin");
     uint8_t back[4] = {0xEE, 0xEE, 0xEE, 0xEE};
     Math(KORU32_MATH_FIXED);  // the float file would set float
-    struct Case {
-        const char* label;
-        int16_t code, expected;
-    } const cases[] = {
-        {"save net 128", Save(128, missing), KORU32_ERR_BAD_NET_NUMBER},
-        {"save net -1", Save(-1, missing), KORU32_ERR_BAD_NET_NUMBER},
+    struct Case { const char* label; int16_t code, expected; } const cases[] = {
+        {"save 128", Save(128, missing), KORU32_ERR_BAD_NET_NUMBER}, {"save -1", Save(-1, missing), KORU32_ERR_BAD_NET_NUMBER},
         {"save free net", Save(4, missing, -1), KORU32_ERR_NET_NOT_IN_USE},  // number checks before the length
         {"save onto a directory", Save(3, dir_.string()), KORU32_ERR_SAVE_FILE},
         {"save into a missing directory", Save(3, Path("missing/net.bin")), KORU32_ERR_SAVE_FILE},
         {"save, length -1", Save(3, net, -1, back), KORU32_ERR_SAVE_FILE},
         {"save, length INT32_MIN, new file", Save(3, missing, INT32_MIN), KORU32_ERR_SAVE_FILE},
-        {"restore net 128", Restore(128, missing), KORU32_ERR_BAD_NET_NUMBER},
-        {"restore net -3", Restore(-3, missing), KORU32_ERR_BAD_NET_NUMBER},
+        {"restore 128", Restore(128, missing), KORU32_ERR_BAD_NET_NUMBER}, {"restore -3", Restore(-3, missing), KORU32_ERR_BAD_NET_NUMBER},
         {"restore into a used slot", Restore(3, missing, -1), KORU32_ERR_NET_IN_USE},
         {"restore a missing file", Restore(4, missing), KORU32_ERR_RESTORE_FILE},
-        {"restore, length -100000", Restore(4, net, -100000, back), KORU32_ERR_RESTORE_FILE},
-    };
+        {"restore, length -100000", Restore(4, net, -100000, back), KORU32_ERR_RESTORE_FILE}};
     for (const Case& c : cases) EXPECT_EQ(c.code, c.expected) << c.label;
     EXPECT_FALSE(fs::exists(missing) || SlotInUse(4));
     EXPECT_EQ(Bytes(back, back + 4), Bytes(4, 0xEE));

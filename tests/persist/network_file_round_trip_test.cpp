@@ -1,6 +1,7 @@
 // Save and restore, bit for bit, for every net type in float32 and in 8.24;
 // the file's size, the math mode a restore leaves, link statuses, and an 8.24
 // file of a pattern net.
+#include <bit>
 #include <tuple>
 
 #include "exports/net_fixture.h"
@@ -16,7 +17,7 @@ TEST_P(RoundTrip, NetComesBackBitForBitAndSavesTheSameFile) {
     const bool savesChanges = type == 2 || type == 3;
     Math(fixed ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT);
     BuildNet(9, type);
-    const std::vector<uint32_t> before = Snapshot(9, type, savesChanges);
+    const Bytes before = Snapshot(9, type, savesChanges);
     const uint8_t mine[5] = {9, 8, 7, 6, 5};
     ASSERT_EQ(Save(9, Path("a.bin"), 5, mine), 0);
     const Bytes a = ReadWholeFile(Path("a.bin"));
@@ -35,9 +36,7 @@ TEST_P(RoundTrip, NetComesBackBitForBitAndSavesTheSameFile) {
     EXPECT_EQ(Bytes(back, back + 5), (Bytes{9, 8, 7, 6, 0}));
     EXPECT_EQ(MathModeIsFixed(), fixed);
     EXPECT_EQ(Snapshot(40, type, savesChanges), before);
-    const int16_t net = 40, link = 0;
-    std::vector<float> steps(16, -1.0f);
-    EXPECT_EQ(GetLinkChanges(&net, &link, steps.data()), KeepsChanges(type) ? 0 : KORU32_ERR_WRONG_PARADIGM);
+    const std::vector<float> steps = Changes(40, 0, 16, KeepsChanges(type) ? 0 : KORU32_ERR_WRONG_PARADIGM);
     if (type == KORU32_NET_BP_ADAPTIVE) { EXPECT_EQ(steps, std::vector<float>(16, 0.0f)); }  // not saved: range 0
     // Slabs, transfer codes, statuses and the pattern count are saved again as read.
     ASSERT_EQ(Save(40, Path("b.bin"), 5, mine), 0);
@@ -54,14 +53,10 @@ TEST_F(RestoreFormat, FixedPointPatternNetFileIsConvertedToFloat32) {
     for (uint16_t type : {uint16_t{7}, uint16_t{8}}) {
         SCOPED_TRACE(type);
         BuildNet(2, type);
-        ASSERT_EQ(Save(2, Path("f.bin")), 0);
-        Bytes expected = ReadWholeFile(Path("f.bin")), fixed = With16(expected, 10, 0);
+        Bytes expected = Saved(2), fixed = With16(expected, 10, 0);
         for (size_t at = 530; at < expected.size(); at += 4) {
-            float v;
-            const uint32_t bits = U32(expected, at);
-            std::memcpy(&v, &bits, 4);
             // The first is one that 8.24 holds but float32 must round: 1 + 2^-24.
-            const uint32_t element = at == 530 ? 0x01000001u : FixedBits(v);
+            const uint32_t element = at == 530 ? 0x01000001u : FixedBits(std::bit_cast<float>(U32(expected, at)));
             fixed = With32(fixed, at, element);
             expected = With32(expected, at, BitsOf(FloatOfFixed(element)));
         }
@@ -69,8 +64,7 @@ TEST_F(RestoreFormat, FixedPointPatternNetFileIsConvertedToFloat32) {
         Math(KORU32_MATH_FLOAT);
         ASSERT_EQ(Restore(3, Path("g.bin")), 0);
         EXPECT_TRUE(MathModeIsFixed());
-        ASSERT_EQ(Save(3, Path("h.bin")), 0);  // the net itself stays float32
-        EXPECT_EQ(ReadWholeFile(Path("h.bin")), expected);
+        EXPECT_EQ(Saved(3), expected);  // the net itself stays float32
         EXPECT_EQ(U32(expected, 530), BitsOf(1.0f));
         KillAllNets();
     }

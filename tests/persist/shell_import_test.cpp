@@ -26,13 +26,16 @@ Bytes BuildShell(std::vector<uint16_t> units, float skipped) {
 }
 
 int16_t Load(int16_t net, const std::string& path) { return LoadShell(&net, path.c_str()); }
-bool HasAnySlab(int16_t net) {
-    const int16_t neuron = 1;
-    float value;
-    for (int16_t slab = 0; slab < 3; ++slab) {
-        if (GetNeuron(&net, &slab, &neuron, &value) == 0) return true;
+
+// Link k of the file, each value of `value` (Weight or Change) mapped by `map`: rows bias first,
+// destination units from 1.
+template <typename Map>
+std::vector<float> FromFile(int k, float (*value)(int, int, int), Map map) {
+    std::vector<float> values;
+    for (int r = 0; r < 3; ++r) {
+        for (int d = 1; d < 3 - k; ++d) values.push_back(map(value(k, r, d)));
     }
-    return false;
+    return values;
 }
 
 class ShellImport : public NetTest {
@@ -43,23 +46,9 @@ protected:
         file.insert(file.end(), 13, 0xAB);  // bytes after the second block are not read
         WriteWholeFile(Path("shell.bin"), file);
     }
-    // Links 0 and 1 of `net` hold the file's weights and, when `changes` is
-    // given, its changes, each as `expect` maps it.
-    template <typename Expect>
-    void ExpectLinks(int16_t net, bool changes, Expect expect) {
-        for (int16_t k = 0; k < 2; ++k) {
-            std::vector<float> weights, steps, got(k == 0 ? 6 : 3);
-            for (int r = 0; r < 3; ++r) {
-                for (int d = 1; d < (k == 0 ? 3 : 2); ++d) weights.push_back(expect(Weight(k, r, d))), steps.push_back(expect(Change(k, r, d)));
-            }
-            EXPECT_EQ(Weights(net, k, got.size()), weights) << k;
-            if (changes) { EXPECT_EQ(GetLinkChanges(&net, &k, got.data()), 0); }
-            if (changes) { EXPECT_EQ(got, steps) << k; }
-        }
-    }
 };
 
-TEST_F(ShellImport, EveryWeightAndChangeLandsInPlaceInSlabsOfUnitsLessOneLeavingOtherLinksAlone) {
+TEST_F(ShellImport, SlabsOfUnitsLessOneAndLinksOfTheirShapeAreMadeLeavingOtherLinksAlone) {
     ASSERT_EQ(All({Net(2, KORU32_NET_BP_MOMENTUM), Slab(2, 3, 4, 1), Link(2, 2, 0.5f, 3, 3)}), 0);
     const std::vector<float> other = Weights(2, 2, 20);
     ASSERT_EQ(Load(2, Path("shell.bin")), 0);
@@ -72,35 +61,35 @@ TEST_F(ShellImport, EveryWeightAndChangeLandsInPlaceInSlabsOfUnitsLessOneLeaving
         EXPECT_EQ(GetNeuron(&net, &s, &beyond, &value), KORU32_ERR_BAD_NEURON);
         EXPECT_EQ(GetDelta(&net, &s, &one, &value), s == 0 ? KORU32_ERR_WRONG_PARADIGM : 0);
     }
-    ExpectLinks(2, true, [](float v) { return v; });
     float w;  // link 0 is 3 rows (bias, two neurons) by 2, link 1 is 3 by 1
     EXPECT_EQ(GetWeight(&net, &zero, &three, &one, &w), KORU32_ERR_BAD_SOURCE_NEURON);
     EXPECT_EQ(GetWeight(&net, &zero, &zero, &three, &w), KORU32_ERR_BAD_DEST_NEURON);
     EXPECT_EQ(GetWeight(&net, &one, &zero, &two, &w), KORU32_ERR_BAD_DEST_NEURON);
 }
 
-// Other variants take the weights only: batch keeps the changes MakeLink left,
-// plain has none, adaptive starts its step sizes at a quarter of the width of
-// the last MakeLink (range 0.5).
-TEST_F(ShellImport, ChangesLandOnlyInMomentumNets) {
+// Every variant takes the weights, in the net's own format; only momentum nets take the changes:
+// batch keeps the zeros MakeLink left, plain has none, adaptive starts its step sizes at a quarter
+// of the width of the last MakeLink (range 0.5).
+TEST_F(ShellImport, EveryVariantTakesTheWeightsInItsFormatAndOnlyMomentumTheChanges) {
     ASSERT_EQ(All({Net(5, KORU32_NET_BP_ADAPTIVE), Slab(5, 10, 1, 0), Link(5, 10, 0.5f, 10, 10)}), 0);
-    const std::pair<int16_t, uint16_t> nets[] = {{3, KORU32_NET_BP_BATCH}, {4, KORU32_NET_BP_PLAIN}, {5, 0}};
-    for (const auto& [net, type] : nets) {
-        SCOPED_TRACE(net);
-        if (type != 0) { ASSERT_EQ(Net(net, type), 0); }
-        ASSERT_EQ(Load(net, Path("shell.bin")), 0);
-        ExpectLinks(net, false, [](float v) { return v; });
-        std::vector<float> changes(6, -1.0f);
-        const int16_t link = 0;
-        EXPECT_EQ(GetLinkChanges(&net, &link, changes.data()), net == 4 ? KORU32_ERR_WRONG_PARADIGM : 0);
-        if (net != 4) { EXPECT_EQ(changes, std::vector<float>(6, net == 5 ? 0.25f : 0.0f)); }
+    struct Case { const char* label; int16_t net; uint16_t type, mode; int16_t code; bool takes; float left; };
+    const Case cases[] = {{"momentum", 2, KORU32_NET_BP_MOMENTUM, KORU32_MATH_FLOAT, 0, true, 0.0f},
+                          {"momentum, 8.24", 6, KORU32_NET_BP_MOMENTUM, KORU32_MATH_FIXED, 0, true, 0.0f},
+                          {"batch", 3, KORU32_NET_BP_BATCH, KORU32_MATH_FLOAT, 0, false, 0.0f},
+                          {"plain", 4, KORU32_NET_BP_PLAIN, KORU32_MATH_FLOAT, KORU32_ERR_WRONG_PARADIGM, false, 0.0f},
+                          {"adaptive", 5, 0, KORU32_MATH_FLOAT, 0, false, 0.25f}};
+    for (const auto& [label, net, type, mode, code, takes, left] : cases) {
+        SCOPED_TRACE(label);
+        if (type != 0) { ASSERT_EQ(All({Math(mode), Net(net, type), Math(KORU32_MATH_FLOAT)}), 0); }
+        ASSERT_EQ(Load(net, Path("shell.bin")), 0);  // in the net's format, not the current mode's
+        const auto as = [fixed = mode == KORU32_MATH_FIXED](float v) { return fixed ? FloatOfFixed(FixedBits(v)) : v; };
+        for (int16_t k = 0; k < 2; ++k) {
+            const size_t n = k == 0 ? 6 : 3;
+            const std::vector<float> changes = Changes(net, k, n, code);
+            EXPECT_EQ(Weights(net, k, n), FromFile(k, Weight, as)) << k;
+            if (code == 0) { EXPECT_EQ(changes, takes ? FromFile(k, Change, as) : std::vector<float>(n, left)) << k; }
+        }
     }
-}
-
-TEST_F(ShellImport, FixedPointNetReceivesEveryValueRoundedTo824) {
-    ASSERT_EQ(All({Math(KORU32_MATH_FIXED), Net(6, KORU32_NET_BP_MOMENTUM), Math(KORU32_MATH_FLOAT)}), 0);
-    ASSERT_EQ(Load(6, Path("shell.bin")), 0);  // the arrays take the net's own format
-    ExpectLinks(6, true, [](float v) { return FloatOfFixed(FixedBits(v)); });
     EXPECT_NE(BitsOf(FloatOfFixed(FixedBits(Weight(0, 1, 1)))), BitsOf(Weight(0, 1, 1)));  // the rounding is seen
 }
 
@@ -115,12 +104,15 @@ TEST_F(ShellImport, CodesComeInTheirOrder) {
         {8, KORU32_ERR_SLAB_EXISTS},       {9, KORU32_ERR_LINK_EXISTS},          {10, KORU32_ERR_SLAB_EXISTS},
         {11, KORU32_ERR_WRONG_PARADIGM},   {12, KORU32_ERR_WRONG_PARADIGM},      {14, KORU32_ERR_WRONG_PARADIGM},
         {13, KORU32_ERR_SHELL_FILE}};  // everything free: the file decides
+    std::vector<Bytes> before;
+    for (int16_t net = 8; net <= 14; ++net) before.push_back(Saved(net));
     for (const auto& [net, code] : cases) EXPECT_EQ(Load(net, Path("missing.bin")), code) << net;
-    EXPECT_FALSE(HasAnySlab(13));
+    for (int16_t net = 8; net <= 14; ++net) EXPECT_EQ(Saved(net), before[size_t(net - 8)]) << net;
 }
 
 TEST_F(ShellImport, LayersThatCannotBeSlabsAreRefusedBeforeAnythingIsMade) {
     ASSERT_EQ(Net(14, KORU32_NET_BP_MOMENTUM), 0);
+    const Bytes empty = Saved(14);
     const std::vector<std::vector<uint16_t>> layouts = {{1, 3, 2}, {3, 0, 2}, {3, 3, 1}, {32769, 3, 2}, {3, 3, 65535}};
     for (const auto& units : layouts) {
         SCOPED_TRACE(testing::Message() << units[0] << " " << units[1] << " " << units[2]);
@@ -128,7 +120,7 @@ TEST_F(ShellImport, LayersThatCannotBeSlabsAreRefusedBeforeAnythingIsMade) {
         for (size_t k = 0; k < 3; ++k) file = With16(file, 2 * k, units[k]);
         WriteWholeFile(Path("bad.bin"), file);
         EXPECT_EQ(Load(14, Path("bad.bin")), KORU32_ERR_SHELL_FILE);
-        EXPECT_FALSE(HasAnySlab(14));
+        EXPECT_EQ(Saved(14), empty);
     }
     // The smallest layers (2 units) and the largest (32768 units, 32767 neurons) load.
     WriteWholeFile(Path("big.bin"), BuildShell({2, 32768, 2}, 0.0f));
@@ -138,21 +130,18 @@ TEST_F(ShellImport, LayersThatCannotBeSlabsAreRefusedBeforeAnythingIsMade) {
     EXPECT_EQ(GetNeuron(&net, &slab, &last, &value), 0);
 }
 
-// The file cut at every byte: 25, the file closed, and nothing made.
+// The file cut at every byte: 25, the file closed, and the net as it was.
 TEST_F(ShellImport, EveryCutGives25AndMakesNothing) {
     const Bytes whole = BuildShell({4, 3, 3}, 2.0f);
-    const int16_t net = 16, zero = 0, one = 1;
+    ASSERT_EQ(Net(16, KORU32_NET_BP_MOMENTUM), 0);
+    const Bytes empty = Saved(16);
     for (size_t length = 0; length < whole.size(); ++length) {
         SCOPED_TRACE(length);
         WriteWholeFile(Path("cut.bin"), whole, length);
-        ASSERT_EQ(Net(net, KORU32_NET_BP_MOMENTUM), 0);
         const int descriptors = OpenDescriptors();
-        ASSERT_EQ(Load(net, Path("cut.bin")), KORU32_ERR_SHELL_FILE);
+        ASSERT_EQ(Load(16, Path("cut.bin")), KORU32_ERR_SHELL_FILE);
         EXPECT_EQ(OpenDescriptors(), descriptors);
-        EXPECT_FALSE(HasAnySlab(net));
-        float w;
-        for (const int16_t link : {0, 1}) EXPECT_EQ(GetWeight(&net, &link, &zero, &one, &w), KORU32_ERR_NO_LINK);
-        ASSERT_EQ(Kill(net), 0);
+        ASSERT_EQ(Saved(16), empty);
     }
 }
 
