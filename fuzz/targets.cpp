@@ -35,6 +35,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -94,11 +95,8 @@ int IndexIn(const T (&all)[N], const T* p) {
 
 void CheckSlabLinks(const NetBlock& b, const SlabRecord& r, LinkRecord* const* list, int count, bool in) {
     Require(count <= kLinksPerSlabSide, "more than 8 links");
-    for (int i = 0; i < kLinksPerSlabSide; ++i) {
-        if (i >= count) {
-            Require(list[i] == nullptr, "stale link entry");
-            continue;
-        }
+    for (int i = count; i < kLinksPerSlabSide; ++i) Require(list[i] == nullptr, "stale link entry");
+    for (int i = 0; i < count; ++i) {
         const int l = IndexIn(b.links, list[i]);
         Require(l >= 0 && b.linkUsed[l], "entry names no link in use");
         Require((in ? list[i]->dest : list[i]->source) == &r, "listed link ends elsewhere");
@@ -139,10 +137,9 @@ void CheckNet(const NetEntry& e) {
         Require(r.status <= KORU32_LINK_TRAINED, "status outside 0..2");
         const int s = IndexIn(b.slabs, r.source), d = IndexIn(b.slabs, r.dest);
         Require(s >= 0 && b.slabUsed[s] && d >= 0 && b.slabUsed[d], "an end is no slab in use");
-        int seenIn = 0, seenOut = 0;
-        for (int i = 0; i < r.dest->inCount; ++i) seenIn += r.dest->inLinks[i] == &r;
-        for (int i = 0; i < r.source->outCount; ++i) seenOut += r.source->outLinks[i] == &r;
-        Require(seenIn == 1 && seenOut == 1, "not listed exactly once by its slabs");
+        Require(std::count(r.dest->inLinks, r.dest->inLinks + r.dest->inCount, &r) == 1 &&
+                    std::count(r.source->outLinks, r.source->outLinks + r.source->outCount, &r) == 1,
+                "not listed exactly once by its slabs");
         const uint32_t rows = r.source->values->cols + 1, cols = r.dest->values->cols;
         RequireArray(r.weights, e.format, rows - (bp ? 0 : 1), cols, "weights");
         const bool adaptive = e.variant == 11;
@@ -279,7 +276,6 @@ void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
 
 constexpr uint32_t kSentinelBits = 0x7FC0DEADu;  // a NaN whose payload no conversion produces
 
-bool IsSentinel(float f) { return std::bit_cast<uint32_t>(f) == kSentinelBits; }
 
 const NetBlock* BlockOf(int16_t net) {
     return net < 0 || net >= kNetCount || netTable[net].paradigm == 0 ? nullptr : netTable[net].block;
@@ -306,20 +302,6 @@ uint32_t StoreWidthOf(int16_t net, int16_t store) {
     return b && store >= 0 && store < kStoresPerNet && b->storeUsed[store] ? b->stores[store].width : 0;
 }
 
-// A caller buffer of `n` elements (at least one) filled with a NaN no export
-// writes; RequireQuiet: a refusal left it alone, and with `full` a success
-// wrote every element.
-std::vector<float> OutputBuffer(uint32_t n) {
-    return std::vector<float>(n == 0 ? 1 : n, std::bit_cast<float>(kSentinelBits));
-}
-
-void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out, bool full = false) {
-    for (float f : out) {
-        if (code != KORU32_OK) Require(IsSentinel(f), "wrote its output on a refusal", name);
-        else if (full) Require(!IsSentinel(f), "left part of its output unwritten", name);
-    }
-}
-
 // The codes of exports that more than one check calls, as their declarations
 // in koru32.h list them (RestoreNet: its own and those of the calls it
 // rebuilds a net with).
@@ -332,9 +314,11 @@ constexpr uint64_t kLoadShellCodes = Codes({0, 1, 3, 5, 8, 14, 16, 25});
 constexpr uint64_t kLargestArray = 1u << 16;
 constexpr size_t kMostCalls = 400;
 
-class Program {
-public:
-    Program(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+struct Program {
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+
     bool Done() const { return pos_ >= size_; }
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     // Little-endian: the first byte read is the low one. Each read is its own
@@ -348,21 +332,20 @@ public:
         return low | uint32_t{Word()} << 16;
     }
 
-    // A number from `usual` most of the time, an edge value now and then.
-    int16_t Pick(int usual, std::initializer_list<int16_t> edges) {
+    // A number from `usual` most of the time, any now and then (a word, or a
+    // long for records), an edge value else.
+    template <class T = int16_t>
+    T Pick(int usual, std::initializer_list<std::type_identity_t<T>> edges) {
         const uint8_t b = Byte();
-        return b < 224 ? int16_t(b % usual) : b < 240 ? int16_t(Word()) : edges.begin()[b % edges.size()];
+        if (b < 224) return T(b % usual);
+        return b < 240 ? T(sizeof(T) == 4 ? Long() : Word()) : edges.begin()[b % edges.size()];
     }
     int16_t Net() { return Pick(4, {-1, 128, 127, -32768, 32767}); }
     int16_t Slab() { return Pick(6, {-1, 32, 31, -32768, 32767}); }
     int16_t Link() { return Pick(12, {-1, 32, 31, -32768, 32767}); }
     int16_t Store() { return Pick(3, {-1, 6, 5, -32768}); }
     uint16_t NetType() { return static_cast<uint16_t>(Pick(12, {0, 12, -1, 255})); }
-    uint32_t Record() {
-        const uint8_t b = Byte();
-        constexpr uint32_t kEdges[] = {0xFFFFFFFFu, 0x80000000u, 65536u, 40000u};
-        return b < 224 ? b % 4 : b < 240 ? Long() : kEdges[b % 4];
-    }
+    uint32_t Record() { return Pick<uint32_t>(4, {0xFFFFFFFFu, 0x80000000u, 65536u, 40000u}); }
     float Real() {
         static const float kTable[] = {0.0f,    1.0f,     -1.0f,     0.5f,   -0.5f,  0.25f,  2.0f,  10.0f,  100.0f,
                                        127.5f,  128.0f,   -129.0f,   1e10f,  -1e10f, 3.4e38f, INFINITY, -INFINITY,
@@ -370,7 +353,7 @@ public:
         const uint8_t b = Byte();
         if (b < 0xE0) return kTable[b % std::size(kTable)];
         const uint32_t bits = Long();
-        return bits == 0x7FC0DEADu ? 0.0f : std::bit_cast<float>(bits);  // never the output sentinel
+        return bits == kSentinelBits ? 0.0f : std::bit_cast<float>(bits);  // never the output sentinel
     }
     // `n` values (at least one), repeating up to four drawn from the input;
     // integers alternate two words, the second first.
@@ -389,11 +372,6 @@ public:
         for (size_t i = 0; i < out.size(); ++i) out[i] = v[i % v.size()];
         return out;
     }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
 };
 
 using P = Program;
@@ -419,8 +397,10 @@ struct Frame {
     bool skip = false;      // a legitimate request for gigabytes: not made
 };
 
+// Output argument `k`: a caller buffer of `n` elements (at least one) filled
+// with a NaN no export writes; with `full`, a success writes every element.
 void* Output(Frame& f, int k, uint32_t n, bool full) {
-    f.v[k] = OutputBuffer(n);
+    f.v[k].assign(n == 0 ? 1 : n, std::bit_cast<float>(kSentinelBits));
     f.out = &f.v[k];
     f.full = full;
     return f.v[k].data();
@@ -537,7 +517,7 @@ void RequireFiniteLink(const char* name, const Frame& f, int16_t code) {
 // changes nothing, unless it is 41 for caller bytes that the file lacks,
 // with the net complete in a slot that was free. (A refused RestoreNet may
 // have set the weight range through the MakeLink calls it rebuilds with.)
-int16_t CheckedRestore(int16_t net, const char* path, int32_t& length, void* bytes) {
+void CheckedRestore(int16_t net, const char* path, int32_t& length, void* bytes) {
     const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
     const uint64_t before = EngineFingerprint(false);
     const int descriptors = OpenDescriptorCount();
@@ -549,7 +529,6 @@ int16_t CheckedRestore(int16_t net, const char* path, int32_t& length, void* byt
     if (code == KORU32_OK) Require(inUse, "RestoreNet succeeded without a net in the slot");
     else if (wasFree && inUse) Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && bytes, "kept a broken net");
     else Require(EngineFingerprint(false) == before, "a refused restore changed the engine");
-    return code;
 }
 
 void RestoreStep(P& in) {
@@ -567,8 +546,7 @@ void ShellFileStep(P& in) {
     for (int k = 0; k < 3; ++k) {
         const uint8_t b = in.Byte();
         const uint16_t units = b < 240 ? 2 + b % 5 : in.Word();
-        file.push_back(static_cast<uint8_t>(units));
-        file.push_back(static_cast<uint8_t>(units >> 8));
+        file.insert(file.end(), {static_cast<uint8_t>(units), static_cast<uint8_t>(units >> 8)});
     }
     const size_t body = in.Byte() % 2 ? 400 : in.Byte();
     const float w = in.Real();
@@ -609,9 +587,8 @@ void MathErrorStep(P& in) {
 
 #define KORU_ROW(fn, kinds, allowed, ...) {#fn, kinds, allowed, Invoke<fn>, ArityOf(fn), __VA_ARGS__}
 #define KORU_STEP(name, step) {name, "", 0, nullptr, 0, false, 0, nullptr, step}
-using Args = const Frame&;
 // A row's own check of its arguments `f` and its `code`.
-#define KORU_CHECK(...) []([[maybe_unused]] const char* name, Args f, [[maybe_unused]] int16_t code) { __VA_ARGS__; }
+#define KORU_CHECK(...) []([[maybe_unused]] const char* name, const Frame& f, [[maybe_unused]] int16_t code) { __VA_ARGS__; }
 
 void ProbeNet(int16_t net);
 
@@ -714,7 +691,11 @@ void Run(const Operation& op, P& in, bool light = false) {
     const int16_t code = op.call(p);
     RequireCode(op.name, code, op.allowed);
     if (files) Require(OpenDescriptorCount() == descriptors, "left the file open", op.name);
-    if (f.out != nullptr) RequireQuiet(op.name, code, *f.out, f.full);
+    for (size_t i = 0; f.out != nullptr && i < f.out->size(); ++i) {
+        const bool untouched = std::bit_cast<uint32_t>((*f.out)[i]) == kSentinelBits;
+        if (code != KORU32_OK) Require(untouched, "wrote its output on a refusal", op.name);
+        else if (f.full) Require(!untouched, "left part of its output unwritten", op.name);
+    }
     if (f.integersOut != nullptr && code != KORU32_OK)
         Require((*f.integersOut)[0] == 0x5A5A, "wrote its output on a refusal", op.name);
     if (f.exists >= 0) Require((code == KORU32_OK) == (f.exists == 1), "answers otherwise than its table", op.name);
@@ -755,7 +736,7 @@ struct Writer {
         }
     }
     void Replay() {
-        Program in(bytes.data(), bytes.size());
+        Program in{bytes.data(), bytes.size()};
         while (!in.Done()) Run(kOperations[in.Byte() % std::size(kOperations)], in, true);
     }
 };
@@ -842,12 +823,13 @@ void CheckImportedBlock(const NetEntry& net, const uint8_t* block, uint32_t a, u
 }
 
 // The start of a file target: a fresh library in the math mode `fixed` says,
-// the input written to `path`.
-void StartFileInput(bool fixed, const std::string& path, const uint8_t* data, size_t size) {
+// the input written to `path`; answers how many files are open.
+int StartFileInput(bool fixed, const std::string& path, const uint8_t* data, size_t size) {
     ResetLibrary();
     const uint16_t mode = fixed ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
     Require(SetMath(&mode) == KORU32_OK, "SetMath refused a mode");
     WriteWholeFile(path, data, size);
+    return OpenDescriptorCount();
 }
 
 // The end: the net answers every export and runs its paradigm's, and is
@@ -869,12 +851,11 @@ void SetInputName(const std::string& name) { inputName = name; }
 void CheckNetworkFileInput(const uint8_t* data, size_t size) {
     static const std::string path = ScratchPath("restore.net"), again = ScratchPath("again.net"),
                              third = ScratchPath("third.net");
-    StartFileInput(size % 2 != 0, path, data, size);
+    const int descriptors = StartFileInput(size % 2 != 0, path, data, size);
     const int32_t lengths[] = {0, 6, -3};
     int32_t length = lengths[size % 3];
     std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xA5);
     const int16_t slot = 5;
-    const int descriptors = OpenDescriptorCount();
     CheckedRestore(slot, path.c_str(), length, bytes.data());
     if (BlockOf(slot) == nullptr) return;
 
@@ -896,11 +877,10 @@ void CheckNetworkFileInput(const uint8_t* data, size_t size) {
 // of memory) and puts each value, converted, where it belongs.
 void CheckShellFileInput(const uint8_t* data, size_t size) {
     static const std::string path = ScratchPath("shell.shl");
-    StartFileInput((size / 4) % 2 != 0, path, data, size);
+    const int descriptors = StartFileInput((size / 4) % 2 != 0, path, data, size);
     const uint16_t types[] = {KORU32_NET_BP_PLAIN, KORU32_NET_BP_MOMENTUM, KORU32_NET_BP_BATCH, KORU32_NET_BP_ADAPTIVE};
     const int16_t net = 3;
     Require(MakeNet(&net, &types[size % 4]) == KORU32_OK, "MakeNet refused a free slot");
-    const int descriptors = OpenDescriptorCount();
     const uint64_t before = EngineFingerprint();
     const int16_t code = LoadShell(&net, path.c_str());
     RequireCode("LoadShell", code, kLoadShellCodes);
@@ -934,7 +914,7 @@ void CheckShellFileInput(const uint8_t* data, size_t size) {
 
 void RunExportProgram(const uint8_t* data, size_t size) {
     ResetLibrary();
-    Program program(data, size);
+    Program program{data, size};
     for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) {
         Run(kOperations[program.Byte() % std::size(kOperations)], program);
     }
