@@ -276,7 +276,6 @@ void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
 
 constexpr uint32_t kSentinelBits = 0x7FC0DEADu;  // a NaN whose payload no conversion produces
 
-
 const NetBlock* BlockOf(int16_t net) {
     return net < 0 || net >= kNetCount || netTable[net].paradigm == 0 ? nullptr : netTable[net].block;
 }
