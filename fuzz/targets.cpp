@@ -545,7 +545,8 @@ void ShellFileStep(P& in) {
     for (int k = 0; k < 3; ++k) {
         const uint8_t b = in.Byte();
         const uint16_t units = b < 240 ? 2 + b % 5 : in.Word();
-        file.insert(file.end(), {static_cast<uint8_t>(units), static_cast<uint8_t>(units >> 8)});
+        file.push_back(static_cast<uint8_t>(units));
+        file.push_back(static_cast<uint8_t>(units >> 8));
     }
     const size_t body = in.Byte() % 2 ? 400 : in.Byte();
     const float w = in.Real();
