@@ -23,13 +23,19 @@
 // width than that (but still addressable), is not made: such a call is a
 // legitimate request for gigabytes, and the fuzzer's memory limit would take
 // it for a fault.
+#include <dirent.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -42,9 +48,233 @@ using namespace koru;
 
 namespace {
 
-constexpr uint32_t kSentinelBits = 0x7FC0DEADu;  // a NaN whose payload no conversion produces
+std::string inputName;
+int where = -1;  // the net being checked, for the messages
 
-bool IsSentinel(float f) { return std::bit_cast<uint32_t>(f) == kSentinelBits; }
+// Stops the run with `what` (about `subject`, when given) when `condition`
+// is false: a finding. Messages are plain literals, free until they fire.
+[[noreturn]] void Broken(const char* what, const char* subject) {
+    std::fprintf(stderr, "koru32 invariant broken: %s%s%s (net %d)%s%s\n", subject ? subject : "",
+                 subject ? ": " : "", what, where, inputName.empty() ? "" : " input ", inputName.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+inline void Require(bool condition, const char* what, const char* subject = nullptr) {
+    if (!condition) [[unlikely]] Broken(what, subject);
+}
+// A set of result codes, and the check that `code` is among them.
+constexpr uint64_t Codes(std::initializer_list<int> codes) {
+    uint64_t set = 0;
+    for (int code : codes) set |= uint64_t{1} << code;
+    return set;
+}
+void RequireCode(const char* exportName, int16_t code, uint64_t allowed) {
+    if (code >= 0 && code < 64 && (allowed >> code & 1) != 0) return;
+    std::fprintf(stderr, "code %d\n", code);
+    Broken("answered an undocumented code", exportName);
+}
+
+// (paradigm, variant) of net types 1..11, written out from the types' names.
+constexpr uint16_t kTypes[12][2] = {{0, 0}, {1, 0}, {1, 2}, {1, 3}, {6, 0}, {6, 7},
+                                    {8, 0}, {8, 7}, {9, 0}, {9, 10}, {8, 10}, {1, 11}};
+
+// The array that belongs when `wanted`, else none.
+void RequireArray(const ValueArray* a, int format, uint32_t rows, uint32_t cols, const char* what, bool wanted = true) {
+    if (!wanted) return Require(a == nullptr, "an array where none belongs", what);
+    Require(a != nullptr, "array missing", what);
+    Require(a->format == format, "array not in the net's format", what);
+    Require(a->rows == rows && a->cols == cols && a->count == rows * cols, "array of the wrong shape", what);
+    Require(a->end == a->data + uint64_t{a->count} * 4, "end pointer does not match the count", what);
+}
+
+
+template <class T, size_t N>
+int IndexIn(const T (&all)[N], const T* p) {
+    return p >= all && p < all + N ? static_cast<int>(p - all) : -1;
+}
+
+void CheckSlabLinks(const NetBlock& b, const SlabRecord& r, LinkRecord* const* list, int count, bool in) {
+    Require(count <= kLinksPerSlabSide, "more than 8 links");
+    for (int i = count; i < kLinksPerSlabSide; ++i) Require(list[i] == nullptr, "stale link entry");
+    for (int i = 0; i < count; ++i) {
+        const int l = IndexIn(b.links, list[i]);
+        Require(l >= 0 && b.linkUsed[l], "entry names no link in use");
+        Require((in ? list[i]->dest : list[i]->source) == &r, "listed link ends elsewhere");
+    }
+}
+
+void CheckNet(const NetEntry& e) {
+    Require(e.block != nullptr, "in use without a block");
+    Require(e.netType >= 1 && e.netType <= 11, "net type outside 1..11");
+    Require(kTypes[e.netType][0] == e.paradigm && kTypes[e.netType][1] == e.variant,
+            "paradigm and variant do not match the net type");
+    Require(e.format == kFloat32 || e.format == kFixed824, "format neither float32 nor 8.24");
+    const bool bp = e.paradigm == KORU32_PARADIGM_BACKPROP, pnn = e.paradigm == KORU32_PARADIGM_PNN,
+               grnn = e.paradigm == KORU32_PARADIGM_GRNN;
+    if (pnn || grnn) Require(e.format == kFloat32, "pattern-unit net not in float32");
+    const NetBlock& b = *e.block;
+    for (int s = 0; s < kSlabsPerNet; ++s) {
+        Require(b.slabUsed[s] <= 1, "slab flag neither 0 nor 1");
+        if (!b.slabUsed[s]) continue;
+        const SlabRecord& r = b.slabs[s];
+        Require(r.kind <= KORU32_SLAB_OUTPUT, "kind outside 0..2");
+        Require(r.values != nullptr, "no values");
+        const uint32_t n = r.values->cols;
+        Require(n >= 1 && n <= 32767, "neuron count outside 1..32767");
+        RequireArray(r.values, e.format, 1, n, "values");
+        RequireArray(r.sums, e.format, 1, n, "sums", bp);
+        if (bp) Require(r.transfer >= 0 && r.transfer <= 7, "transfer code outside 0..7");
+        const bool deltas = (bp && r.kind != KORU32_SLAB_INPUT) || (pnn && r.kind == KORU32_SLAB_OUTPUT) ||
+                            (grnn && r.kind == KORU32_SLAB_HIDDEN);
+        RequireArray(r.deltas, e.format, 1, n, "deltas", deltas);
+        CheckSlabLinks(b, r, r.inLinks, r.inCount, true);
+        CheckSlabLinks(b, r, r.outLinks, r.outCount, false);
+    }
+    for (int l = 0; l < kLinksPerNet; ++l) {
+        Require(b.linkUsed[l] <= 1, "link flag neither 0 nor 1");
+        if (!b.linkUsed[l]) continue;
+        const LinkRecord& r = b.links[l];
+        Require(r.status <= KORU32_LINK_TRAINED, "status outside 0..2");
+        const int s = IndexIn(b.slabs, r.source), d = IndexIn(b.slabs, r.dest);
+        Require(s >= 0 && b.slabUsed[s] && d >= 0 && b.slabUsed[d], "an end is no slab in use");
+        Require(std::count(r.dest->inLinks, r.dest->inLinks + r.dest->inCount, &r) == 1 &&
+                    std::count(r.source->outLinks, r.source->outLinks + r.source->outCount, &r) == 1,
+                "not listed exactly once by its slabs");
+        const uint32_t rows = r.source->values->cols + 1, cols = r.dest->values->cols;
+        RequireArray(r.weights, e.format, rows - (bp ? 0 : 1), cols, "weights");
+        const bool adaptive = e.variant == 11;
+        RequireArray(r.changes, e.format, rows, cols, "changes", e.variant == 2 || e.variant == 3 || adaptive);
+        RequireArray(r.gradients, e.format, rows, cols, "gradients", adaptive);
+        RequireArray(r.prevGradients, e.format, rows, cols, "previous gradients", adaptive);
+        RequireArray(r.lastSteps, e.format, rows, cols, "last steps", adaptive);
+    }
+    for (int t = 0; t < kStoresPerNet; ++t) {
+        Require(b.storeUsed[t] <= 1, "store flag neither 0 nor 1");
+        if (!b.storeUsed[t]) continue;
+        const StoreRecord& r = b.stores[t];
+        Require(r.records >= 1 && r.width >= 1 && r.data != nullptr, "empty store");
+        Require(r.data->format == kFloat32 || r.data->format == kFixed824, "unknown format");
+        RequireArray(r.data, r.data->format, r.records, r.width, "data");
+    }
+}
+
+struct Hash {
+    uint64_t h = 0x9E3779B97F4A7C15ull;
+    void Word(uint64_t w) {
+        h ^= w + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+        h *= 0xFF51AFD7ED558CCDull;
+    }
+    void Array(const ValueArray* a) {
+        if (a == nullptr) return Word(0xA11A);
+        Word(uint64_t(a->rows) << 32 | a->cols);
+        Word(static_cast<uint64_t>(a->format));
+        for (uint32_t i = 0; i < a->count; ++i) {
+            uint32_t w;
+            std::memcpy(&w, a->data + size_t{i} * 4, 4);
+            Word(w);
+        }
+    }
+    void Double(double d) { Word(std::bit_cast<uint64_t>(d)); }
+};
+
+// Every net in use has a block; every slab, link and store in use has the
+// arrays its paradigm and variant call for, of the sizes its neighbours
+// give; link lists and link ends point at each other.
+void CheckEngineConsistent() {
+    for (int n = 0; n < kNetCount; ++n) {
+        const NetEntry& e = netTable[n];
+        where = n;
+        if (e.paradigm != 0) CheckNet(e);
+        else Require(e.block == nullptr && e.patternCount == 0, "a free net keeps a block or a pattern count");
+    }
+    where = -1;
+}
+
+// A hash of everything a caller can observe of every net in use, and of the
+// weight range the next link is drawn with unless told otherwise (not the
+// current paradigm, variant or math mode: lookups load them before a later
+// check refuses).
+uint64_t EngineFingerprint(bool withRange = true) {
+    Hash h;
+    if (withRange) h.Double(state.weightRange);
+    for (int n = 0; n < kNetCount; ++n) {
+        const NetEntry& e = netTable[n];
+        h.Word(e.paradigm);
+        if (e.paradigm == 0) continue;
+        h.Word(uint64_t(e.variant) << 48 | uint64_t(uint16_t(e.patternCount)) << 32 | uint64_t(e.format) << 16 |
+               e.netType);
+        const NetBlock& b = *e.block;
+        for (int s = 0; s < kSlabsPerNet; ++s) {
+            h.Word(b.slabUsed[s]);
+            if (!b.slabUsed[s]) continue;
+            const SlabRecord& r = b.slabs[s];
+            h.Word(uint64_t(r.kind) << 48 | uint64_t(uint8_t(r.transfer)) << 32 | uint64_t(r.inCount) << 16 |
+                   r.outCount);
+            for (int i = 0; i < r.inCount; ++i) h.Word(uint64_t(IndexIn(b.links, r.inLinks[i])));
+            for (int i = 0; i < r.outCount; ++i) h.Word(uint64_t(IndexIn(b.links, r.outLinks[i])));
+            for (const ValueArray* a : {r.values, r.deltas, r.sums}) h.Array(a);
+            h.Double(r.errorSum);
+            h.Word(r.winner);
+        }
+        for (int l = 0; l < kLinksPerNet; ++l) {
+            h.Word(b.linkUsed[l]);
+            if (!b.linkUsed[l]) continue;
+            const LinkRecord& r = b.links[l];
+            h.Word(uint64_t(r.status) << 32 | uint64_t(IndexIn(b.slabs, r.source)) << 16 |
+                   uint64_t(IndexIn(b.slabs, r.dest)));
+            for (const ValueArray* a : {r.weights, r.changes, r.gradients, r.prevGradients, r.lastSteps}) h.Array(a);
+        }
+        for (int t = 0; t < kStoresPerNet; ++t) {
+            h.Word(b.storeUsed[t] ? uint64_t(b.stores[t].records) << 16 | b.stores[t].width : 0);
+            if (b.storeUsed[t]) h.Array(b.stores[t].data);
+        }
+    }
+    return h.h;
+}
+
+// -1 where it cannot be counted
+int OpenDescriptorCount() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) return -1;
+    int count = 0;
+    while (readdir(dir) != nullptr) ++count;
+    closedir(dir);
+    return count;
+}
+
+// And requires every slot free afterwards.
+void KillAllNets() {
+    for (int16_t n = 0; n < kNetCount; ++n) {
+        if (netTable[n].paradigm != 0) Require(KillNet(&n) == KORU32_OK, "KillNet refused a net in use");
+    }
+    uint16_t next = 999;
+    Require(GetNextNet(&next) == KORU32_OK && next == 0, "a slot is still in use after killing every net");
+    for (int n = 0; n < kNetCount; ++n) Require(netTable[n].paradigm == 0, "a slot is still in use");
+}
+
+// Every net killed, float math, seed 1.
+void ResetLibrary() {
+    KillAllNets();
+    const uint16_t floatMode = KORU32_MATH_FLOAT;
+    const int16_t seed = 1;
+    Require(SetMath(&floatMode) == KORU32_OK && SetSeed(&seed) == KORU32_OK, "the settings are refused");
+    state.weightRange = 0.0;
+}
+
+std::string ScratchPath(const char* tag) {
+    const char* dir = std::getenv("KORU32_FUZZ_DIR");
+    std::string base = dir != nullptr ? dir : (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    return base + "/koru32-fuzz-" + std::to_string(getpid()) + "-" + tag;
+}
+
+void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    Require(f != nullptr, "cannot create the scratch file", path.c_str());
+    if (size > 0) Require(std::fwrite(data, 1, size, f) == size, "cannot write the scratch file");
+    Require(std::fclose(f) == 0, "cannot close the scratch file");
+}
+
+constexpr uint32_t kSentinelBits = 0x7FC0DEADu;  // a NaN whose payload no conversion produces
 
 const NetBlock* BlockOf(int16_t net) {
     return net < 0 || net >= kNetCount || netTable[net].paradigm == 0 ? nullptr : netTable[net].block;
@@ -71,20 +301,6 @@ uint32_t StoreWidthOf(int16_t net, int16_t store) {
     return b && store >= 0 && store < kStoresPerNet && b->storeUsed[store] ? b->stores[store].width : 0;
 }
 
-// A caller buffer of `n` elements (at least one) filled with a NaN no export
-// writes; RequireQuiet: a refusal left it alone, and with `full` a success
-// wrote every element.
-std::vector<float> OutputBuffer(uint32_t n) {
-    return std::vector<float>(n == 0 ? 1 : n, std::bit_cast<float>(kSentinelBits));
-}
-
-void RequireQuiet(const char* name, int16_t code, const std::vector<float>& out, bool full = false) {
-    for (float f : out) {
-        if (code != KORU32_OK) Require(IsSentinel(f), "wrote its output on a refusal", name);
-        else if (full) Require(!IsSentinel(f), "left part of its output unwritten", name);
-    }
-}
-
 // The codes of exports that more than one check calls, as their declarations
 // in koru32.h list them (RestoreNet: its own and those of the calls it
 // rebuilds a net with).
@@ -97,9 +313,11 @@ constexpr uint64_t kLoadShellCodes = Codes({0, 1, 3, 5, 8, 14, 16, 25});
 constexpr uint64_t kLargestArray = 1u << 16;
 constexpr size_t kMostCalls = 400;
 
-class Program {
-public:
-    Program(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+struct Program {
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+
     bool Done() const { return pos_ >= size_; }
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     // Little-endian: the first byte read is the low one. Each read is its own
@@ -113,21 +331,20 @@ public:
         return low | uint32_t{Word()} << 16;
     }
 
-    // A number from `usual` most of the time, an edge value now and then.
-    int16_t Pick(int usual, std::initializer_list<int16_t> edges) {
+    // A number from `usual` most of the time, any now and then (a word, or a
+    // long for records), an edge value else.
+    template <class T = int16_t>
+    T Pick(int usual, std::initializer_list<std::type_identity_t<T>> edges) {
         const uint8_t b = Byte();
-        return b < 224 ? int16_t(b % usual) : b < 240 ? int16_t(Word()) : edges.begin()[b % edges.size()];
+        if (b < 224) return T(b % usual);
+        return b < 240 ? T(sizeof(T) == 4 ? Long() : Word()) : edges.begin()[b % edges.size()];
     }
     int16_t Net() { return Pick(4, {-1, 128, 127, -32768, 32767}); }
     int16_t Slab() { return Pick(6, {-1, 32, 31, -32768, 32767}); }
     int16_t Link() { return Pick(12, {-1, 32, 31, -32768, 32767}); }
     int16_t Store() { return Pick(3, {-1, 6, 5, -32768}); }
     uint16_t NetType() { return static_cast<uint16_t>(Pick(12, {0, 12, -1, 255})); }
-    uint32_t Record() {
-        const uint8_t b = Byte();
-        constexpr uint32_t kEdges[] = {0xFFFFFFFFu, 0x80000000u, 65536u, 40000u};
-        return b < 224 ? b % 4 : b < 240 ? Long() : kEdges[b % 4];
-    }
+    uint32_t Record() { return Pick<uint32_t>(4, {0xFFFFFFFFu, 0x80000000u, 65536u, 40000u}); }
     float Real() {
         static const float kTable[] = {0.0f,    1.0f,     -1.0f,     0.5f,   -0.5f,  0.25f,  2.0f,  10.0f,  100.0f,
                                        127.5f,  128.0f,   -129.0f,   1e10f,  -1e10f, 3.4e38f, INFINITY, -INFINITY,
@@ -135,7 +352,7 @@ public:
         const uint8_t b = Byte();
         if (b < 0xE0) return kTable[b % std::size(kTable)];
         const uint32_t bits = Long();
-        return bits == 0x7FC0DEADu ? 0.0f : std::bit_cast<float>(bits);  // never the output sentinel
+        return bits == kSentinelBits ? 0.0f : std::bit_cast<float>(bits);  // never the output sentinel
     }
     // `n` values (at least one), repeating up to four drawn from the input;
     // integers alternate two words, the second first.
@@ -154,11 +371,6 @@ public:
         for (size_t i = 0; i < out.size(); ++i) out[i] = v[i % v.size()];
         return out;
     }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
 };
 
 using P = Program;
@@ -184,8 +396,10 @@ struct Frame {
     bool skip = false;      // a legitimate request for gigabytes: not made
 };
 
+// Output argument `k`: a caller buffer of `n` elements (at least one) filled
+// with a NaN no export writes; with `full`, a success writes every element.
 void* Output(Frame& f, int k, uint32_t n, bool full) {
-    f.v[k] = OutputBuffer(n);
+    f.v[k].assign(n == 0 ? 1 : n, std::bit_cast<float>(kSentinelBits));
     f.out = &f.v[k];
     f.full = full;
     return f.v[k].data();
@@ -302,7 +516,7 @@ void RequireFiniteLink(const char* name, const Frame& f, int16_t code) {
 // changes nothing, unless it is 41 for caller bytes that the file lacks,
 // with the net complete in a slot that was free. (A refused RestoreNet may
 // have set the weight range through the MakeLink calls it rebuilds with.)
-int16_t CheckedRestore(int16_t net, const char* path, int32_t& length, void* bytes) {
+void CheckedRestore(int16_t net, const char* path, int32_t& length, void* bytes) {
     const bool wasFree = IsValidNetNumber(net) && netTable[net].paradigm == 0;
     const uint64_t before = EngineFingerprint(false);
     const int descriptors = OpenDescriptorCount();
@@ -314,7 +528,6 @@ int16_t CheckedRestore(int16_t net, const char* path, int32_t& length, void* byt
     if (code == KORU32_OK) Require(inUse, "RestoreNet succeeded without a net in the slot");
     else if (wasFree && inUse) Require(code == KORU32_ERR_RESTORE_FILE && length > 0 && bytes, "kept a broken net");
     else Require(EngineFingerprint(false) == before, "a refused restore changed the engine");
-    return code;
 }
 
 void RestoreStep(P& in) {
@@ -374,9 +587,8 @@ void MathErrorStep(P& in) {
 
 #define KORU_ROW(fn, kinds, allowed, ...) {#fn, kinds, allowed, Invoke<fn>, ArityOf(fn), __VA_ARGS__}
 #define KORU_STEP(name, step) {name, "", 0, nullptr, 0, false, 0, nullptr, step}
-using Args = const Frame&;
 // A row's own check of its arguments `f` and its `code`.
-#define KORU_CHECK(...) []([[maybe_unused]] const char* name, Args f, [[maybe_unused]] int16_t code) { __VA_ARGS__; }
+#define KORU_CHECK(...) []([[maybe_unused]] const char* name, const Frame& f, [[maybe_unused]] int16_t code) { __VA_ARGS__; }
 
 void ProbeNet(int16_t net);
 
@@ -479,7 +691,11 @@ void Run(const Operation& op, P& in, bool light = false) {
     const int16_t code = op.call(p);
     RequireCode(op.name, code, op.allowed);
     if (files) Require(OpenDescriptorCount() == descriptors, "left the file open", op.name);
-    if (f.out != nullptr) RequireQuiet(op.name, code, *f.out, f.full);
+    for (size_t i = 0; f.out != nullptr && i < f.out->size(); ++i) {
+        const bool untouched = std::bit_cast<uint32_t>((*f.out)[i]) == kSentinelBits;
+        if (code != KORU32_OK) Require(untouched, "wrote its output on a refusal", op.name);
+        else if (f.full) Require(!untouched, "left part of its output unwritten", op.name);
+    }
     if (f.integersOut != nullptr && code != KORU32_OK)
         Require((*f.integersOut)[0] == 0x5A5A, "wrote its output on a refusal", op.name);
     if (f.exists >= 0) Require((code == KORU32_OK) == (f.exists == 1), "answers otherwise than its table", op.name);
@@ -520,7 +736,7 @@ struct Writer {
         }
     }
     void Replay() {
-        Program in(bytes.data(), bytes.size());
+        Program in{bytes.data(), bytes.size()};
         while (!in.Done()) Run(kOperations[in.Byte() % std::size(kOperations)], in, true);
     }
 };
@@ -607,12 +823,13 @@ void CheckImportedBlock(const NetEntry& net, const uint8_t* block, uint32_t a, u
 }
 
 // The start of a file target: a fresh library in the math mode `fixed` says,
-// the input written to `path`.
-void StartFileInput(bool fixed, const std::string& path, const uint8_t* data, size_t size) {
+// the input written to `path`; answers how many files are open.
+int StartFileInput(bool fixed, const std::string& path, const uint8_t* data, size_t size) {
     ResetLibrary();
     const uint16_t mode = fixed ? KORU32_MATH_FIXED : KORU32_MATH_FLOAT;
     Require(SetMath(&mode) == KORU32_OK, "SetMath refused a mode");
     WriteWholeFile(path, data, size);
+    return OpenDescriptorCount();
 }
 
 // The end: the net answers every export and runs its paradigm's, and is
@@ -626,18 +843,19 @@ void FinishFileInput(int16_t net, int descriptors) {
 
 }  // namespace
 
+void SetInputName(const std::string& name) { inputName = name; }
+
 // RestoreNet on arbitrary bytes (see CheckedRestore); a restored net answers
 // every export, saves and restores to the same file again, runs its
 // paradigm's exports, and is released by KillNet.
 void CheckNetworkFileInput(const uint8_t* data, size_t size) {
     static const std::string path = ScratchPath("restore.net"), again = ScratchPath("again.net"),
                              third = ScratchPath("third.net");
-    StartFileInput(size % 2 != 0, path, data, size);
+    const int descriptors = StartFileInput(size % 2 != 0, path, data, size);
     const int32_t lengths[] = {0, 6, -3};
     int32_t length = lengths[size % 3];
     std::vector<uint8_t> bytes(length > 0 ? length : 1, 0xA5);
     const int16_t slot = 5;
-    const int descriptors = OpenDescriptorCount();
     CheckedRestore(slot, path.c_str(), length, bytes.data());
     if (BlockOf(slot) == nullptr) return;
 
@@ -659,11 +877,10 @@ void CheckNetworkFileInput(const uint8_t* data, size_t size) {
 // of memory) and puts each value, converted, where it belongs.
 void CheckShellFileInput(const uint8_t* data, size_t size) {
     static const std::string path = ScratchPath("shell.shl");
-    StartFileInput((size / 4) % 2 != 0, path, data, size);
+    const int descriptors = StartFileInput((size / 4) % 2 != 0, path, data, size);
     const uint16_t types[] = {KORU32_NET_BP_PLAIN, KORU32_NET_BP_MOMENTUM, KORU32_NET_BP_BATCH, KORU32_NET_BP_ADAPTIVE};
     const int16_t net = 3;
     Require(MakeNet(&net, &types[size % 4]) == KORU32_OK, "MakeNet refused a free slot");
-    const int descriptors = OpenDescriptorCount();
     const uint64_t before = EngineFingerprint();
     const int16_t code = LoadShell(&net, path.c_str());
     RequireCode("LoadShell", code, kLoadShellCodes);
@@ -697,7 +914,7 @@ void CheckShellFileInput(const uint8_t* data, size_t size) {
 
 void RunExportProgram(const uint8_t* data, size_t size) {
     ResetLibrary();
-    Program program(data, size);
+    Program program{data, size};
     for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) {
         Run(kOperations[program.Byte() % std::size(kOperations)], program);
     }
