@@ -97,10 +97,8 @@ template <typename T> void CheckEveryShape(uint16_t math) {
             // Random contents, then guards of 1.0: a term read past an array's end would count.
             const uint32_t one = std::is_same_v<T, float> ? 0x3f800000u : 1u << 24;
             const auto fill = [&](koru::ValueArray*& array, std::vector<T>& copy, bool weight) {
-                copy.resize(array->count);
-                for (T& x : copy) x = draw(weight);
-                Fill(array, copy);
-                guarded.Move(array, one);
+                for (T& x : copy = std::vector<T>(array->count)) x = draw(weight);
+                Fill(array, copy), guarded.Move(array, one);
             };
             for (int s = 0; s < 4; ++s) fill(SlabOf(net, s).values, slabs[s], false);
             for (int l = 0; l < links; ++l) fill(LinkOf(net, l).weights, weights[l], true);
