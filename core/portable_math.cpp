@@ -276,4 +276,6 @@ double Cos(double x) {
     return SinOrCosOfMagnitude(a, true);  // even function
 }
 
+void ExactProduct(double a, double b, double& product, double& error) { TwoProduct(a, b, product, error); }
+
 }  // namespace koru

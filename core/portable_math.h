@@ -20,4 +20,9 @@ double Tanh(double x);
 double Sin(double x);
 double Cos(double x);
 
+// The exact product a * b == product + error from plain multiplications
+// (no fused multiply-add), for operands far from overflow and underflow: the
+// building block of Tanh's division, reachable for its own test.
+void ExactProduct(double a, double b, double& product, double& error);
+
 }  // namespace koru

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 #include "backprop/backprop.h"
 #include "bp_net.h"
@@ -22,8 +23,7 @@ int16_t EvaluateStore(int16_t n, int16_t s, int16_t storeNet, int16_t store, uin
 int16_t EvaluateSumStore(int16_t n, int16_t s, int16_t storeNet, int16_t store, uint32_t r) { return BpEvaluateSumStore(&n, &s, &storeNet, &store, &r); }
 // A store takes the math mode current at the call.
 koru::ValueArray* MakeStoreIn(int16_t net, int16_t store, int16_t width, uint32_t records, uint16_t math) {
-    SetMath(&math);
-    EXPECT_EQ(MakeStore(&net, &store, &width, &records), 0);
+    EXPECT_EQ(All({SetMath(&math), MakeStore(&net, &store, &width, &records)}), 0);
     return koru::netTable[net].block->stores[store].data;
 }
 int16_t Add(int16_t net, int16_t source, int16_t dest, float factor) { return AddSlab(&net, &source, &dest, &factor); }
@@ -38,13 +38,8 @@ protected:
     }
     void Linear() { ASSERT_EQ(SetTransfer(net, 2, KORU32_TRANSFER_LINEAR), 0); }
     // The output deltas after a call that must succeed.
-    std::vector<int32_t> FixedDeltas(int16_t code) { EXPECT_EQ(code, 0); return FixedOf(SlabOf(net, 2).deltas); }
-    std::vector<float> Deltas(int16_t code) { EXPECT_EQ(code, 0); return FloatsOf(SlabOf(net, 2).deltas); }
-    float Sum() {
-        float read = kUnwritten;
-        EXPECT_EQ(GetSum(net, 2, read), 0);
-        return read;
-    }
+    template <typename T = float> std::vector<T> Deltas(int16_t code) { EXPECT_EQ(code, 0); return ElementsOf<T>(SlabOf(net, 2).deltas); }
+    float Sum() { float read = kUnwritten; EXPECT_EQ(GetSum(net, 2, read), 0); return read; }
     Net net;
     float sum = kUnwritten;
 };
@@ -143,21 +138,21 @@ TEST_F(FixedEvaluationNet, TargetConversionsLinearDeltasAndSquaresWithoutWrappin
     Linear();
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{0x123456, -0x654321});
     // Float targets: trunc(t x 2^24 + 0.5).
-    EXPECT_EQ(FixedDeltas(Evaluate(net, 2, {0.3f, -0.3f}, sum)), (std::vector<int32_t>{koru_test::FixedFromReal(0.3f) - 0x123456, koru_test::FixedFromReal(-0.3f) + 0x654321}));
+    EXPECT_EQ(Deltas<int32_t>(Evaluate(net, 2, {0.3f, -0.3f}, sum)), (std::vector<int32_t>{koru_test::FixedFromReal(0.3f) - 0x123456, koru_test::FixedFromReal(-0.3f) + 0x654321}));
     // Integer targets: trunc(t x 1677.7216 + 0.5): 2900 -> 4865393, -1 -> -1677.
     const int64_t e1 = 4865393 - 0x123456, e2 = -1677 + 0x654321;
-    EXPECT_EQ(FixedDeltas(EvaluateInteger(net, 2, {2900, -1}, sum)), (std::vector<int32_t>{int32_t(e1), int32_t(e2)}));
+    EXPECT_EQ(Deltas<int32_t>(EvaluateInteger(net, 2, {2900, -1}, sum)), (std::vector<int32_t>{int32_t(e1), int32_t(e2)}));
     EXPECT_EQ(sum, static_cast<float>(((e1 * e1) >> 24) / 16777216.0 + ((e2 * e2) >> 24) / 16777216.0));
     // 8.24 store targets are used as they are (differences wrap); float ones converted.
     Fill(MakeStoreIn(net, 0, 2, 1, KORU32_MATH_FIXED), std::vector<int32_t>{-7, 0x7FFFFFFF});
     Fill(MakeStoreIn(net, 1, 2, 1, KORU32_MATH_FLOAT), std::vector<float>{0.1f, -2.0f});
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{5, -1});
-    EXPECT_EQ(FixedDeltas(EvaluateSumStore(net, 2, net, 0, 0)), (std::vector<int32_t>{-12, INT32_MIN}));
-    EXPECT_EQ(FixedDeltas(EvaluateSumStore(net, 2, net, 1, 0)), (std::vector<int32_t>{koru_test::FixedFromReal(0.1f) - 5, -33554431 + 1}));  // trunc(-33554432 + 0.5)
+    EXPECT_EQ(Deltas<int32_t>(EvaluateSumStore(net, 2, net, 0, 0)), (std::vector<int32_t>{-12, INT32_MIN}));
+    EXPECT_EQ(Deltas<int32_t>(EvaluateSumStore(net, 2, net, 1, 0)), (std::vector<int32_t>{koru_test::FixedFromReal(0.1f) - 5, -33554431 + 1}));  // trunc(-33554432 + 0.5)
     // An error beyond about 11.3 would square past the 8.24 range; the sum
     // still takes its true square.
     Fill(SlabOf(net, 2).values, std::vector<int32_t>{-10 << 24, 0});
-    EXPECT_EQ(FixedDeltas(Evaluate(net, 2, {10.0f, 0.0f}, sum))[0], 20 << 24);
+    EXPECT_EQ(Deltas<int32_t>(Evaluate(net, 2, {10.0f, 0.0f}, sum))[0], 20 << 24);
     EXPECT_EQ(sum, 400.0f);
 }
 
@@ -177,10 +172,8 @@ TEST(AddSlab, CodesDestinationFirstThenEitherFormatWithinANet) {
     ASSERT_EQ(All({Slab(net, 0, 2, KORU32_SLAB_INPUT), Slab(net, 1, 2, KORU32_SLAB_INPUT)}), 0);
     Fill(SlabOf(net, 0).values, std::vector<int32_t>{1, -1}), Fill(SlabOf(net, 1).values, std::vector<int32_t>{100, INT32_MAX});  // +-2^-24 onto
     // The increment converted first: +-2^-25 gives trunc(0.5 + 0.5) = 1 and trunc(-0.5 + 0.5) = 0.
-    ASSERT_EQ(Add(net, 0, 1, 0.5f), 0);
-    EXPECT_EQ(FixedOf(SlabOf(net, 1).values), (std::vector<int32_t>{101, INT32_MAX}));
-    ASSERT_EQ(Add(net, 0, 1, -0.5f), 0);
-    EXPECT_EQ(FixedOf(SlabOf(net, 1).values), (std::vector<int32_t>{101, INT32_MIN}));  // wraps
+    for (auto [factor, expected] : {std::pair{0.5f, std::vector<int32_t>{101, INT32_MAX}}, {-0.5f, {101, INT32_MIN}}})  // the second wraps
+        EXPECT_TRUE(Add(net, 0, 1, factor) == 0 && FixedOf(SlabOf(net, 1).values) == expected) << factor;
 }
 
 // Between arrays of different formats each element is read by its own

@@ -8,13 +8,14 @@
 // unread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <list>
 #include <random>
 #include <type_traits>
 
 #include "bp_net.h"
-#include "bp_records.h"
+#include "training_reference.h"
 
 namespace {
 
@@ -25,8 +26,7 @@ constexpr size_t kGuardWords = 300;  // more than a row of the widest slab
 
 // Moves arrays of a net into buffers with guard words on both sides, and
 // puts the net's own arrays back at its end.
-class GuardedArrays {
-public:
+struct GuardedArrays {
     void Move(koru::ValueArray*& slot, uint32_t guard) {
         Moved& m = moved_.emplace_back(Moved{&slot, slot, *slot, std::vector<uint32_t>(slot->count + 2 * kGuardWords, guard)});
         std::memcpy(m.words.data() + kGuardWords, slot->data, size_t{slot->count} * 4);
@@ -35,14 +35,11 @@ public:
         slot = &m.copy;
     }
     bool Intact() const {
-        for (const Moved& m : moved_)
-            for (size_t i = 0; i < m.words.size(); ++i)
-                if ((i < kGuardWords || i >= kGuardWords + m.copy.count) && m.words[i] != m.words[0]) return false;
-        return true;
+        return std::all_of(moved_.begin(), moved_.end(), [](const Moved& m) {
+            return std::count(m.words.begin(), m.words.begin() + kGuardWords, m.words[0]) + std::count(m.words.end() - kGuardWords, m.words.end(), m.words[0]) == 2 * kGuardWords;
+        });
     }
     ~GuardedArrays() { for (Moved& m : moved_) *m.slot = m.original; }
-
-private:
     struct Moved { koru::ValueArray **slot, *original; koru::ValueArray copy; std::vector<uint32_t> words; };
     std::list<Moved> moved_;
 };
@@ -56,26 +53,19 @@ float RandomFloat(std::mt19937& random) {
 // Neuron by neuron: bias, then every source term in order (in 8.24 with the
 // stop test after each), link after link, every addition stored into the
 // destination; a link onto its own slab reads the values being filled.
-template <typename T>
+template <typename T, typename R = RulesOf<T>>
 void DefinedOrder(std::vector<std::vector<T>>& slabs, const std::vector<std::vector<T>>& weights, const std::vector<int>& statuses) {
     std::vector<T>& v = slabs[3];
     std::fill(v.begin(), v.end(), T{});
     const size_t n = v.size();
-    for (size_t l = 0; l < weights.size(); ++l) {
-        const std::vector<T>&source = slabs[l], &w = weights[l];
+    for (size_t l = 0; l < weights.size(); ++l)
         for (size_t j = 0; j < n && statuses[l] != 0; ++j) {
-            if constexpr (std::is_same_v<T, float>) {
-                v[j] = static_cast<float>(double(v[j]) + w[j]);
-                for (size_t k = 0; k < source.size(); ++k) v[j] = static_cast<float>(v[j] + double(source[k]) * w[(k + 1) * n + j]);
-            } else {
-                v[j] = RefAdd(v[j], w[j]);
-                for (size_t k = 0; k < source.size(); ++k) {
-                    v[j] = RefAdd(v[j], RefMul(source[k], w[(k + 1) * n + j]));
-                    if (v[j] > 838860800 || v[j] < -838860800) break;
-                }
+            v[j] = R::Add(v[j], weights[l][j]);
+            for (size_t k = 0; k < slabs[l].size(); ++k) {
+                v[j] = R::MulAdd(slabs[l][k], weights[l][(k + 1) * n + j], v[j]);
+                if (!std::is_same_v<T, float> && (v[j] > 838860800 || v[j] < -838860800)) break;
             }
         }
-    }
 }
 
 template <typename T> void CheckEveryShape(uint16_t math) {
@@ -107,10 +97,8 @@ template <typename T> void CheckEveryShape(uint16_t math) {
             // Random contents, then guards of 1.0: a term read past an array's end would count.
             const uint32_t one = std::is_same_v<T, float> ? 0x3f800000u : 1u << 24;
             const auto fill = [&](koru::ValueArray*& array, std::vector<T>& copy, bool weight) {
-                copy.resize(array->count);
-                for (T& x : copy) x = draw(weight);
-                Fill(array, copy);
-                guarded.Move(array, one);
+                for (T& x : copy = std::vector<T>(array->count)) x = draw(weight);
+                Fill(array, copy), guarded.Move(array, one);
             };
             for (int s = 0; s < 4; ++s) fill(SlabOf(net, s).values, slabs[s], false);
             for (int l = 0; l < links; ++l) fill(LinkOf(net, l).weights, weights[l], true);
@@ -125,7 +113,6 @@ template <typename T> void CheckEveryShape(uint16_t math) {
             if constexpr (!std::is_same_v<T, float>) for (int32_t v : slabs[3]) (v > 838860800 || v < -838860800 ? stopped : running) += 1;
             ++cases;
         }
-    EXPECT_EQ(cases, 49);
     EXPECT_TRUE((std::is_same_v<T, float>) || (stopped > 100 && running > 100)) << stopped << " " << running;
 }
 

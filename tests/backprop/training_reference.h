@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <type_traits>
 #include <vector>
 
@@ -26,17 +27,11 @@ template <typename T> struct RefNet { int variant = 0; std::vector<RefSlab<T>> s
 template <typename T> RefNet<T> Snapshot(int16_t net, int slabCount, int linkCount) {
     RefNet<T> ref;
     ref.variant = koru::netTable[net].variant;
-    for (int s = 0; s < slabCount; ++s) {
-        const koru::SlabRecord& slab = SlabOf(net, static_cast<int16_t>(s));
-        ref.slabs.push_back({slab.kind, slab.transfer, ElementsOf<T>(slab.values), ElementsOf<T>(slab.sums), ElementsOf<T>(slab.deltas)});
-    }
-    koru::NetBlock& block = *koru::netTable[net].block;
-    for (int l = 0; l < linkCount; ++l) {
-        const koru::LinkRecord& k = block.links[l];
-        ref.links.push_back({static_cast<int>(k.source - block.slabs), static_cast<int>(k.dest - block.slabs), k.status,
-                             ElementsOf<T>(k.weights), ElementsOf<T>(k.changes), ElementsOf<T>(k.gradients),
-                             ElementsOf<T>(k.prevGradients), ElementsOf<T>(k.lastSteps)});
-    }
+    const koru::NetBlock& block = *koru::netTable[net].block;
+    for (const koru::SlabRecord& s : std::span(block.slabs, slabCount)) ref.slabs.push_back({s.kind, s.transfer, ElementsOf<T>(s.values), ElementsOf<T>(s.sums), ElementsOf<T>(s.deltas)});
+    for (const koru::LinkRecord& k : std::span(block.links, linkCount))
+        ref.links.push_back({static_cast<int>(k.source - block.slabs), static_cast<int>(k.dest - block.slabs), k.status, ElementsOf<T>(k.weights),
+                             ElementsOf<T>(k.changes), ElementsOf<T>(k.gradients), ElementsOf<T>(k.prevGradients), ElementsOf<T>(k.lastSteps)});
     return ref;
 }
 
@@ -64,10 +59,12 @@ struct FixedRules {
     static int32_t Shrink(int32_t q) { return std::max(RefMul(q, 0x800000), 16); }
 };
 
+template <typename T> using RulesOf = std::conditional_t<std::is_same_v<T, float>, FloatRules, FixedRules>;
+
 // One BpTrain call on slab s: every trained outgoing link into a slab with
 // deltas learns by the net's rule (1 plain, 2 momentum, 3 batch, 11
 // adaptive), and the slab's deltas are built through the new weights.
-template <typename T, typename R = std::conditional_t<std::is_same_v<T, float>, FloatRules, FixedRules>>
+template <typename T, typename R = RulesOf<T>>
 void TrainSlabRef(RefNet<T>& net, int s, float rateF, float momentumF, bool apply) {
     const T rate = R::Param(rateF), momentum = R::Param(momentumF);
     const bool keeps = net.slabs[s].kind != 0;

@@ -22,8 +22,7 @@ using namespace koru::bp;
 using bptest::RefMul;
 using koru_test::BitsOf;
 constexpr int32_t kOne = 16777216;
-int32_t Add(int32_t a, int32_t b) { return bptest::RefAdd(a, b); }
-int32_t Sub(int32_t a, int32_t b) { return bptest::RefSub(a, b); }
+constexpr auto Add = &bptest::RefAdd, Sub = &bptest::RefSub;
 
 // The derivative tables of the 8.24 path, output and hidden forms.
 int32_t RefOutputDeltaFixed(int code, int32_t y, int32_t s, int32_t e) {
@@ -81,21 +80,18 @@ TEST(FixedMul, FloorsAndWraps) {
 
 TEST(TransferFixed, EachCodeFromItsTableOrLimitKeepingTheInputWhereItsDerivativeNeedsIt) {
     const int32_t xs[] = {0, 1, -1, 0x123456, -0x123456, 26353567, 26353568, -26353568, 0x0A000000, 0x0A000001, -0x0A000001, -0x0A000000, 50 << 24, -100 << 24, INT32_MIN, INT32_MAX};
+    const auto limit = [](int32_t x, int32_t m) { return x > m ? m : x < -m ? -m : x; };
     for (int32_t x : xs) {
-        int32_t sum = 12345;
-        EXPECT_EQ(All::transferFixed[0](x, sum), koru::TableLookup(koru::LogisticTable, x));  // no -50 guard
-        EXPECT_EQ(All::transferFixed[1](x, sum), x > 0x0A000000 ? 0x0A000000 : x < -0x0A000000 ? -0x0A000000 : x);
-        EXPECT_EQ(All::transferFixed[2](x, sum), koru::TableLookup(koru::TanhTable, x));
-        EXPECT_EQ(All::transferFixed[5](x, sum), koru::TableLookup(koru::Tanh15Table, x));
-        EXPECT_EQ(All::transferFixed[6](x, sum), koru::TableLookup(koru::SymmetricLogisticTable, x));
-        EXPECT_EQ(sum, 12345) << "codes 0, 1, 2, 5, 6 keep no input";
-        const int32_t limited = x > 26353567 ? 26353567 : x < -26353567 ? -26353567 : x;
-        const struct { int code; int32_t y, kept; } keeping[] = {{3, koru::TableLookup(koru::GaussianTable, x), x},
+        const int32_t limited = limit(x, 26353567), none = 12345;  // codes 0, 1, 2, 5 and 6 keep no input
+        const struct { int code; int32_t y, kept; } cases[] = {
+            {0, koru::TableLookup(koru::LogisticTable, x), none}, {1, limit(x, 0x0A000000), none},  // no -50 guard in the logistic
+            {2, koru::TableLookup(koru::TanhTable, x), none}, {5, koru::TableLookup(koru::Tanh15Table, x), none},
+            {6, koru::TableLookup(koru::SymmetricLogisticTable, x), none}, {3, koru::TableLookup(koru::GaussianTable, x), x},
             {7, Sub(kOne, koru::TableLookup(koru::GaussianTable, x)), x}, {4, koru::TableLookup(koru::SineTable, limited), limited}};
-        for (const auto& k : keeping) {
-            sum = 0;
-            EXPECT_EQ(All::transferFixed[k.code](x, sum), k.y) << k.code;
-            EXPECT_EQ(sum, k.kept) << k.code;
+        for (const auto& c : cases) {
+            int32_t sum = none;
+            EXPECT_EQ(All::transferFixed[c.code](x, sum), c.y) << c.code << ", " << x;
+            EXPECT_EQ(sum, c.kept) << c.code << ", " << x;
         }
     }
 }

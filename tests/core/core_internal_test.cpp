@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "../backprop/bp_net.h"
 #include "core/engine.h"
 #include "core/numeric_format.h"
 #include "core/random.h"
@@ -20,13 +21,13 @@ namespace {
 // ---- Element conversions of every number format at their edges: rounding by
 // adding one half and truncating toward zero, and wrapping without saturation.
 
-// The element `value` is written as, read back as a signed integer of its width.
+// The element `value` is written as, read back as a signed integer of its
+// width (the machine is little-endian, as the engine's formats are).
 int64_t Written(int16_t format, double value) {
-    uint8_t bytes[8] = {};
-    WriteElement(bytes, format, value, 1);
-    int16_t e16 = 0; int32_t e32 = 0;
-    std::memcpy(&e16, bytes, 2), std::memcpy(&e32, bytes, 4);
-    return ElementSize(format) == 1 ? static_cast<int8_t>(bytes[0]) : ElementSize(format) == 2 ? e16 : e32;
+    uint64_t word = 0;
+    WriteElement(reinterpret_cast<uint8_t*>(&word), format, value, 1);
+    const int unused = 64 - 8 * ElementSize(format);
+    return static_cast<int64_t>(word << unused) >> unused;
 }
 double RoundTrip(int16_t format, double value) {
     uint8_t bytes[8] = {};
@@ -134,19 +135,12 @@ TEST(Random, FollowsTheClassicSequenceFromSeedOne) {
 
 // ---- The net table: a second start-up, and the lookups and the format they load.
 
-class NetTable : public ::testing::Test {
-protected:
-    void TearDown() override { for (int16_t net = 0; net < kNetCount; ++net) KillNet(&net); }
-};
-
-TEST_F(NetTable, ASecondStartUpKeepsTheNetsAndLookupsLoadTheNetsFormat) {
-    int16_t net = 2, slab = 0, neurons = 2, kind = 0;
-    const uint16_t type = KORU32_NET_PNN_DOT;
-    ASSERT_EQ(MakeNet(&net, &type), KORU32_OK);
+TEST(NetTable, ASecondStartUpKeepsTheNetsAndLookupsLoadTheNetsFormat) {
+    bptest::Net net(2, KORU32_NET_PNN_DOT);
     NetBlock* block = netTable[2].block;
     StartUp();  // another thread attaching must not clear the table
     EXPECT_EQ(netTable[2].block, block);
-    ASSERT_EQ(MakeSlab(&net, &slab, &neurons, &kind), KORU32_OK);
+    ASSERT_EQ(bptest::Slab(net, 0, 2, KORU32_SLAB_INPUT), KORU32_OK);
     SlabLookup found{}; LinkLookup link{nullptr, nullptr}; StoreLookup store{nullptr, nullptr};
     state.mathMode = kFixed824;
     EXPECT_EQ(FindLink(2, 3, link), KORU32_ERR_NO_LINK);  // refused: the format and the result left alone

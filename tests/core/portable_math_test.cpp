@@ -10,6 +10,8 @@
 #include <limits>
 #include <numbers>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "common/float_bits.h"
 
@@ -37,15 +39,12 @@ TEST(PortableMath, SpecialValuesBitForBit) {
         {"cos -0", Cos, -0.0, 1.0}, {"exp 1: the double nearest e", Exp, 1.0, 2.718281828459045},
         {"exp inf", Exp, kInf, kInf}, {"exp -inf", Exp, -kInf, 0.0}, {"tanh inf", Tanh, kInf, 1.0}, {"tanh -inf", Tanh, -kInf, -1.0},
         // ln(largest double) = 709.78271289338399...: the double below it stays finite.
-        {"exp just past ln max overflows", Exp, std::nextafter(0x1.62e42fefa39efp+9, kInf), kInf},
-        {"exp 709.79", Exp, 709.79, kInf}, {"exp max", Exp, kMax, kInf},
+        {"exp just past ln max overflows", Exp, std::nextafter(0x1.62e42fefa39efp+9, kInf), kInf}, {"exp 709.79", Exp, 709.79, kInf}, {"exp max", Exp, kMax, kInf},
         // e^x falls below half the smallest subnormal at -1075 ln 2 = -745.1332191...
-        {"exp -745.13 is the smallest subnormal", Exp, -745.13, kTiny}, {"exp -745.14 is 0", Exp, -745.14, 0.0},
-        {"exp -max", Exp, -kMax, 0.0}, {"exp -1074 ln 2", Exp, -1074.0 * std::numbers::ln2, kTiny},
-        {"exp -740: e^4.4395 = 84.78 units", Exp, -740.0, 85 * kTiny},
+        {"exp -745.13 is the smallest subnormal", Exp, -745.13, kTiny}, {"exp -745.14 is 0", Exp, -745.14, 0.0}, {"exp -max", Exp, -kMax, 0.0},
+        {"exp -1074 ln 2", Exp, -1074.0 * std::numbers::ln2, kTiny}, {"exp -740: e^4.4395 = 84.78 units", Exp, -740.0, 85 * kTiny},
         // 1 - tanh 20 = 8.5e-18, below half an ulp of 1.
-        {"tanh 20", Tanh, 20.0, 1.0}, {"tanh -710", Tanh, -710.0, -1.0}, {"tanh max", Tanh, kMax, 1.0},
-        {"tanh -1e300", Tanh, -1e300, -1.0},
+        {"tanh 20", Tanh, 20.0, 1.0}, {"tanh -710", Tanh, -710.0, -1.0}, {"tanh max", Tanh, kMax, 1.0}, {"tanh -1e300", Tanh, -1e300, -1.0},
     };
     for (const Case& c : cases) EXPECT_EQ(BitsOf(c.f(c.x)), BitsOf(c.expected)) << c.label;
     EXPECT_GT(Exp(0x1.62e42fefa39efp+9), 0.99999999999997 * kMax);  // finite
@@ -76,6 +75,26 @@ TEST(PortableMath, OddAndEvenBitForBitAndHugeSinCosOnTheCircle) {
         const double s = Sin(x), c = Cos(x);
         ASSERT_TRUE(std::fabs(s * s + c * c - 1.0) <= 1e-15 && std::fabs(s) <= 1.0 && std::fabs(c) <= 1.0) << x;
     }
+}
+
+// Dekker's product against quadruple precision, whose 113 bits hold the
+// exact product of any two doubles and its difference from the rounded one:
+// the high part is a * b rounded, the low part exactly the rest.
+TEST(PortableMath, ExactProductLeavesNoRest) {
+#ifdef __SIZEOF_FLOAT128__
+    std::mt19937_64 random(5);
+    const auto magnitude = [&] { return std::exp2(std::uniform_real_distribution<double>(-450.0, 450.0)(random)) * ((random() & 1) ? -1 : 1); };
+    std::vector<std::pair<double, double>> operands = {{1.0, 1.0}, {0x1.fffffffffffffp0, 0x1.fffffffffffffp0}, {-0x1.0000000000001p0, 0x1.fffffffffffffp-1},
+                                                       {0x1p500, 0x1.8p-520}, {3.0, -1.0 / 3.0}, {0.0, -5.0}, {0x1.fffffffffffffp450, -0x1.fffffffffffffp400}};
+    for (int i = 0; i < kSweep; ++i) operands.emplace_back(magnitude(), magnitude());
+    for (auto [a, b] : operands) {
+        double high = 0.0, low = 0.0;
+        koru::ExactProduct(a, b, high, low);
+        ASSERT_TRUE(BitsOf(high) == BitsOf(a * b) && __float128{low} == __float128{a} * b - high) << std::hexfloat << a << " x " << b << ": " << high << " + " << low;
+    }
+#else
+    GTEST_SKIP() << "no quadruple precision on this compiler";
+#endif
 }
 
 // Extended-precision references: glibc's long double functions carry 11 more
