@@ -12,16 +12,20 @@
 
 namespace koru_test {
 
-inline std::vector<float> Values(int16_t net, int16_t slab, size_t neurons) {
-    std::vector<float> values(neurons, -999.0f);
-    EXPECT_EQ(GetSlab(&net, &slab, values.data()), KORU32_OK);
+// `count` elements read by `get` into a buffer of -999s, the export answering `code`.
+template <typename Get>
+std::vector<float> ReadFloats(size_t count, Get get, int16_t code = KORU32_OK) {
+    std::vector<float> values(count, -999.0f);
+    EXPECT_EQ(get(values.data()), code);
     return values;
 }
 
+inline std::vector<float> Values(int16_t net, int16_t slab, size_t neurons) {
+    return ReadFloats(neurons, [&](float* values) { return GetSlab(&net, &slab, values); });
+}
+
 inline std::vector<float> Weights(int16_t net, int16_t link, size_t count) {
-    std::vector<float> weights(count, -999.0f);
-    EXPECT_EQ(GetLink(&net, &link, weights.data()), KORU32_OK);
-    return weights;
+    return ReadFloats(count, [&](float* weights) { return GetLink(&net, &link, weights); });
 }
 
 }  // namespace koru_test

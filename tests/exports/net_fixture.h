@@ -77,19 +77,13 @@ inline void AppendBits(Bytes& b, const std::vector<float>& values) { for (float 
 // A link's changes and a slab's counts, read as Values and Weights read the rest, the export
 // answering `code`.
 inline std::vector<float> Changes(int16_t net, int16_t link, size_t count, int16_t code = KORU32_OK) {
-    std::vector<float> changes(count, -999.0f);
-    EXPECT_EQ(GetLinkChanges(&net, &link, changes.data()), code);
-    return changes;
+    return ReadFloats(count, [&](float* changes) { return GetLinkChanges(&net, &link, changes); }, code);
 }
 inline std::vector<float> Counts(int16_t net, int16_t slab, size_t count) {
-    std::vector<float> counts(count, -999.0f);
-    EXPECT_EQ(GetCounts(&net, &slab, counts.data()), KORU32_OK);
-    return counts;
+    return ReadFloats(count, [&](float* counts) { return GetCounts(&net, &slab, counts); });
 }
 inline std::vector<float> Record(int16_t net, int16_t store, uint32_t record, size_t width) {
-    std::vector<float> values(width, -999.0f);
-    EXPECT_EQ(GetStore(&net, &store, &record, values.data()), KORU32_OK);
-    return values;
+    return ReadFloats(width, [&](float* values) { return GetStore(&net, &store, &record, values); });
 }
 
 // The 8.24 element of a value: x 2^24, plus one half, truncated toward zero.
