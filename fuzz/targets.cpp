@@ -244,9 +244,8 @@ int OpenDescriptorCount() {
 
 // And requires every slot free afterwards.
 void KillAllNets() {
-    for (int16_t n = 0; n < kNetCount; ++n) {
+    for (int16_t n = 0; n < kNetCount; ++n)
         if (netTable[n].paradigm != 0) Require(KillNet(&n) == KORU32_OK, "KillNet refused a net in use");
-    }
     uint16_t next = 999;
     Require(GetNextNet(&next) == KORU32_OK && next == 0, "a slot is still in use after killing every net");
     for (int n = 0; n < kNetCount; ++n) Require(netTable[n].paradigm == 0, "a slot is still in use");
@@ -506,9 +505,8 @@ void RequireFiniteLink(const char* name, const Frame& f, int16_t code) {
     if (code != KORU32_OK) return;
     const LinkRecord& record = netTable[f.i[0]].block->links[f.i[1]];
     for (const ValueArray* array : {record.weights, record.changes}) {
-        for (uint32_t i = 0; array != nullptr && i < array->count; ++i) {
+        for (uint32_t i = 0; array != nullptr && i < array->count; ++i)
             Require(std::isfinite(GetElement(i, *array)), "drew a weight that is not finite", name);
-        }
     }
 }
 
@@ -731,9 +729,8 @@ struct Writer {
             bytes.push_back(0xE0);
             for (int b = 0; b < width; ++b) bytes.push_back(static_cast<uint8_t>(v >> 8 * b));
         }
-        for (; *kinds != 0; ++kinds) {
+        for (; *kinds != 0; ++kinds)
             for (const char* b = Ordinary(*kinds); *b != 0; ++b) bytes.push_back(static_cast<uint8_t>(*b));
-        }
     }
     void Replay() {
         Program in{bytes.data(), bytes.size()};
@@ -757,13 +754,11 @@ void ProbeNet(int16_t net) {
     }
     for (int l : AllNumbers(kLinksPerNet)) {
         for (uint8_t op : {24, 30}) w.Call(op, {net, l});  // GetLink, GetLinkChanges
-        for (int source : {-1, 0, 1, 32767}) {
+        for (int source : {-1, 0, 1, 32767})
             for (int dest : {0, 1, 2, -32768}) w.Call(26, {net, l, source, dest}), w.Call(28, {net, l, source, dest});
-        }
     }
-    for (int t : AllNumbers(kStoresPerNet)) {
+    for (int t : AllNumbers(kStoresPerNet))
         for (int64_t record : {0u, 1u, 0xFFFFFFFFu}) w.Call(35, {net, t, record});
-    }
     const uint64_t before = EngineFingerprint();
     w.Replay();
     Require(EngineFingerprint() == before, "a reading export changed the engine");
@@ -777,9 +772,8 @@ void ExerciseNet(int16_t net) {
         if (NeuronsOf(net, static_cast<int16_t>(s)) == 0 && s != kSlabsPerNet - 1) continue;
         for (uint8_t op : {39, 42, 40, 41, 43, 44, 54, 55, 56, 57, 45, 46, 47}) w.Call(op, {net, s});
     }
-    for (int s = kSlabsPerNet - 1; s >= 0; --s) {
+    for (int s = kSlabsPerNet - 1; s >= 0; --s)
         if (NeuronsOf(net, static_cast<int16_t>(s)) > 0 || s == kSlabsPerNet - 1) w.Call(62, {net, s});
-    }
     w.Replay();
 }
 
@@ -798,13 +792,9 @@ float F32(const uint8_t* p) { return std::bit_cast<float>(U16(p) | U16(p + 2) <<
 bool ElementMatches(const ValueArray& array, uint32_t i, float fileValue) {
     int32_t held;
     std::memcpy(&held, array.data + size_t{i} * 4, 4);
-    if (array.format == kFloat32) {
-        return std::isnan(fileValue) ? std::isnan(std::bit_cast<float>(held))
-                                     : held == std::bit_cast<int32_t>(fileValue);
-    }
     const double v = fileValue;
-    return !(std::fabs(v) < 127.0) ||
-           held == static_cast<int32_t>(static_cast<int64_t>(std::trunc(v * 16777216.0 + 0.5)));
+    if (array.format == kFloat32) return std::isnan(v) ? std::isnan(std::bit_cast<float>(held)) : held == std::bit_cast<int32_t>(fileValue);
+    return !(std::fabs(v) < 127.0) || held == static_cast<int32_t>(static_cast<int64_t>(std::trunc(v * 16777216.0 + 0.5)));
 }
 
 // Block `l` of a shell file (rows of a skipped f32 and b (weight, change)
@@ -906,18 +896,15 @@ void CheckShellFileInput(const uint8_t* data, size_t size) {
         }
         CheckImportedBlock(entry, data + 6, units[0], units[1], 0);
         CheckImportedBlock(entry, data + 6 + block0, units[1], units[2], 1);
-    } else {
-        Require(code == KORU32_ERR_NO_MEMORY, "LoadShell refused a sound and complete file");
-    }
+    } else Require(code == KORU32_ERR_NO_MEMORY, "LoadShell refused a sound and complete file");
     FinishFileInput(net, descriptors);
 }
 
 void RunExportProgram(const uint8_t* data, size_t size) {
     ResetLibrary();
     Program program{data, size};
-    for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls) {
+    for (size_t calls = 0; calls < kMostCalls && !program.Done(); ++calls)
         Run(kOperations[program.Byte() % std::size(kOperations)], program);
-    }
     KillAllNets();
 }
 

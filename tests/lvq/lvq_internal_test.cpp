@@ -20,9 +20,8 @@ int32_t* RawWeights(const TestNet& lvq, int16_t link) { return koru::netTable[lv
 std::vector<int> UnitsIn(const koru::Neighbourhood& area) {
     std::vector<int> units;
     for (uint32_t row = area.firstRow; !area.empty && row <= area.lastRow; ++row) {
-        for (uint32_t column = area.firstColumn; column <= area.lastColumn; ++column) {
+        for (uint32_t column = area.firstColumn; column <= area.lastColumn; ++column)
             units.push_back(static_cast<int>(row * area.columns + column));
-        }
     }
     return units;
 }
@@ -32,9 +31,8 @@ std::vector<int> UnitsWithinReach(uint32_t units, int16_t width, uint32_t winner
     const int64_t columns = (width > 0 && units % static_cast<uint32_t>(width) == 0) ? width : units;
     std::vector<int> reached;
     for (int64_t u = 0; u < units; ++u) {
-        if (std::llabs(u / columns - winner / columns) <= radius && std::llabs(u % columns - winner % columns) <= radius) {
+        if (std::llabs(u / columns - winner / columns) <= radius && std::llabs(u % columns - winner % columns) <= radius)
             reached.push_back(static_cast<int>(u));
-        }
     }
     return reached;
 }

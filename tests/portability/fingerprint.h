@@ -5,7 +5,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "koru32.h"
@@ -20,16 +19,15 @@ static_assert(std::endian::native == std::endian::little);
 class Digest {
 public:
     void AddBytes(const void* data, size_t size) {
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        for (size_t i = 0; i < size; ++i) {
-            hash_ ^= bytes[i];
-            hash_ *= 0x100000001B3ull;
-        }
+        for (size_t i = 0; i < size; ++i) hash_ = (hash_ ^ static_cast<const uint8_t*>(data)[i]) * 0x100000001B3ull;
     }
     template <typename T>
     void Add(T value) { AddBytes(&value, sizeof value); }
     template <typename T>
     void Add(const std::vector<T>& values) { AddBytes(values.data(), values.size() * sizeof(T)); }
+    // A call's code, then the values it wrote into `values`.
+    template <typename T>
+    void Add(int16_t code, const std::vector<T>& values) { Add(code), Add(values); }
     uint64_t Value() const { return hash_; }
 
 private:
@@ -38,9 +36,7 @@ private:
 
 // Every section builds its nets in this slot and kills them before it ends.
 inline const int16_t kNet = 0;
-
 inline void UseMath(uint16_t mode) { SetMath(&mode); }
-
 inline void KillTheNet() { KillNet(&kNet); }
 
 // The calls that build net kNet, each adding its result code to the digest.
@@ -56,13 +52,17 @@ inline void AddSetSeed(Digest& digest, int16_t seed) { digest.Add(SetSeed(&seed)
 // Reads a slab's values or a link's weights (bias rows included) into
 // `values`, then adds the code and the values, in that order.
 inline void AddSlabValues(Digest& digest, int16_t slab, std::vector<float>& values) {
-    digest.Add(GetSlab(&kNet, &slab, values.data()));
-    digest.Add(values);
+    digest.Add(GetSlab(&kNet, &slab, values.data()), values);
 }
 inline void AddLinkWeights(Digest& digest, int16_t link, std::vector<float>& weights) {
-    digest.Add(GetLink(&kNet, &link, weights.data()));
-    digest.Add(weights);
+    digest.Add(GetLink(&kNet, &link, weights.data()), weights);
 }
+
+// A section's digest for each of the two number formats.
+template <uint64_t (*Compute)(uint16_t mode)>
+uint64_t InFloat() { return Compute(KORU32_MATH_FLOAT); }
+template <uint64_t (*Compute)(uint16_t mode)>
+uint64_t InFixed() { return Compute(KORU32_MATH_FIXED); }
 
 struct Section {
     const char* name;

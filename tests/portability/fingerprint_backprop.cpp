@@ -8,8 +8,7 @@ namespace fingerprint {
 
 namespace {
 
-const int16_t kInput = 0, kHidden = 1, kOutput = 2;
-const int16_t kFirstLink = 0, kSecondLink = 1;
+const int16_t kInput = 0, kHidden = 1, kOutput = 2, kFirstLink = 0, kSecondLink = 1;
 const float kPatterns[4][2] = {{0.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}};
 const float kTargets[4] = {0.1f, 0.9f, 0.9f, 0.1f};
 
@@ -48,10 +47,8 @@ void TrainXor(Digest& digest) {
 
 uint64_t BackpropTraining(uint16_t mode) {
     Digest digest;
-    for (uint16_t type : {uint16_t{KORU32_NET_BP_PLAIN}, uint16_t{KORU32_NET_BP_MOMENTUM},
-                          uint16_t{KORU32_NET_BP_BATCH}, uint16_t{KORU32_NET_BP_ADAPTIVE}}) {
-        for (int16_t transfer = KORU32_TRANSFER_LOGISTIC; transfer <= KORU32_TRANSFER_GAUSSIAN_COMPLEMENT;
-             ++transfer) {
+    for (uint16_t type : {KORU32_NET_BP_PLAIN, KORU32_NET_BP_MOMENTUM, KORU32_NET_BP_BATCH, KORU32_NET_BP_ADAPTIVE}) {
+        for (int16_t transfer = KORU32_TRANSFER_LOGISTIC; transfer <= KORU32_TRANSFER_GAUSSIAN_COMPLEMENT; ++transfer) {
             UseMath(mode);
             MakeXorNet(digest, type, transfer);
             TrainXor(digest);
@@ -60,10 +57,7 @@ uint64_t BackpropTraining(uint16_t mode) {
             digest.Add(GetLink(&kNet, &kSecondLink, second.data()));
             digest.Add(first);
             digest.Add(second);
-            for (int pattern = 0; pattern < 4; ++pattern) {
-                Recall(digest, pattern);
-                AddSlabValues(digest, kOutput, output);
-            }
+            for (int pattern = 0; pattern < 4; ++pattern) Recall(digest, pattern), AddSlabValues(digest, kOutput, output);
             KillTheNet();
         }
     }
@@ -73,10 +67,8 @@ uint64_t BackpropTraining(uint16_t mode) {
 }  // namespace
 
 void AddBackpropSections(std::vector<Section>& sections) {
-    sections.insert(sections.end(), {
-        {"backprop-float-training", [] { return BackpropTraining(KORU32_MATH_FLOAT); }},
-        {"backprop-fixed-training", [] { return BackpropTraining(KORU32_MATH_FIXED); }},
-    });
+    sections.insert(sections.end(), {{"backprop-float-training", InFloat<BackpropTraining>},
+                                     {"backprop-fixed-training", InFixed<BackpropTraining>}});
 }
 
 }  // namespace fingerprint

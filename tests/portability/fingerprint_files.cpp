@@ -13,13 +13,9 @@ const char kFileName[] = "fingerprint.net";
 
 void AddFileBytes(Digest& digest) {
     std::FILE* file = std::fopen(kFileName, "rb");
-    if (file == nullptr) {
-        digest.Add(int16_t{-1});
-        return;
-    }
+    if (file == nullptr) return digest.Add(int16_t{-1});
     unsigned char buffer[4096];
-    size_t read;
-    while ((read = std::fread(buffer, 1, sizeof buffer, file)) > 0) digest.AddBytes(buffer, read);
+    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, file)) > 0;) digest.AddBytes(buffer, read);
     std::fclose(file);
 }
 
@@ -37,7 +33,6 @@ uint64_t SavedAndRestored(uint16_t mode) {
     AddMakeLink(digest, second, 0.75f, hidden, output);
     digest.Add(Transfer(&kNet, &hidden, &tanh));
     digest.Add(PutSlab(&kNet, &input, values));
-
     char userBytes[5] = {'k', 'o', 'r', 'u', '!'};
     const int32_t length = sizeof userBytes;
     digest.Add(SaveNet(&kNet, kFileName, &length, userBytes));
@@ -60,10 +55,8 @@ uint64_t SavedAndRestored(uint16_t mode) {
 }  // namespace
 
 void AddFileSections(std::vector<Section>& sections) {
-    sections.insert(sections.end(), {
-        {"float-network-file", [] { return SavedAndRestored(KORU32_MATH_FLOAT); }},
-        {"fixed-network-file", [] { return SavedAndRestored(KORU32_MATH_FIXED); }},
-    });
+    sections.insert(sections.end(), {{"float-network-file", InFloat<SavedAndRestored>},
+                                     {"fixed-network-file", InFixed<SavedAndRestored>}});
 }
 
 }  // namespace fingerprint

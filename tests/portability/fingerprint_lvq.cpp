@@ -8,15 +8,14 @@ namespace fingerprint {
 
 namespace {
 
-const int16_t kInput = 0, kOutput = 1, kLink = 0;
-const int16_t kInputs = 3, kUnits = 6;
+const int16_t kInput = 0, kOutput = 1, kLink = 0, kInputs = 3, kUnits = 6;
 const uint16_t kGridWidth = 3;
 const float kPatterns[8][3] = {{0.9f, 0.1f, 0.2f}, {0.1f, 0.8f, 0.3f}, {0.2f, 0.2f, 0.9f}, {0.7f, 0.6f, 0.1f},
                                {0.3f, 0.3f, 0.3f}, {0.8f, 0.2f, 0.7f}, {0.0f, 1.0f, 0.0f}, {0.5f, 0.4f, 0.6f}};
 
 uint64_t LvqTraining(uint16_t mode) {
     Digest digest;
-    for (uint16_t type : {uint16_t{KORU32_NET_LVQ_DISTANCE}, uint16_t{KORU32_NET_LVQ_DOT}}) {
+    for (uint16_t type : {KORU32_NET_LVQ_DISTANCE, KORU32_NET_LVQ_DOT}) {
         UseMath(mode);
         AddMakeNet(digest, type);
         AddMakeSlab(digest, kInput, kInputs, KORU32_SLAB_INPUT);
@@ -49,10 +48,8 @@ uint64_t LvqTraining(uint16_t mode) {
 }  // namespace
 
 void AddLvqSections(std::vector<Section>& sections) {
-    sections.insert(sections.end(), {
-        {"lvq-float-training", [] { return LvqTraining(KORU32_MATH_FLOAT); }},
-        {"lvq-fixed-training", [] { return LvqTraining(KORU32_MATH_FIXED); }},
-    });
+    sections.insert(sections.end(), {{"lvq-float-training", InFloat<LvqTraining>},
+                                     {"lvq-fixed-training", InFixed<LvqTraining>}});
 }
 
 }  // namespace fingerprint

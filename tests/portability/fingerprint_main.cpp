@@ -15,11 +15,9 @@
 int main() {
     std::vector<fingerprint::Section> sections;
     for (auto add : {fingerprint::AddCoreSections, fingerprint::AddBackpropSections, fingerprint::AddLvqSections,
-                     fingerprint::AddPatternNetSections, fingerprint::AddFileSections}) {
+                     fingerprint::AddPatternNetSections, fingerprint::AddFileSections})
         add(sections);
-    }
-    for (const fingerprint::Section& section : sections) {
+    for (const fingerprint::Section& section : sections)
         std::printf("%s %016llx\n", section.name, static_cast<unsigned long long>(section.compute()));
-    }
     return 0;
 }

@@ -8,8 +8,7 @@ namespace fingerprint {
 
 namespace {
 
-const int16_t kInput = 0, kPatternSlab = 1, kOutput = 2;
-const int16_t kInputs = 3, kPatternUnits = 8, kOutputs = 2;
+const int16_t kInput = 0, kPatternSlab = 1, kOutput = 2, kInputs = 3, kPatternUnits = 8, kOutputs = 2;
 const float kPatterns[6][3] = {{0.9f, 0.1f, 0.2f}, {0.1f, 0.8f, 0.3f}, {0.2f, 0.2f, 0.9f},
                                {0.7f, 0.6f, 0.1f}, {0.3f, 0.3f, 0.3f}, {0.8f, 0.2f, 0.7f}};
 const float kTargets[6][2] = {{1.0f, 0.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 0.0f}};
@@ -50,28 +49,22 @@ void StoreAndRecall(Digest& digest, uint16_t type, Evaluate evaluate, Train trai
 
 uint64_t ProbabilisticNets() {
     Digest digest;
-    for (uint16_t type : {uint16_t{KORU32_NET_PNN_DISTANCE}, uint16_t{KORU32_NET_PNN_DOT},
-                          uint16_t{KORU32_NET_PNN_CITY_BLOCK}}) {
+    for (uint16_t type : {KORU32_NET_PNN_DISTANCE, KORU32_NET_PNN_DOT, KORU32_NET_PNN_CITY_BLOCK})
         StoreAndRecall(digest, type, PnnEvaluate, PnnTrain, PnnPropagate);
-    }
     return digest.Value();
 }
 
 uint64_t GeneralRegressionNets() {
     Digest digest;
-    for (uint16_t type : {uint16_t{KORU32_NET_GRNN_DISTANCE}, uint16_t{KORU32_NET_GRNN_CITY_BLOCK}}) {
+    for (uint16_t type : {KORU32_NET_GRNN_DISTANCE, KORU32_NET_GRNN_CITY_BLOCK})
         StoreAndRecall(digest, type, GrnnEvaluate, GrnnTrain, GrnnPropagate);
-    }
     return digest.Value();
 }
 
 }  // namespace
 
 void AddPatternNetSections(std::vector<Section>& sections) {
-    sections.insert(sections.end(), {
-        {"pnn-recall", ProbabilisticNets},
-        {"grnn-recall", GeneralRegressionNets},
-    });
+    sections.insert(sections.end(), {{"pnn-recall", ProbabilisticNets}, {"grnn-recall", GeneralRegressionNets}});
 }
 
 }  // namespace fingerprint

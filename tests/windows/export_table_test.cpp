@@ -55,9 +55,8 @@ protected:
 };
 
 TEST_F(KoruLibrary, FindsEveryListedExportByItsPlainName) {
-    for (const Export& entry : kExports) {
+    for (const Export& entry : kExports)
         EXPECT_NE(GetProcAddress(library_, entry.name), nullptr) << entry.name;
-    }
 }
 
 TEST_F(KoruLibrary, ImportLibraryBindsEachDecoratedSymbolToThePlainExport) {
