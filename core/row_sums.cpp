@@ -1,5 +1,6 @@
 #include "core/row_sums.h"
 
+#include "core/row_sums_pairs.h"
 #include "core/row_sums_wide.h"
 #include "core/row_terms.h"
 #include "core/rows_in_memory_order.h"
@@ -26,14 +27,16 @@ void AddFewColumns(float* __restrict dest, const float* __restrict source, const
 }
 
 // Below eight columns the scalar chains, whose steps take less time than
-// those of a vector register, finish first; from two 512-bit registers' worth
-// of columns on, the register blocks do (measured; between the two, the
-// portable loop's vector copies). Over many rows (the link out of the
-// pattern units: one row per stored pattern, a class or output per column)
-// the sums' chains are what takes the time, and from eight columns on they
-// are shorter in registers than through memory (1797 rows x 10 columns: a
-// quarter less time); without the register blocks, the scalar chains of the
-// few-column loop likewise.
+// those of a wider vector register, finish first; from eight columns to
+// fifteen, the sums two to a register (row_sums_pairs.h), whose steps take as
+// little time with half the instructions (measured: 32 rows x 10 columns and
+// 1797 rows x 10 columns, the link out of the pattern units, both about 1.6
+// times faster than in memory or in 512-bit registers); from two 512-bit
+// registers' worth of columns on, the register blocks. Without the pairs,
+// between the two the portable loop's vector copies, and over many rows
+// (one row per stored pattern, a class or output per column), where the
+// sums' chains are what takes the time, the 512-bit blocks or the scalar
+// chains of the few-column loop: shorter in registers than through memory.
 constexpr uint32_t kFewColumns = 8;
 constexpr uint32_t kWideColumns = 16;
 constexpr uint32_t kLongRows = 256;
@@ -92,9 +95,14 @@ constexpr bool useWide = false;
 using RowsFunction = void (*)(float*, const float*, const float*, uint32_t, uint32_t, uint32_t);
 
 template <typename Term>
-void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wideRows, float* dest,
-                       const float* source, const float* weights, uint32_t rows, uint32_t cols, uint32_t stride) {
+void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wideRows,
+                       [[maybe_unused]] RowsFunction pairRows, float* dest, const float* source,
+                       const float* weights, uint32_t rows, uint32_t cols, uint32_t stride) {
     if (cols < kFewColumns) return AddRowsFewColumns<Term>(dest, source, weights, rows, cols, stride);
+#if defined(KORU_PAIR_ROW_SUMS)
+    static_assert(pairs::kFirstColumns == kFewColumns && pairs::kLastColumns + 1 == kWideColumns);
+    if (cols < kWideColumns) return pairRows(dest, source, weights, rows, cols, stride);
+#endif
 #if defined(KORU_WIDE_ROW_SUMS)
     if (useWide && (cols >= kWideColumns || rows >= kLongRows)) return wideRows(dest, source, weights, rows, cols, stride);
 #endif
@@ -103,6 +111,16 @@ void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wide
     }
     portable(dest, source, weights, rows, cols, stride);
 }
+
+#if defined(KORU_PAIR_ROW_SUMS)
+constexpr RowsFunction kPairDot = pairs::AddRowsDot;
+constexpr RowsFunction kPairCityBlock = pairs::AddRowsCityBlock;
+constexpr RowsFunction kPairSquared = pairs::AddRowsSquared;
+#else
+constexpr RowsFunction kPairDot = nullptr;
+constexpr RowsFunction kPairCityBlock = nullptr;
+constexpr RowsFunction kPairSquared = nullptr;
+#endif
 
 #if defined(KORU_WIDE_ROW_SUMS)
 constexpr RowsFunction kWideDot = wide::AddRowsDot;
@@ -118,18 +136,18 @@ constexpr RowsFunction kWideSquared = nullptr;
 
 void AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                 uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::Dot>(PortableRowsDot, kWideDot, dest, source, weights, rows, cols, stride);
+    AddRowsOfAnyWidth<row_terms::Dot>(PortableRowsDot, kWideDot, kPairDot, dest, source, weights, rows, cols, stride);
 }
 
 void AddRowsCityBlock(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                       uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::CityBlock>(PortableRowsCityBlock, kWideCityBlock, dest, source, weights, rows,
+    AddRowsOfAnyWidth<row_terms::CityBlock>(PortableRowsCityBlock, kWideCityBlock, kPairCityBlock, dest, source, weights, rows,
                                             cols, stride);
 }
 
 void AddRowsSquared(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                     uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::Squared>(PortableRowsSquared, kWideSquared, dest, source, weights, rows, cols,
+    AddRowsOfAnyWidth<row_terms::Squared>(PortableRowsSquared, kWideSquared, kPairSquared, dest, source, weights, rows, cols,
                                           stride);
 }
 

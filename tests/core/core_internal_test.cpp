@@ -82,6 +82,17 @@ TEST(CopyValues, ConvertsBetweenFormatsAndCopiesWordsWithinOneExactlyAsFarAsAske
     EXPECT_EQ(dest[0], 9);
     CopyValues(words, kFloat32, dest, kFloat32, 3);
     EXPECT_EQ(std::vector<int32_t>(dest, dest + 4), (std::vector<int32_t>{-1, 7, 0x7FFFFFFF, 9}));
+    // Floats to 8.24 in blocks: each element as ToFixed gives it, values at the
+    // 32-bit edges, wrapping, NaN and infinities included.
+    const float specials[] = {127.99999f, 128.0f, -128.0f, -128.00002f, 1e10f, -3e38f, NAN, INFINITY, -0.0f, 0x1p-25f};
+    for (uint32_t n = 1; n <= 40; ++n) {
+        std::vector<float> from(n);
+        for (uint32_t i = 0; i < n; ++i) from[i] = (i * 7 + n) % 11 == 0 ? specials[(i + n) % 10] : std::ldexp(1.0f + 0.37f * i, static_cast<int>((i * n) % 40) - 30) * (i % 2 ? -1.0f : 1.0f);
+        std::vector<int32_t> to(n + 1, 9);
+        CopyValues(from.data(), kFloat32, to.data(), kFixed824, n);
+        for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(to[i], ToFixed(from[i])) << n << " values, value " << i << " = " << from[i];
+        ASSERT_EQ(to[n], 9);
+    }
 }
 
 // ---- Unit weight vectors: refusing units outside the matrix, scaling to unit length.
