@@ -121,6 +121,9 @@ inline constexpr double kNormalExpLimit = 708.0;
 
 KORU_INLINE_INTO_CLONES bool InsideNormalRange(double x) { return Magnitude(x) <= kNormalExpLimit; }
 
+// Below this argument e^x is under 2^-1075 and rounds to exactly 0.
+inline constexpr double kZeroExpLimit = -745.2;
+
 // e^x for InsideNormalRange(x): head + tail rounds once (error 0.5 ulp plus
 // about 0.03 ulp from the tail), the power of two scales exactly.
 KORU_INLINE_INTO_CLONES double ExpInsideNormalRange(double x) {

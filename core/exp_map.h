@@ -3,20 +3,22 @@
 // applied to each element.
 //
 // The array is walked in chunks of up to 64 elements, a multiple of eight. A
-// first pass over a chunk checks that every argument lies inside +-708; then
-// the vector loop takes each through the shared kernel (the very operations
-// of koru::Exp there), with nothing that branches per element, so the
+// first pass over a chunk checks that every argument lies inside +-708 or
+// below the limit where the exponential is exactly 0 (the pattern units far
+// from the input, most of them with a small sigma); then the vector loop
+// takes each through the shared kernel (the very operations of koru::Exp
+// there), or takes 0, with nothing that branches per element, so the
 // compiler can vectorise both passes in each vector clone. A chunk with an
-// argument outside (overflow, the subnormal results, infinities, NaN: rare)
-// is computed by the scalar function itself, element by element, and so are
-// the last n mod 8 elements: a vector of exponentials is worth its latency
-// only when there are several of them, while successive scalar calls
-// overlap.
+// argument elsewhere (overflow, the subnormal results, NaN: rare) is
+// computed by the scalar function itself, element by element, and so are the
+// last n mod 8 elements: a vector of exponentials is worth its latency only
+// when there are several of them, while successive scalar calls overlap.
 #pragma once
 
 #include <cstdint>
 
 #include "core/exp_kernel.h"
+#include "core/select_bits.h"
 #include "core/vector_clones.h"
 
 namespace koru {
@@ -27,7 +29,8 @@ namespace koru {
 //                                          the result from x, t and e = e^t
 //   Element Scalar(Element x)              the scalar function itself
 // where Finish(x, t, e^t) == Scalar(x) bit for bit whenever t lies inside
-// +-708, e^t computed by koru::Exp.
+// +-708 or below exp_kernel::kZeroExpLimit, e^t computed by koru::Exp (0 below
+// the limit).
 template <typename Element, typename Function>
 KORU_INLINE_INTO_CLONES void MapThroughExp(Element* values, uint32_t n, const Function& function) {
     constexpr uint32_t kBlock = 8;
@@ -39,13 +42,17 @@ KORU_INLINE_INTO_CLONES void MapThroughExp(Element* values, uint32_t n, const Fu
         Element* const v = values + start;
         uint32_t outside = 0;
         for (uint32_t j = 0; j < m; ++j) {
-            outside |= static_cast<uint32_t>(!exp_kernel::InsideNormalRange(function.Argument(v[j])));
+            const double t = function.Argument(v[j]);
+            outside |= static_cast<uint32_t>(!(exp_kernel::InsideNormalRange(t) || t < exp_kernel::kZeroExpLimit));
         }
         if (outside == 0) {
             for (uint32_t j = 0; j < m; ++j) {
                 const Element x = v[j];
                 const double t = function.Argument(x);
-                v[j] = function.Finish(x, t, exp_kernel::ExpInsideNormalRange(t));
+                // Below the limit the kernel runs on 0 and its result is set aside.
+                const bool zero = t < exp_kernel::kZeroExpLimit;
+                const double e = SelectBits(zero, 0.0, exp_kernel::ExpInsideNormalRange(SelectBits(zero, 0.0, t)));
+                v[j] = function.Finish(x, t, e);
             }
         } else {
             for (uint32_t j = 0; j < m; ++j) v[j] = function.Scalar(v[j]);

@@ -232,7 +232,7 @@ double Exp(double x) {
     if (InsideNormalRange(x)) return ExpInsideNormalRange(x);
     if (x != x) return x + x;           // NaN stays NaN
     if (x > 709.79) return std::numeric_limits<double>::infinity();  // above e^709.79
-    if (x < -745.2) return 0.0;         // below 2^-1075: rounds to zero
+    if (x < kZeroExpLimit) return 0.0;  // below 2^-1075: rounds to zero
     // Near overflow or in the subnormal range: scale in two halves so both
     // factors are normal; the second product is the only inexact step and
     // overflows or rounds into the subnormals correctly.
