@@ -58,6 +58,7 @@ TEST(Refusals, OneLineAStatusAndNothingWrittenOrLeftBehind) {
          ":2:1: non-numeric value '" + std::string(60, 'x') + "...' in column 'a'"},
         {"beyond float", "a,class\n1,p\n1e300,q\n", ":3:1: value '1e300' in column 'a' " + floats},
         {"unclosed quote", "a,class\n1,p\n1,\"p\n3,4\n", ":3: malformed CSV: a double quote that is never closed"},
+        {"stray quote", "a,class\n1,p\n1\"x,p\n", ":3: malformed CSV: a stray double quote (error parsing data while strict checking enabled)"},
         {"empty file", "", ": empty file: a header row with column names is needed"},
         {"header alone", "a,class\n\n", ": no data rows after the header"},
         {"empty column name", "a, ,class\n1,2,p\n", ":1:2: empty column name in the header"},
