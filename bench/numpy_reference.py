@@ -28,6 +28,29 @@ def load_digits():
     return x, y, labels
 
 
+FANN = os.environ.get("KORU32_FANN_DATA", "/usr/share/doc/libfann-dev/examples/datasets")
+
+
+def load_fann(name):
+    """A FANN training file: a header of patterns, inputs, outputs, then the
+    values pattern by pattern, inputs before outputs."""
+    with open(os.path.join(FANN, name + ".train")) as f:
+        values = f.read().split()
+    count, inputs, outputs = (int(v) for v in values[:3])
+    rows = np.array(values[3:3 + count * (inputs + outputs)], np.float32).reshape(count, inputs + outputs)
+    return rows[:, :inputs].copy(), rows[:, inputs:].copy()
+
+
+def load_diabetes():
+    """The ten measurements, each column divided by its largest magnitude;
+    the target divided by 350 (the engine's benchmark does the same)."""
+    rows = np.loadtxt(os.path.join(SKLEARN, "diabetes_data_raw.csv.gz"))
+    target = np.loadtxt(os.path.join(SKLEARN, "diabetes_target.csv.gz"))
+    largest = np.abs(rows).max(axis=0)
+    x = np.where(largest > 0, rows / np.where(largest > 0, largest, 1.0), 0.0).astype(np.float32)
+    return x, (target / 350.0).astype(np.float32)[:, None]
+
+
 def resized(x, y, n):
     """The first n patterns, repeated with the engine's small jitter past the set."""
     count = len(x)
@@ -106,6 +129,28 @@ def main():
             time_row(f"recall {name} digits n={n}", recalled, "patterns", seconds, one_by_one)
             time_row(f"recall {name} digits n={n} batched", recalled, "patterns", seconds,
                      lambda: model.recall_batch(queries))
+
+    # Whole training sets of other shapes, each recalling its own patterns.
+    for set_name, name, kind, sigma in (("mushroom", "pnn-distance", Parzen, 0.5),
+                                        ("building", "grnn-distance", NadarayaWatson, 0.2),
+                                        ("diabetes", "grnn-distance", NadarayaWatson, 0.2)):
+        try:
+            sx, sy = load_diabetes() if set_name == "diabetes" else load_fann(set_name)
+        except OSError:
+            print(f"# missing data set {set_name}", flush=True)
+            continue
+        if smoke:
+            sx, sy = resized(sx, sy, 100)
+        model = kind(sx, sy, np.float32(sigma))
+        own = sx[(np.arange(recalled) * 7) % len(sx)]
+
+        def own_one_by_one(model=model, own=own):
+            for q in own:
+                model.recall(q)
+
+        time_row(f"recall {name} {set_name} n={len(sx)}", recalled, "patterns", seconds, own_one_by_one)
+        time_row(f"recall {name} {set_name} n={len(sx)} batched", recalled, "patterns", seconds,
+                 lambda model=model, own=own: model.recall_batch(own))
 
     # LVQ1: unit u stands for class u mod 10; the winner (smallest squared
     # distance) moves toward a pattern of its class and away from any other.

@@ -87,6 +87,32 @@ void PatternRows(const Options& options) {
                            });
         }
     }
+    // Whole training sets of other shapes: PNN on mushroom (125 binary
+    // inputs, 4062 units), GRNN on building (14 inputs, 3 outputs) and on
+    // diabetes (10 inputs, one output); each set recalls its own patterns.
+    const struct {
+        const char* set;
+        Kind kind;
+    } wholes[] = {{"mushroom", {"pnn-distance", KORU32_NET_PNN_DISTANCE, 0.5f}},
+                  {"building", {"grnn-distance", KORU32_NET_GRNN_DISTANCE, 0.2f}},
+                  {"diabetes", {"grnn-distance", KORU32_NET_GRNN_DISTANCE, 0.2f}}};
+    for (const auto& whole : wholes) {
+        DataSet loaded;
+        if (!bench::LoadDataSet(whole.set, loaded)) {
+            std::printf("# missing data set %s\n", whole.set);
+            continue;
+        }
+        const DataSet set = options.smoke ? bench::Resized(loaded, 100) : loaded;
+        bench::PatternNet net(0, whole.kind.type, set, set.count);
+        if (!net.ok()) continue;
+        std::vector<float> result(set.outputs);
+        bench::TimeRow(std::string("recall ") + whole.kind.name + " " + whole.set + " n=" + std::to_string(set.count),
+                       recalled, "patterns", options, [&] {
+                           for (uint32_t p = 0; p < recalled; ++p) {
+                               net.Recall(set.Input((p * 7) % set.count), whole.kind.sigma, result.data());
+                           }
+                       });
+    }
     // LVQ1 over the whole digits set: unit u stands for class u mod 10; the
     // winner moves toward a pattern of its class and away from any other.
     std::vector<uint32_t> units = {64, 256};

@@ -253,10 +253,11 @@ def report(args, name, flags, core, reps, best, micro, notes, chart):
                 ratios.append(mine / rate(other))
                 cells += [f"{rate(other):,.0f}", f"{ratios[-1]:.2f}"]
         target = None
-        if row.startswith("recall") and int(row.split("n=")[1]) >= 1000:
+        # Digits from 1000 stored patterns on, and every whole training set.
+        if row.startswith("recall") and (int(row.split("n=")[1]) >= 1000 or row.split()[2] != "digits"):
             target = RECALL_TARGET
         if target and ratios[0] is not None:
-            summary.append(f"{row.split()[1]} n={row.split('n=')[1]} {ratios[0]:.2f}")
+            summary.append(f"{row.split()[1]} {row.split()[2]} n={row.split('n=')[1]} {ratios[0]:.2f}")
         cells.append(f"≥ {target} vs one call per pattern: {verdict(ratios[0], target)}"
                      if target and ratios[0] is not None else "")
         lines.append("| " + " | ".join(cells) + " |")
