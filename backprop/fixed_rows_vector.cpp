@@ -130,8 +130,8 @@ template <uint32_t R>
 KORU_AVX2_INLINE bool AllInside256(const __m256i* v, __m256i upper, __m256i lower) {
     __m256i outside = _mm256_setzero_si256();
     for (uint32_t r = 0; r < R; ++r) {
-        outside = _mm256_or_si256(outside, _mm256_or_si256(_mm256_cmpgt_epi32(v[r], upper),
-                                                            _mm256_cmpgt_epi32(lower, v[r])));
+        outside = _mm256_or_si256(
+            outside, _mm256_or_si256(_mm256_cmpgt_epi32(v[r], upper), _mm256_cmpgt_epi32(lower, v[r])));
     }
     return _mm256_testz_si256(outside, outside) != 0;
 }

@@ -106,12 +106,13 @@ void PatternRows(const Options& options) {
         bench::PatternNet net(0, whole.kind.type, set, set.count);
         if (!net.ok()) continue;
         std::vector<float> result(set.outputs);
-        bench::TimeRow(std::string("recall ") + whole.kind.name + " " + whole.set + " n=" + std::to_string(set.count),
-                       recalled, "patterns", options, [&] {
-                           for (uint32_t p = 0; p < recalled; ++p) {
-                               net.Recall(set.Input((p * 7) % set.count), whole.kind.sigma, result.data());
-                           }
-                       });
+        bench::TimeRow(
+            std::string("recall ") + whole.kind.name + " " + whole.set + " n=" + std::to_string(set.count),
+            recalled, "patterns", options, [&] {
+                for (uint32_t p = 0; p < recalled; ++p) {
+                    net.Recall(set.Input((p * 7) % set.count), whole.kind.sigma, result.data());
+                }
+            });
     }
     // LVQ1 over the whole digits set: unit u stands for class u mod 10; the
     // winner moves toward a pattern of its class and away from any other.

@@ -43,7 +43,8 @@ KORU_INLINE_INTO_CLONES void MapThroughExp(Element* values, uint32_t n, const Fu
         uint32_t outside = 0;
         for (uint32_t j = 0; j < m; ++j) {
             const double t = function.Argument(v[j]);
-            outside |= static_cast<uint32_t>(!(exp_kernel::InsideNormalRange(t) || t < exp_kernel::kZeroExpLimit));
+            outside |=
+                static_cast<uint32_t>(!(exp_kernel::InsideNormalRange(t) || t < exp_kernel::kZeroExpLimit));
         }
         if (outside == 0) {
             for (uint32_t j = 0; j < m; ++j) {
@@ -51,7 +52,8 @@ KORU_INLINE_INTO_CLONES void MapThroughExp(Element* values, uint32_t n, const Fu
                 const double t = function.Argument(x);
                 // Below the limit the kernel runs on 0 and its result is set aside.
                 const bool zero = t < exp_kernel::kZeroExpLimit;
-                const double e = SelectBits(zero, 0.0, exp_kernel::ExpInsideNormalRange(SelectBits(zero, 0.0, t)));
+                const double e =
+                    SelectBits(zero, 0.0, exp_kernel::ExpInsideNormalRange(SelectBits(zero, 0.0, t)));
                 v[j] = function.Finish(x, t, e);
             }
         } else {

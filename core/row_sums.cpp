@@ -136,19 +136,20 @@ constexpr RowsFunction kWideSquared = nullptr;
 
 void AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                 uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::Dot>(PortableRowsDot, kWideDot, kPairDot, dest, source, weights, rows, cols, stride);
+    AddRowsOfAnyWidth<row_terms::Dot>(PortableRowsDot, kWideDot, kPairDot, dest, source, weights, rows, cols,
+                                      stride);
 }
 
 void AddRowsCityBlock(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                       uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::CityBlock>(PortableRowsCityBlock, kWideCityBlock, kPairCityBlock, dest, source, weights, rows,
-                                            cols, stride);
+    AddRowsOfAnyWidth<row_terms::CityBlock>(PortableRowsCityBlock, kWideCityBlock, kPairCityBlock, dest,
+                                            source, weights, rows, cols, stride);
 }
 
 void AddRowsSquared(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                     uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::Squared>(PortableRowsSquared, kWideSquared, kPairSquared, dest, source, weights, rows, cols,
-                                          stride);
+    AddRowsOfAnyWidth<row_terms::Squared>(PortableRowsSquared, kWideSquared, kPairSquared, dest, source,
+                                          weights, rows, cols, stride);
 }
 
 bool UseWideRowSums([[maybe_unused]] bool use) {
