@@ -31,16 +31,26 @@ namespace koru::wide {
 
 namespace {
 
+// Each term in double precision and, for the comparison terms, also in
+// single precision (used only where it is exact: see AddBlockOnGrid).
 struct Dot {
+    static constexpr bool kHasSingles = false;
     static KORU_WIDE_INLINE __m512d Of(__m512d x, __m512d w) { return _mm512_mul_pd(x, w); }
 };
 struct CityBlock {
+    static constexpr bool kHasSingles = true;
     static KORU_WIDE_INLINE __m512d Of(__m512d x, __m512d w) { return _mm512_abs_pd(_mm512_sub_pd(x, w)); }
+    static KORU_WIDE_INLINE __m512 Of(__m512 x, __m512 w) { return _mm512_abs_ps(_mm512_sub_ps(x, w)); }
 };
 struct Squared {
+    static constexpr bool kHasSingles = true;
     static KORU_WIDE_INLINE __m512d Of(__m512d x, __m512d w) {
         const __m512d difference = _mm512_sub_pd(x, w);
         return _mm512_mul_pd(difference, difference);
+    }
+    static KORU_WIDE_INLINE __m512 Of(__m512 x, __m512 w) {
+        const __m512 difference = _mm512_sub_ps(x, w);
+        return _mm512_mul_ps(difference, difference);
     }
 };
 
@@ -87,6 +97,73 @@ KORU_WIDE_INLINE void AddBlock(float* dest, const float* source, const float* w,
     }
 }
 
+// ---- Values on a grid: the comparison terms exact in single precision ----
+//
+// When the source values and the weights of a block are all multiples of
+// 2^-10 no larger than 2 in magnitude (grey levels in sixteenths, binary
+// attributes, most coded data), each difference is a multiple of 2^-10 below
+// 4 and its square one of 2^-20 up to 16: both exact in single precision, as
+// they are in double. The sum of two singles rounded to double and then to
+// single is the sum rounded once to single (a double holds more than twice
+// the bits of a single), so adding the terms in single precision, sixteen
+// lanes to a register and with no conversions, gives the bits of the double
+// loop. A block with any other value (or a sum that is not finite) takes the
+// double loop.
+constexpr float kGridScale = 1024.0f;  // 2^10
+constexpr float kGridLimit = 2048.0f;  // 2 in units of 2^-10
+
+KORU_WIDE_INLINE __mmask16 OnGrid(__m512 v) {
+    const __m512 scaled = _mm512_mul_ps(v, _mm512_set1_ps(kGridScale));  // exact, or infinite
+    const __m512 whole = _mm512_roundscale_ps(scaled, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    return _mm512_cmp_ps_mask(scaled, whole, _CMP_EQ_OQ) &
+           _mm512_cmp_ps_mask(_mm512_abs_ps(scaled), _mm512_set1_ps(kGridLimit), _CMP_LE_OQ);
+}
+
+KORU_WIDE_INLINE bool SourceOnGrid(const float* source, uint32_t rows) {
+    __mmask16 all = 0xFFFF;
+    for (uint32_t k = 0; k < rows; k += 16) {
+        const __mmask16 lanes = rows - k >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << (rows - k)) - 1u);
+        all &= OnGrid(_mm512_maskz_loadu_ps(lanes, source + k));  // unused lanes hold 0
+    }
+    return all == 0xFFFF;
+}
+
+// 64 columns of `rows` rows, as AddBlock<Term, 8, false>; `sourceOnGrid`
+// tells whether source[0 .. rows - 1] are all on the grid.
+template <typename Term>
+KORU_WIDE_INLINE void AddBlockOnGrid(float* dest, const float* source, const float* w, uint32_t rows,
+                                     uint32_t stride, bool sourceOnGrid, const float* prefetch) {
+    constexpr uint32_t kRegisters = 4;
+    if (sourceOnGrid) {
+        __m512 sum[kRegisters];
+        __mmask16 usable = 0xFFFF;
+        for (uint32_t r = 0; r < kRegisters; ++r) {
+            sum[r] = _mm512_loadu_ps(dest + 16 * r);
+            usable &= _mm512_cmp_ps_mask(_mm512_abs_ps(sum[r]), _mm512_set1_ps(3.4028235e38f), _CMP_LE_OQ);
+        }
+        const float* row = w;
+        for (uint32_t k = 0; k < rows && usable == 0xFFFF; ++k, row += stride) {
+            for (uint32_t r = 0; r < kRegisters; ++r) usable &= OnGrid(_mm512_loadu_ps(row + 16 * r));
+        }
+        if (usable == 0xFFFF) {
+            row = w;
+            for (uint32_t k = 0; k < rows; ++k, row += stride) {
+                const __m512 x = _mm512_set1_ps(source[k]);
+                if (prefetch != nullptr) {
+                    const float* next = prefetch + size_t{k} * stride;
+                    for (uint32_t line = 0; line < 64; line += 16) __builtin_prefetch(next + line);
+                }
+                for (uint32_t r = 0; r < kRegisters; ++r) {
+                    sum[r] = _mm512_add_ps(sum[r], Term::Of(x, _mm512_loadu_ps(row + 16 * r)));
+                }
+            }
+            for (uint32_t r = 0; r < kRegisters; ++r) _mm512_storeu_ps(dest + 16 * r, sum[r]);
+            return;
+        }
+    }
+    AddBlock<Term, 8, false>(dest, source, w, rows, stride, 0, prefetch);
+}
+
 // The columns after the blocks of 32: 0 to 3 full registers and possibly a
 // partial one, in one block so that their chains run side by side.
 template <typename Term, bool Partial>
@@ -128,9 +205,14 @@ KORU_WIDE_INLINE void AddRowsWide(float* dest, const float* source, const float*
         const float* x = source + k;
         const float* w = weights + size_t{k} * stride;
         uint32_t j = 0;
+        const bool sourceOnGrid = Term::kHasSingles && blocksOf64 > 0 && SourceOnGrid(x, chunk);
         for (uint32_t b = 0; b < blocksOf64; ++b, j += 64) {
             const float* next = b + 1 < blocksOf64 ? w + j + 64 : nullptr;
-            AddBlock<Term, 8, false>(dest + j, x, w + j, chunk, stride, 0, next);
+            if constexpr (Term::kHasSingles) {
+                AddBlockOnGrid<Term>(dest + j, x, w + j, chunk, stride, sourceOnGrid, next);
+            } else {
+                AddBlock<Term, 8, false>(dest + j, x, w + j, chunk, stride, 0, next);
+            }
         }
         if (blockOf32) AddBlock<Term, 4, false>(dest + j, x, w + j, chunk, stride, 0);
         if (partialLanes != 0) {
