@@ -122,7 +122,8 @@ KORU_WIDE_INLINE __mmask16 OnGrid(__m512 v) {
 KORU_WIDE_INLINE bool SourceOnGrid(const float* source, uint32_t rows) {
     __mmask16 all = 0xFFFF;
     for (uint32_t k = 0; k < rows; k += 16) {
-        const __mmask16 lanes = rows - k >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << (rows - k)) - 1u);
+        const __mmask16 lanes =
+            rows - k >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << (rows - k)) - 1u);
         all &= OnGrid(_mm512_maskz_loadu_ps(lanes, source + k));  // unused lanes hold 0
     }
     return all == 0xFFFF;
