@@ -1,6 +1,9 @@
 #include "core/row_sums.h"
 
+#include <type_traits>
+
 #include "core/row_sums_pairs.h"
+#include "core/row_sums_unit_weights.h"
 #include "core/row_sums_wide.h"
 #include "core/row_terms.h"
 #include "core/rows_in_memory_order.h"
@@ -98,6 +101,16 @@ template <typename Term>
 void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wideRows,
                        [[maybe_unused]] RowsFunction pairRows, float* dest, const float* source,
                        const float* weights, uint32_t rows, uint32_t cols, uint32_t stride) {
+#if defined(KORU_UNIT_WEIGHT_ROW_SUMS)
+    // Over many rows of 0, 1 and -1 (a classifier's pattern units) the
+    // chains run in single precision; at the first other weight, as below.
+    if constexpr (std::is_same_v<Term, row_terms::Dot>) {
+        if (rows >= kLongRows && cols <= unit_weights::kMaxColumns &&
+            unit_weights::AddRowsDot(dest, source, weights, rows, cols, stride)) {
+            return;
+        }
+    }
+#endif
     if (cols < kFewColumns) return AddRowsFewColumns<Term>(dest, source, weights, rows, cols, stride);
 #if defined(KORU_PAIR_ROW_SUMS)
     static_assert(pairs::kFirstColumns == kFewColumns && pairs::kLastColumns + 1 == kWideColumns);

@@ -47,20 +47,26 @@ float GridValue(std::mt19937& random) {
 
 // Forced onto the register-block loops, and chosen by shape (the portable
 // ones); then the register blocks on values on the grid, the matrices up to
-// 600 columns wide.
+// 600 columns wide; then the dot product over long rows of weights 0, 1 and
+// -1, now and then another.
 TEST(RowSums, EveryShapeGivesTheBitsOfTheDefinedOrder) {
     std::mt19937 random(61206);
     const bool previous = koru::UseWideRowSums(false);
-    for (int pass = 0; pass < 3 * 3; ++pass) {
+    for (int pass = 0; pass < 3 * 3 + 1; ++pass) {
         koru::UseWideRowSums(pass >= 3);
         const Rule& rule = kRules[pass % 3];
-        const bool grid = pass >= 6;
-        for (uint32_t cols = grid ? 60 : 1; cols <= (grid ? 600u : 70u); cols += grid ? 27 : 1) {
+        const bool grid = pass >= 6 && pass < 9, units = pass == 9;
+        for (uint32_t cols = grid ? 60 : 1; cols <= (grid    ? 600u
+                                                     : units ? 15u
+                                                             : 70u);
+             cols += grid ? 27 : 1) {
             // Long rows over few columns: the link out of the pattern units.
             const uint32_t rows = cols % 3 == 0 ? 300 : cols % 3 == 1 ? 5 : cols < 16 ? 257 : grid ? 40 : 0, stride = cols + cols % 4;
             std::vector<float> source(rows), weights(size_t{rows} * stride + 1), dest(stride + 1);
             for (auto* v : {&source, &weights, &dest})
                 for (float& x : *v) x = grid && v != &dest ? GridValue(random) : RandomValue(random);
+            const float unitWeights[] = {0.0f, 1.0f, -1.0f, -0.0f, 1.0f, 0.0f, 0.0f, 0.3f};
+            for (float& w : weights) w = units ? unitWeights[random() % (random() % 600 == 0 ? 8 : 7)] : w;
             std::vector<float> expected = dest;
             for (uint32_t j = 0; j < cols; ++j)
                 for (uint32_t k = 0; k < rows; ++k) expected[j] = static_cast<float>(double(expected[j]) + rule.term(source[k], weights[size_t{k} * stride + j]));
