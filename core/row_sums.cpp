@@ -125,43 +125,38 @@ void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wide
     portable(dest, source, weights, rows, cols, stride);
 }
 
+// The three terms' copies of one loop, or none where it is not built.
+struct RowsCopies {
+    RowsFunction dot = nullptr, cityBlock = nullptr, squared = nullptr;
+};
 #if defined(KORU_PAIR_ROW_SUMS)
-constexpr RowsFunction kPairDot = pairs::AddRowsDot;
-constexpr RowsFunction kPairCityBlock = pairs::AddRowsCityBlock;
-constexpr RowsFunction kPairSquared = pairs::AddRowsSquared;
+constexpr RowsCopies kPairs{pairs::AddRowsDot, pairs::AddRowsCityBlock, pairs::AddRowsSquared};
 #else
-constexpr RowsFunction kPairDot = nullptr;
-constexpr RowsFunction kPairCityBlock = nullptr;
-constexpr RowsFunction kPairSquared = nullptr;
+constexpr RowsCopies kPairs{};
 #endif
-
 #if defined(KORU_WIDE_ROW_SUMS)
-constexpr RowsFunction kWideDot = wide::AddRowsDot;
-constexpr RowsFunction kWideCityBlock = wide::AddRowsCityBlock;
-constexpr RowsFunction kWideSquared = wide::AddRowsSquared;
+constexpr RowsCopies kWide{wide::AddRowsDot, wide::AddRowsCityBlock, wide::AddRowsSquared};
 #else
-constexpr RowsFunction kWideDot = nullptr;
-constexpr RowsFunction kWideCityBlock = nullptr;
-constexpr RowsFunction kWideSquared = nullptr;
+constexpr RowsCopies kWide{};
 #endif
 
 }  // namespace
 
 void AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                 uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::Dot>(PortableRowsDot, kWideDot, kPairDot, dest, source, weights, rows, cols,
+    AddRowsOfAnyWidth<row_terms::Dot>(PortableRowsDot, kWide.dot, kPairs.dot, dest, source, weights, rows, cols,
                                       stride);
 }
 
 void AddRowsCityBlock(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                       uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::CityBlock>(PortableRowsCityBlock, kWideCityBlock, kPairCityBlock, dest,
+    AddRowsOfAnyWidth<row_terms::CityBlock>(PortableRowsCityBlock, kWide.cityBlock, kPairs.cityBlock, dest,
                                             source, weights, rows, cols, stride);
 }
 
 void AddRowsSquared(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                     uint32_t stride) {
-    AddRowsOfAnyWidth<row_terms::Squared>(PortableRowsSquared, kWideSquared, kPairSquared, dest, source,
+    AddRowsOfAnyWidth<row_terms::Squared>(PortableRowsSquared, kWide.squared, kPairs.squared, dest, source,
                                           weights, rows, cols, stride);
 }
 
