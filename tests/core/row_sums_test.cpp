@@ -56,10 +56,8 @@ TEST(RowSums, EveryShapeGivesTheBitsOfTheDefinedOrder) {
         koru::UseWideRowSums(pass >= 3);
         const Rule& rule = kRules[pass % 3];
         const bool grid = pass >= 6 && pass < 9, units = pass == 9;
-        for (uint32_t cols = grid ? 60 : 1; cols <= (grid    ? 600u
-                                                     : units ? 15u
-                                                             : 70u);
-             cols += grid ? 27 : 1) {
+        const uint32_t first = grid ? 60 : 1, last = grid ? 600 : units ? 15 : 70, step = grid ? 27 : 1;
+        for (uint32_t cols = first; cols <= last; cols += step) {
             // Long rows over few columns: the link out of the pattern units.
             const uint32_t rows = cols % 3 == 0 ? 300 : cols % 3 == 1 ? 5 : cols < 16 ? 257 : grid ? 40 : 0, stride = cols + cols % 4;
             std::vector<float> source(rows), weights(size_t{rows} * stride + 1), dest(stride + 1);
