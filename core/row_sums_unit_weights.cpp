@@ -4,6 +4,7 @@
 
 #include <emmintrin.h>
 
+#include <cstring>
 #include <utility>
 
 namespace koru::unit_weights {
@@ -16,7 +17,9 @@ template <uint32_t Lanes>
 __m128 Load(const float* p) {
     if constexpr (Lanes == 4) return _mm_loadu_ps(p);
     if constexpr (Lanes == 1) return _mm_load_ss(p);
-    const __m128 two = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+    double pair;  // copied: the address need not suit a double
+    std::memcpy(&pair, p, sizeof pair);
+    const __m128 two = _mm_castpd_ps(_mm_load_sd(&pair));
     if constexpr (Lanes == 2) return two;
     return _mm_movelh_ps(two, _mm_load_ss(p + 2));
 }
@@ -25,7 +28,8 @@ template <uint32_t Lanes>
 void Store(float* p, __m128 v) {
     if constexpr (Lanes == 4) return _mm_storeu_ps(p, v);
     if constexpr (Lanes == 1) return _mm_store_ss(p, v);
-    _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(v));
+    const double pair = _mm_cvtsd_f64(_mm_castps_pd(v));
+    std::memcpy(p, &pair, sizeof pair);
     if constexpr (Lanes == 3) _mm_store_ss(p + 2, _mm_movehl_ps(v, v));
 }
 
