@@ -101,8 +101,8 @@ KORU_WIDE_INLINE void AddBlock(float* dest, const float* source, const float* w,
 //
 // When the source values and the weights of a block are all multiples of
 // 2^-10 no larger than 2 in magnitude (grey levels in sixteenths, binary
-// attributes, most coded data), each difference is a multiple of 2^-10 below
-// 4 and its square one of 2^-20 up to 16: both exact in single precision, as
+// attributes), each difference is a multiple of 2^-10 up to 4 and its
+// square one of 2^-20 up to 16: both exact in single precision, as
 // they are in double. The sum of two singles rounded to double and then to
 // single is the sum rounded once to single (a double holds more than twice
 // the bits of a single), so adding the terms in single precision, sixteen
