@@ -39,10 +39,12 @@ inline uint32_t TruncateToLow32(double value) {
     return TruncateBeyond64Bits(value);
 }
 
+// value x 2^24 + 0.5: the 8.24 element of a value is this truncated toward
+// zero, its low 32 bits kept.
+inline double ScaledForFixed(double value) { return value * kFixedOne + 0.5; }
+
 // trunc(value x 2^24 + 0.5), low 32 bits: the 8.24 element of a value.
-inline int32_t ToFixed(double value) {
-    return static_cast<int32_t>(TruncateToLow32(value * kFixedOne + 0.5));
-}
+inline int32_t ToFixed(double value) { return static_cast<int32_t>(TruncateToLow32(ScaledForFixed(value))); }
 
 // The value of an 8.24 element.
 inline double FromFixed(int32_t element) { return element * (1.0 / kFixedOne); }

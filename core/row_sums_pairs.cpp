@@ -4,8 +4,9 @@
 
 #include <emmintrin.h>
 
-#include <cstring>
 #include <utility>
+
+#include "core/two_floats.h"
 
 namespace koru::pairs {
 
@@ -26,19 +27,12 @@ struct Squared {
 
 // Two singles widened to a pair of doubles, or one into the low lane (the
 // high lane 0, and nothing read past the element).
-__m128d LoadPair(const float* p) {
-    double two;
-    std::memcpy(&two, p, sizeof two);
-    return _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(&two)));
-}
+__m128d LoadPair(const float* p) { return _mm_cvtps_pd(LoadTwoFloats(p)); }
 __m128d LoadOne(const float* p) { return _mm_cvtps_pd(_mm_load_ss(p)); }
 
 __m128d RoundedToSingle(__m128d sum) { return _mm_cvtps_pd(_mm_cvtpd_ps(sum)); }
 
-void StorePair(float* p, __m128d sum) {
-    const double two = _mm_cvtsd_f64(_mm_castps_pd(_mm_cvtpd_ps(sum)));
-    std::memcpy(p, &two, sizeof two);
-}
+void StorePair(float* p, __m128d sum) { StoreTwoFloats(p, _mm_cvtpd_ps(sum)); }
 void StoreOne(float* p, __m128d sum) { _mm_store_ss(p, _mm_cvtpd_ps(sum)); }
 
 // Columns 0 .. 2 Pairs - 1 in pairs and, if Odd, column 2 Pairs alone.

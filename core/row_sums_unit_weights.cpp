@@ -4,8 +4,9 @@
 
 #include <emmintrin.h>
 
-#include <cstring>
 #include <utility>
+
+#include "core/two_floats.h"
 
 namespace koru::unit_weights {
 
@@ -17,9 +18,7 @@ template <uint32_t Lanes>
 __m128 Load(const float* p) {
     if constexpr (Lanes == 4) return _mm_loadu_ps(p);
     if constexpr (Lanes == 1) return _mm_load_ss(p);
-    double pair;  // copied: the address need not suit a double
-    std::memcpy(&pair, p, sizeof pair);
-    const __m128 two = _mm_castpd_ps(_mm_load_sd(&pair));
+    const __m128 two = LoadTwoFloats(p);
     if constexpr (Lanes == 2) return two;
     return _mm_movelh_ps(two, _mm_load_ss(p + 2));
 }
@@ -28,8 +27,7 @@ template <uint32_t Lanes>
 void Store(float* p, __m128 v) {
     if constexpr (Lanes == 4) return _mm_storeu_ps(p, v);
     if constexpr (Lanes == 1) return _mm_store_ss(p, v);
-    const double pair = _mm_cvtsd_f64(_mm_castps_pd(v));
-    std::memcpy(p, &pair, sizeof pair);
+    StoreTwoFloats(p, v);
     if constexpr (Lanes == 3) _mm_store_ss(p + 2, _mm_movehl_ps(v, v));
 }
 

@@ -26,8 +26,10 @@ KORU_VECTOR_CLONES void FloatsToFixed(const float* from, int32_t* to, uint32_t n
         double scaled[kBlock];
         uint32_t outside = 0;
         for (uint32_t j = 0; j < kBlock; ++j) {
-            scaled[j] = static_cast<double>(from[i + j]) * kFixedOne + 0.5;
-            outside |= static_cast<uint32_t>(!(scaled[j] > -2147483649.0 && scaled[j] < 2147483648.0));
+            scaled[j] = ScaledForFixed(from[i + j]);
+            // | rather than ||: no branch, so that the test is vectorised.
+            outside |= static_cast<uint32_t>(!(scaled[j] > -2147483649.0)) |
+                       static_cast<uint32_t>(!(scaled[j] < 2147483648.0));
         }
         if (outside == 0) {
             for (uint32_t j = 0; j < kBlock; ++j) to[i + j] = static_cast<int32_t>(scaled[j]);
