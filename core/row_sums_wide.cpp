@@ -64,6 +64,13 @@ KORU_WIDE_INLINE __m512d LoadWidenedMasked(const float* p, __mmask16 lanes) {
 
 KORU_WIDE_INLINE __m512d RoundedToSingle(__m512d sum) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(sum)); }
 
+// Asks for the cache lines of `columns` floats of row k of the next block.
+KORU_WIDE_INLINE void PrefetchRow(const float* prefetch, uint32_t k, uint32_t stride, uint32_t columns) {
+    if (prefetch == nullptr) return;
+    const float* next = prefetch + size_t{k} * stride;
+    for (uint32_t line = 0; line < columns; line += 16) __builtin_prefetch(next + line);
+}
+
 // Full registers 0 .. Full - 1 and, if Partial, one more holding the lanes
 // set in `lanes`: columns 0 .. 8 * Full (+ popcount(lanes)) - 1 of dest and
 // of each weight row, over `rows` rows. With `prefetch` (the next block's
@@ -80,10 +87,7 @@ KORU_WIDE_INLINE void AddBlock(float* dest, const float* source, const float* w,
     if constexpr (Partial) sum[Full] = LoadWidenedMasked(dest + Full * kLanes, lanes);
     for (uint32_t k = 0; k < rows; ++k, w += stride) {
         const __m512d x = _mm512_set1_pd(static_cast<double>(source[k]));
-        if (prefetch != nullptr) {
-            const float* next = prefetch + size_t{k} * stride;
-            for (uint32_t line = 0; line < kRegisters * kLanes; line += 16) __builtin_prefetch(next + line);
-        }
+        PrefetchRow(prefetch, k, stride, kRegisters * kLanes);
 #pragma GCC unroll 9
         for (uint32_t r = 0; r < kRegisters; ++r) {
             const __m512d weight =
@@ -142,22 +146,20 @@ KORU_WIDE_INLINE void AddBlockOnGrid(float* dest, const float* source, const flo
             sum[r] = _mm512_loadu_ps(dest + 16 * r);
             usable &= _mm512_cmp_ps_mask(_mm512_abs_ps(sum[r]), _mm512_set1_ps(3.4028235e38f), _CMP_LE_OQ);
         }
-        const float* row = w;
-        for (uint32_t k = 0; k < rows && usable == 0xFFFF; ++k, row += stride) {
-            for (uint32_t r = 0; r < kRegisters; ++r) usable &= OnGrid(_mm512_loadu_ps(row + 16 * r));
+        // The weights are checked row by row as they are added; at the first
+        // one off the grid the sums, never stored, are redone in double.
+        uint32_t k = 0;
+        for (const float* row = w; k < rows && usable == 0xFFFF; ++k, row += stride) {
+            __m512 weight[kRegisters];
+            for (uint32_t r = 0; r < kRegisters; ++r) {
+                weight[r] = _mm512_loadu_ps(row + 16 * r);
+                usable &= OnGrid(weight[r]);
+            }
+            const __m512 x = _mm512_set1_ps(source[k]);
+            PrefetchRow(prefetch, k, stride, 64);
+            for (uint32_t r = 0; r < kRegisters; ++r) sum[r] = _mm512_add_ps(sum[r], Term::Of(x, weight[r]));
         }
         if (usable == 0xFFFF) {
-            row = w;
-            for (uint32_t k = 0; k < rows; ++k, row += stride) {
-                const __m512 x = _mm512_set1_ps(source[k]);
-                if (prefetch != nullptr) {
-                    const float* next = prefetch + size_t{k} * stride;
-                    for (uint32_t line = 0; line < 64; line += 16) __builtin_prefetch(next + line);
-                }
-                for (uint32_t r = 0; r < kRegisters; ++r) {
-                    sum[r] = _mm512_add_ps(sum[r], Term::Of(x, _mm512_loadu_ps(row + 16 * r)));
-                }
-            }
             for (uint32_t r = 0; r < kRegisters; ++r) _mm512_storeu_ps(dest + 16 * r, sum[r]);
             return;
         }
