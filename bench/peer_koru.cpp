@@ -54,6 +54,20 @@ void BackpropRows(const Options& options) {
             }
         }
     });
+    // The least one pattern costs through the same four calls: the smallest
+    // net with a hidden layer, one neuron in each slab.
+    constexpr uint32_t kPatterns = 64;
+    float inputs[kPatterns];
+    for (uint32_t p = 0; p < kPatterns; ++p) inputs[p] = static_cast<float>(p) / kPatterns - 0.5f;
+    for (bool fixed : {false, true}) {
+        bench::BpNet net(0, KORU32_NET_BP_PLAIN, {1, 1, 1}, fixed);
+        if (!net.ok()) continue;
+        float out = 0.0f;
+        bench::TimeRow(std::string("floor ") + (fixed ? "fixed" : "float32") + " 1-1-1", kPatterns, "patterns",
+                       options, [&] {
+                           for (uint32_t p = 0; p < kPatterns; ++p) net.Run(&inputs[p], &out);
+                       });
+    }
 }
 
 // Recall of a store of n digits patterns, 200 recalled patterns per pass.

@@ -162,6 +162,35 @@ def ceiling_rate(best):
 CHART_OPERATIONS = ("forward float32", "forward 8.24") + tuple(f"train {rule} float32" for rule in RULES)
 
 
+def connections(layers):
+    """Weights of a layered net named like 4-8-3, the bias rows included."""
+    sizes = [int(n) for n in layers.split("-")]
+    return sum((a + 1) * b for a, b in zip(sizes, sizes[1:]))
+
+
+def small_net_floor(ours, best):
+    """The smallest net's time per pattern beside the time the forward targets
+    allow the smallest benchmark net: how much of that time the calls of one
+    pattern already take before any arithmetic of a real net."""
+    net = TARGET_NETS[0]
+    rows = []
+    for fmt, peer_key, target in (("float32", "fann", FORWARD_TARGET), ("fixed", "fann-fixed", FIXED_FORWARD_TARGET)):
+        floor, mine, theirs = ours.get(f"floor {fmt} 1-1-1"), ours.get(f"fwd {fmt} {net}"), \
+            best.get((peer_key, f"fwd {fmt} {net}"))
+        if not (floor and mine and theirs):
+            continue
+        per_pattern = connections(net.split()[1]) * 1e9
+        rows.append(f"| {'float32' if fmt == 'float32' else '8.24'} | {per_pattern / rate(mine):.0f} | "
+                    f"{per_pattern / rate(theirs):.0f} | {per_pattern / rate(theirs) / target:.0f} | "
+                    f"{1e9 / rate(floor):.0f} |")
+    if not rows:
+        return []
+    return ["## The smallest nets: time per pattern (ns)", "",
+            f"The forward pass through PutSlab, BpPropagate on each computed slab and GetSlab, on {net} and on "
+            "the smallest net with a hidden layer (1-1-1), against the time the target ratio allows.", "",
+            f"| format | {net} | FANN | target allows | 1-1-1 |", "|---|---|---|---|---|"] + rows + [""]
+
+
 def verdict(ratio, target):
     if target is None:
         return ""
@@ -224,6 +253,8 @@ def report(args, name, flags, core, reps, best, micro, notes, chart):
         if bars:
             chart.append((net, bars))
     lines.append("")
+
+    lines += small_net_floor(ours, best)
 
     large = ours.get("fwd float32 random 1024-1024-10")
     if ceiling:
