@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "core/row_sums_fused.h"
 #include "core/row_sums_pairs.h"
 #include "core/row_sums_unit_weights.h"
 #include "core/row_sums_wide.h"
@@ -107,6 +108,15 @@ void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wide
     if constexpr (std::is_same_v<Term, row_terms::Dot>) {
         if (rows >= kLongRows && cols <= unit_weights::kMaxColumns &&
             unit_weights::AddRowsDot(dest, source, weights, rows, cols, stride)) {
+            return;
+        }
+    }
+#endif
+#if defined(KORU_WIDE_ROW_SUMS)
+    // Up to sixteen columns the dot product's chains on fused steps, each
+    // checked against the defined step; at a difference, as below.
+    if constexpr (std::is_same_v<Term, row_terms::Dot>) {
+        if (useWide && cols <= fused::kMaxColumns && fused::AddRowsDot(dest, source, weights, rows, cols, stride)) {
             return;
         }
     }

@@ -1,0 +1,68 @@
+#include "core/row_sums_fused.h"
+
+#if defined(KORU_WIDE_ROW_SUMS)
+
+// GCC 12's intrinsics fill the unused operand of some conversions with a
+// deliberately undefined register, which its own flow analysis then reports.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#define KORU_FUSED __attribute__((target("avx512f")))
+#define KORU_FUSED_INLINE __attribute__((target("avx512f"), always_inline)) inline
+
+namespace koru::fused {
+
+namespace {
+
+KORU_FUSED_INLINE __m256 Low(__m512 v) { return _mm512_castps512_ps256(v); }
+
+KORU_FUSED_INLINE __m256 High(__m512 v) {
+    return _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1));
+}
+
+// The defined step on eight lanes: the running single widened, the exact
+// product added in double, the sum rounded to single.
+KORU_FUSED_INLINE __m256 DefinedStep(__m256 sum, __m512d x, __m256 w) {
+    return _mm512_cvtpd_ps(_mm512_add_pd(_mm512_cvtps_pd(sum), _mm512_mul_pd(x, _mm512_cvtps_pd(w))));
+}
+
+KORU_FUSED_INLINE __m512i BitsOf(__m256 low, __m256 high) {
+    return _mm512_castpd_si512(
+        _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
+}
+
+// The columns set in `lanes` (the first eight at most unless TwoHalves);
+// unused lanes neither read nor write memory and are not compared.
+template <bool TwoHalves>
+KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float* w, uint32_t rows,
+                                  uint32_t stride, __mmask16 lanes) {
+    __m512 sum = _mm512_maskz_loadu_ps(lanes, dest);
+    __mmask16 differ = 0;
+    for (uint32_t k = 0; k < rows; ++k, w += stride) {
+        const float x = source[k];
+        const __m512 weight = _mm512_maskz_loadu_ps(lanes, w);
+        const __m512 next = _mm512_fmadd_ps(_mm512_set1_ps(x), weight, sum);
+        const __m512d xWide = _mm512_set1_pd(x);
+        const __m256 low = DefinedStep(Low(sum), xWide, Low(weight));
+        const __m256 high = TwoHalves ? DefinedStep(High(sum), xWide, High(weight)) : _mm256_setzero_ps();
+        differ |= _mm512_mask_cmpneq_epi32_mask(lanes, BitsOf(low, high), _mm512_castps_si512(next));
+        sum = next;
+    }
+    if (differ != 0) return false;
+    _mm512_mask_storeu_ps(dest, lanes, sum);
+    return true;
+}
+
+}  // namespace
+
+KORU_FUSED bool AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
+                           uint32_t stride) {
+    if (cols == 0 || cols > kMaxColumns) return false;
+    const auto lanes = static_cast<__mmask16>((1u << cols) - 1u);
+    if (cols > kMaxColumns / 2) return AddColumns<true>(dest, source, weights, rows, stride, lanes);
+    return AddColumns<false>(dest, source, weights, rows, stride, lanes);
+}
+
+}  // namespace koru::fused
+
+#endif
