@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "backprop/logistic_checked.h"
 #include "backprop/transfer_float.h"
 #include "core/exp_map.h"
 #include "core/select_bits.h"
@@ -55,9 +56,24 @@ struct GaussianComplement : ScalarTransfer<KORU32_TRANSFER_GAUSSIAN_COMPLEMENT> 
     static float Finish(float, double, double e) { return static_cast<float>(1.0 - e); }
 };
 
+KORU_VECTOR_CLONES void LogisticThroughExp(float* values, uint32_t n) { MapThroughExp(values, n, Logistic{}); }
+
+#if defined(KORU_WIDE_ROW_SUMS)
+const bool checkedLogistic = checked::Supported();
+#endif
+
 }  // namespace
 
-KORU_VECTOR_CLONES void LogisticOfSlab(float* values, uint32_t n) { MapThroughExp(values, n, Logistic{}); }
+void LogisticOfSlab(float* values, uint32_t n) {
+#if defined(KORU_WIDE_ROW_SUMS)
+    // In 512-bit registers the shorter route, checked neuron by neuron.
+    if (checkedLogistic) {
+        checked::LogisticOfSlab(values, n);
+        return;
+    }
+#endif
+    LogisticThroughExp(values, n);
+}
 
 KORU_VECTOR_CLONES void SymmetricLogisticOfSlab(float* values, uint32_t n) {
     MapThroughExp(values, n, SymmetricLogistic{});

@@ -7,18 +7,14 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
+#include "core/lanes_avx512.h"
+
 #define KORU_FUSED __attribute__((target("avx512f")))
 #define KORU_FUSED_INLINE __attribute__((target("avx512f"), always_inline)) inline
 
 namespace koru::fused {
 
 namespace {
-
-KORU_FUSED_INLINE __m256 Low(__m512 v) { return _mm512_castps512_ps256(v); }
-
-KORU_FUSED_INLINE __m256 High(__m512 v) {
-    return _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(v), 1));
-}
 
 // The defined step on eight lanes: the running single widened, the exact
 // product added in double, the sum rounded to single.
@@ -31,11 +27,13 @@ KORU_FUSED_INLINE __m512i BitsOf(__m256 low, __m256 high) {
         _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
 }
 
-// The columns set in `lanes` (the first eight at most unless TwoHalves);
-// unused lanes neither read nor write memory and are not compared.
+// Columns 0 .. cols - 1 (eight at most unless TwoHalves); the unused lanes
+// read no memory and are not compared. The sums are stored in whole pieces,
+// which the transfer that reads them next can be served from at once.
 template <bool TwoHalves>
 KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float* w, uint32_t rows,
-                                  uint32_t stride, __mmask16 lanes) {
+                                  uint32_t stride, uint32_t cols) {
+    const auto lanes = static_cast<__mmask16>((1u << cols) - 1u);
     __m512 sum = _mm512_maskz_loadu_ps(lanes, dest);
     __mmask16 differ = 0;
     for (uint32_t k = 0; k < rows; ++k, w += stride) {
@@ -43,13 +41,13 @@ KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float*
         const __m512 weight = _mm512_maskz_loadu_ps(lanes, w);
         const __m512 next = _mm512_fmadd_ps(_mm512_set1_ps(x), weight, sum);
         const __m512d xWide = _mm512_set1_pd(x);
-        const __m256 low = DefinedStep(Low(sum), xWide, Low(weight));
-        const __m256 high = TwoHalves ? DefinedStep(High(sum), xWide, High(weight)) : _mm256_setzero_ps();
+        const __m256 low = DefinedStep(LowHalf(sum), xWide, LowHalf(weight));
+        const __m256 high = TwoHalves ? DefinedStep(HighHalf(sum), xWide, HighHalf(weight)) : _mm256_setzero_ps();
         differ |= _mm512_mask_cmpneq_epi32_mask(lanes, BitsOf(low, high), _mm512_castps_si512(next));
         sum = next;
     }
     if (differ != 0) return false;
-    _mm512_mask_storeu_ps(dest, lanes, sum);
+    StorePieces(dest, sum, cols);
     return true;
 }
 
@@ -58,9 +56,8 @@ KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float*
 KORU_FUSED bool AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                            uint32_t stride) {
     if (cols == 0 || cols > kMaxColumns) return false;
-    const auto lanes = static_cast<__mmask16>((1u << cols) - 1u);
-    if (cols > kMaxColumns / 2) return AddColumns<true>(dest, source, weights, rows, stride, lanes);
-    return AddColumns<false>(dest, source, weights, rows, stride, lanes);
+    if (cols > kMaxColumns / 2) return AddColumns<true>(dest, source, weights, rows, stride, cols);
+    return AddColumns<false>(dest, source, weights, rows, stride, cols);
 }
 
 }  // namespace koru::fused

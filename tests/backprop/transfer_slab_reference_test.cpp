@@ -12,11 +12,13 @@
 #include <random>
 #include <vector>
 
+#include "backprop/logistic_checked.h"
 #include "backprop/transfer_fixed_slab.h"
 #include "backprop/transfer_float.h"
 #include "backprop/transfer_float_slab.h"
 #include "backprop/transfer_tables.h"
 #include "common/float_bits.h"
+#include "core/portable_math.h"
 
 namespace {
 
@@ -61,6 +63,30 @@ TEST(TransferSlabReference, EdgeInputsAmongOrdinaryOnesAndRandomInputsOfEveryMag
             ASSERT_NO_FATAL_FAILURE(ExpectEveryForm(any));
         }
 }
+
+#if defined(KORU_WIDE_ROW_SUMS)
+// The logistic's shorter route in 512-bit registers keeps a result only far
+// from a midpoint between singles: of inputs whose defined result (in double)
+// lies within 2^9 units in the last place of one, every one is left to the
+// defined function, of those beyond 2^11 none; every result has the defined bits.
+TEST(TransferSlabReference, CheckedLogisticLeavesResultsNearAMidpointToTheDefinedFunction) {
+    if (!checked::Supported()) GTEST_SKIP() << "no 512-bit registers";
+    std::vector<float> inputs;
+    size_t near = 0;
+    for (float x = -6.0f; near < 16; x = std::nextafter(x, 0.0f)) {
+        const int64_t low = static_cast<int64_t>(BitsOf(1.0 / (1.0 + koru::Exp(-static_cast<double>(x)))) & ((1u << 29) - 1));
+        const int64_t distance = std::llabs(low - (int64_t{1} << 28));
+        if (distance < (1 << 9)) inputs.push_back(x), ++near;
+        else if (distance > (1 << 11) && inputs.size() < 40 * near + 7) inputs.push_back(x);
+    }
+    std::vector<float> values = inputs;
+    EXPECT_EQ(checked::LogisticOfSlab(values.data(), static_cast<uint32_t>(values.size())), near);
+    for (size_t j = 0; j < inputs.size(); ++j) {
+        float unused = 0.0f;
+        ASSERT_EQ(BitsOf(values[j]), BitsOf(TransferFloat<KORU32_TRANSFER_LOGISTIC>(inputs[j], unused))) << "input " << inputs[j];
+    }
+}
+#endif
 
 TEST(TransferSlabReference, FixedTableReadsEqualTheLookupOfEachNeuron) {
     std::vector<int32_t> inputs = {INT32_MIN, INT32_MAX, 0, -1, 1};
