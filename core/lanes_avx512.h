@@ -1,9 +1,10 @@
 // The first few lanes of a 512-bit register of singles stored and loaded in
 // whole 256-, 128-, 64- and 32-bit pieces rather than through a mask: a load
 // that meets the bytes of a masked store waits until that store has left
-// for the cache, where after plain stores it is served at once (and a masked
-// load after plain stores likewise waits). For the short slabs of the
-// forward pass, whose values the next step reads at once.
+// for the cache, and so does a masked load that meets a pending store,
+// where plain loads are served from plain stores at once. For the short
+// slabs and weight rows of the forward pass, which the step before (the
+// previous layer, or training) has just written.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,28 @@ KORU_LANES_INLINE void StorePieces(float* p, __m512 v, uint32_t count) {
         p += 2, count -= 2, quarter = _mm_movehl_ps(quarter, quarter);
     }
     if (count == 1) _mm_store_ss(p, quarter);
+}
+
+// p[0 .. count - 1] in the first lanes, the others 0, count <= 16; nothing
+// past them is read.
+KORU_LANES_INLINE __m128 LoadQuarter(const float* p, uint32_t count) {
+    if (count >= 4) return _mm_loadu_ps(p);
+    if (count <= 1) return count == 1 ? _mm_load_ss(p) : _mm_setzero_ps();
+    const __m128 two = LoadTwoFloats(p);
+    return count == 2 ? two : _mm_movelh_ps(two, _mm_load_ss(p + 2));
+}
+
+KORU_LANES_INLINE __m256 LoadHalf(const float* p, uint32_t count) {
+    if (count >= 8) return _mm256_loadu_ps(p);
+    if (count <= 4) return _mm256_zextps128_ps256(LoadQuarter(p, count));
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), LoadQuarter(p + 4, count - 4), 1);
+}
+
+KORU_LANES_INLINE __m512 LoadPieces(const float* p, uint32_t count) {
+    if (count >= 16) return _mm512_loadu_ps(p);
+    if (count <= 8) return _mm512_zextps256_ps512(LoadHalf(p, count));
+    return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(_mm256_loadu_ps(p))),
+                                               _mm256_castps_pd(LoadHalf(p + 8, count - 8)), 1));
 }
 
 }  // namespace koru

@@ -28,17 +28,17 @@ KORU_FUSED_INLINE __m512i BitsOf(__m256 low, __m256 high) {
 }
 
 // Columns 0 .. cols - 1 (eight at most unless TwoHalves); the unused lanes
-// read no memory and are not compared. The sums are stored in whole pieces,
-// which the transfer that reads them next can be served from at once.
+// read no memory and are not compared. Sums and weights are loaded and
+// stored in whole pieces (core/lanes_avx512.h).
 template <bool TwoHalves>
 KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float* w, uint32_t rows,
                                   uint32_t stride, uint32_t cols) {
     const auto lanes = static_cast<__mmask16>((1u << cols) - 1u);
-    __m512 sum = _mm512_maskz_loadu_ps(lanes, dest);
+    __m512 sum = LoadPieces(dest, cols);
     __mmask16 differ = 0;
     for (uint32_t k = 0; k < rows; ++k, w += stride) {
         const float x = source[k];
-        const __m512 weight = _mm512_maskz_loadu_ps(lanes, w);
+        const __m512 weight = LoadPieces(w, cols);
         const __m512 next = _mm512_fmadd_ps(_mm512_set1_ps(x), weight, sum);
         const __m512d xWide = _mm512_set1_pd(x);
         const __m256 low = DefinedStep(LowHalf(sum), xWide, LowHalf(weight));
