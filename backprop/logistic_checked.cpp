@@ -108,8 +108,8 @@ bool Supported() {
 }
 
 // Whole blocks of eight through 256-bit loads and stores, so that no store
-// covers the next block's load; the last few lanes loaded through a mask
-// and stored in whole pieces.
+// covers the next block's load; the last few lanes loaded and stored in
+// whole pieces (core/lanes_avx512.h).
 KORU_CHECKED uint32_t LogisticOfSlab(float* values, uint32_t n) {
     const __m512d head[4] = {_mm512_loadu_pd(ek::kExp2Head), _mm512_loadu_pd(ek::kExp2Head + 8),
                              _mm512_loadu_pd(ek::kExp2Head + 16), _mm512_loadu_pd(ek::kExp2Head + 24)};
@@ -122,9 +122,8 @@ KORU_CHECKED uint32_t LogisticOfSlab(float* values, uint32_t n) {
         redone += Redo(values + j, inputs, left);
     }
     if (j == n) return redone;
-    const auto lanes = static_cast<__mmask16>((1u << (n - j)) - 1u);
-    const __m256 inputs = _mm512_castps512_ps256(_mm512_maskz_loadu_ps(lanes, values + j));
-    const unsigned left = EightNeurons(inputs, results, head) & lanes;
+    const __m256 inputs = LoadHalf(values + j, n - j);
+    const unsigned left = EightNeurons(inputs, results, head) & ((1u << (n - j)) - 1u);
     StorePieces(values + j, _mm512_castps256_ps512(results), n - j);
     return redone + Redo(values + j, inputs, left);
 }

@@ -113,8 +113,9 @@ void AddRowsOfAnyWidth(RowsFunction portable, [[maybe_unused]] RowsFunction wide
     }
 #endif
 #if defined(KORU_WIDE_ROW_SUMS)
-    // Up to sixteen columns the dot product's chains on fused steps, each
-    // checked against the defined step; at a difference, as below.
+    // Up to 32 columns the dot product's chains on fused steps, each checked
+    // against the defined step; at a difference, as below. (Wider, the
+    // checks cost more than the register blocks' chains wait.)
     if constexpr (std::is_same_v<Term, row_terms::Dot>) {
         if (useWide && cols <= fused::kMaxColumns && fused::AddRowsDot(dest, source, weights, rows, cols, stride)) {
             return;

@@ -27,27 +27,37 @@ KORU_FUSED_INLINE __m512i BitsOf(__m256 low, __m256 high) {
         _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
 }
 
-// Columns 0 .. cols - 1 (eight at most unless TwoHalves); the unused lanes
-// read no memory and are not compared. Sums and weights are loaded and
+// Columns 0 .. cols - 1 in Registers registers of sixteen, the last holding
+// the rest (eight at most unless LastTwoHalves); its unused lanes read no
+// memory and are not compared. Short sums and weight rows are loaded and
 // stored in whole pieces (core/lanes_avx512.h).
-template <bool TwoHalves>
+template <uint32_t Registers, bool LastTwoHalves>
 KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float* w, uint32_t rows,
                                   uint32_t stride, uint32_t cols) {
-    const auto lanes = static_cast<__mmask16>((1u << cols) - 1u);
-    __m512 sum = LoadPieces(dest, cols);
+    constexpr uint32_t kLast = Registers - 1;
+    const uint32_t rest = cols - 16 * kLast;
+    const auto lanes = static_cast<__mmask16>((1u << rest) - 1u);
+    __m512 sum[Registers];
+    for (uint32_t r = 0; r < kLast; ++r) sum[r] = _mm512_loadu_ps(dest + 16 * r);
+    sum[kLast] = LoadPieces(dest + 16 * kLast, rest);
     __mmask16 differ = 0;
     for (uint32_t k = 0; k < rows; ++k, w += stride) {
-        const float x = source[k];
-        const __m512 weight = LoadPieces(w, cols);
-        const __m512 next = _mm512_fmadd_ps(_mm512_set1_ps(x), weight, sum);
-        const __m512d xWide = _mm512_set1_pd(x);
-        const __m256 low = DefinedStep(LowHalf(sum), xWide, LowHalf(weight));
-        const __m256 high = TwoHalves ? DefinedStep(HighHalf(sum), xWide, HighHalf(weight)) : _mm256_setzero_ps();
-        differ |= _mm512_mask_cmpneq_epi32_mask(lanes, BitsOf(low, high), _mm512_castps_si512(next));
-        sum = next;
+        const __m512 x = _mm512_set1_ps(source[k]);
+        const __m512d xWide = _mm512_set1_pd(source[k]);
+        for (uint32_t r = 0; r < Registers; ++r) {
+            const __m512 weight = r < kLast ? _mm512_loadu_ps(w + 16 * r) : LoadPieces(w + 16 * kLast, rest);
+            const __m512 next = _mm512_fmadd_ps(x, weight, sum[r]);
+            const __m256 low = DefinedStep(LowHalf(sum[r]), xWide, LowHalf(weight));
+            const __m256 high = r < kLast || LastTwoHalves ? DefinedStep(HighHalf(sum[r]), xWide, HighHalf(weight))
+                                                           : _mm256_setzero_ps();
+            differ |= _mm512_mask_cmpneq_epi32_mask(r < kLast ? __mmask16{0xFFFF} : lanes, BitsOf(low, high),
+                                                    _mm512_castps_si512(next));
+            sum[r] = next;
+        }
     }
     if (differ != 0) return false;
-    StorePieces(dest, sum, cols);
+    for (uint32_t r = 0; r < kLast; ++r) _mm512_storeu_ps(dest + 16 * r, sum[r]);
+    StorePieces(dest + 16 * kLast, sum[kLast], rest);
     return true;
 }
 
@@ -56,8 +66,10 @@ KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float*
 KORU_FUSED bool AddRowsDot(float* dest, const float* source, const float* weights, uint32_t rows, uint32_t cols,
                            uint32_t stride) {
     if (cols == 0 || cols > kMaxColumns) return false;
-    if (cols > kMaxColumns / 2) return AddColumns<true>(dest, source, weights, rows, stride, cols);
-    return AddColumns<false>(dest, source, weights, rows, stride, cols);
+    if (cols <= 8) return AddColumns<1, false>(dest, source, weights, rows, stride, cols);
+    if (cols <= 16) return AddColumns<1, true>(dest, source, weights, rows, stride, cols);
+    if (cols <= 24) return AddColumns<2, false>(dest, source, weights, rows, stride, cols);
+    return AddColumns<2, true>(dest, source, weights, rows, stride, cols);
 }
 
 }  // namespace koru::fused

@@ -21,7 +21,7 @@
 
 namespace koru::fused {
 
-inline constexpr uint32_t kMaxColumns = 16;
+inline constexpr uint32_t kMaxColumns = 32;
 
 // As koru::AddRowsDot for 1 <= cols <= kMaxColumns, and true; false, with
 // dest as it was, where a step differs (or for another count). Only where

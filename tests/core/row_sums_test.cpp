@@ -71,10 +71,12 @@ TEST(RowSums, EveryShapeGivesTheBitsOfTheDefinedOrder) {
                 source[0] = offWeights ? 2.0f : 0.1f, dest[j] = 0.0f, weights[j] = offWeights ? 0.1f * (j + 1) : (j % 33) / 16.0f;
             const float unitWeights[] = {0.0f, 1.0f, -1.0f, -0.0f, 1.0f, 0.0f, 0.0f, 0.3f};
             for (float& w : weights) w = units ? unitWeights[random() % (random() % 600 == 0 ? 8 : 7)] : w;
-            // In the last column 1 + 2^-23 plus a product 2^-54 short of 2^-24: rounded
-            // to double a tie between singles, which goes to even, where a fused step
-            // would not; the later source values 0, so that no larger term hides it.
-            if (ties && rows > 0) source[0] = 1.0f - 0x1p-15f, dest[cols - 1] = 1.0f + 0x1p-23f, weights[cols - 1] = 0x1.0002p-24f;
+            // In the last column (the first for odd counts) 1 + 2^-23 plus a product 2^-54
+            // short of 2^-24: rounded to double a tie between singles, which goes to even,
+            // where a fused step would not; the later source values 0, so that no larger
+            // term hides it.
+            const uint32_t tied = cols % 2 ? 0 : cols - 1;
+            if (ties && rows > 0) source[0] = 1.0f - 0x1p-15f, dest[tied] = 1.0f + 0x1p-23f, weights[tied] = 0x1.0002p-24f;
             for (uint32_t k = 1; ties && k < rows; ++k) source[k] = 0.0f;
             std::vector<float> expected = dest;
             for (uint32_t j = 0; j < cols; ++j)
