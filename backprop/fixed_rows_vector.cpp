@@ -16,6 +16,8 @@
 // deliberately undefined register, which its own flow analysis then reports.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+
+#include "core/lanes_avx512.h"
 #endif
 
 namespace koru::bp {
@@ -59,12 +61,18 @@ KORU_AVX512_INLINE bool AllInside512(const __m512i* v, __m512i upper, __m512i lo
 // the terms the defined order takes.
 template <uint32_t R>
 KORU_AVX512_INLINE void FixedBlock16(int32_t* values, const int32_t* source, const int32_t* bias,
-                                     uint32_t sources, uint32_t stride, int32_t bound, __mmask16 last) {
+                                     uint32_t sources, uint32_t stride, int32_t bound, uint32_t rest) {
+    const auto last = static_cast<__mmask16>((1u << rest) - 1u);
     const auto lanes = [last](uint32_t r) { return r + 1 == R ? last : __mmask16{0xFFFF}; };
+    // The values in whole pieces (core/lanes_avx512.h): the stores just before
+    // and the transfer's loads just after are then served at once.
+    auto* const singles = reinterpret_cast<float*>(values);
     const __m512i upper = _mm512_set1_epi32(bound), lower = _mm512_set1_epi32(-bound);
     __m512i v[R];
     for (uint32_t r = 0; r < R; ++r) {
-        v[r] = _mm512_add_epi32(_mm512_maskz_loadu_epi32(lanes(r), values + 16 * r),
+        const __m512i value = r + 1 == R ? _mm512_castps_si512(LoadPieces(singles + 16 * r, rest))
+                                         : _mm512_loadu_si512(values + 16 * r);
+        v[r] = _mm512_add_epi32(value,
                                 _mm512_maskz_loadu_epi32(lanes(r), bias + 16 * r));
     }
     const int32_t* row = bias + stride;
@@ -92,7 +100,8 @@ KORU_AVX512_INLINE void FixedBlock16(int32_t* values, const int32_t* source, con
             v[r] = _mm512_mask_add_epi32(v[r], inside, v[r], term);
         }
     }
-    for (uint32_t r = 0; r < R; ++r) _mm512_mask_storeu_epi32(values + 16 * r, lanes(r), v[r]);
+    for (uint32_t r = 0; r + 1 < R; ++r) _mm512_storeu_si512(values + 16 * r, v[r]);
+    StorePieces(singles + 16 * (R - 1), _mm512_castsi512_ps(v[R - 1]), rest);
 }
 
 KORU_AVX512 void FixedLink512(int32_t* values, const int32_t* source, const int32_t* bias, uint32_t sources,
@@ -101,14 +110,13 @@ KORU_AVX512 void FixedLink512(int32_t* values, const int32_t* source, const int3
         const uint32_t columns = n - j < 16 * kRegisters ? n - j : 16 * kRegisters;
         const uint32_t registers = (columns + 15) / 16;
         const uint32_t rest = columns - 16 * (registers - 1);
-        const __mmask16 last = static_cast<__mmask16>(rest == 16 ? 0xFFFFu : (1u << rest) - 1u);
         int32_t* v = values + j;
         const int32_t* b = bias + j;
         switch (registers) {
-            case 1: FixedBlock16<1>(v, source, b, sources, stride, bound, last); break;
-            case 2: FixedBlock16<2>(v, source, b, sources, stride, bound, last); break;
-            case 3: FixedBlock16<3>(v, source, b, sources, stride, bound, last); break;
-            default: FixedBlock16<4>(v, source, b, sources, stride, bound, last); break;
+            case 1: FixedBlock16<1>(v, source, b, sources, stride, bound, rest); break;
+            case 2: FixedBlock16<2>(v, source, b, sources, stride, bound, rest); break;
+            case 3: FixedBlock16<3>(v, source, b, sources, stride, bound, rest); break;
+            default: FixedBlock16<4>(v, source, b, sources, stride, bound, rest); break;
         }
     }
 }
