@@ -40,7 +40,9 @@ KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float*
     __m512 sum[Registers];
     for (uint32_t r = 0; r < kLast; ++r) sum[r] = _mm512_loadu_ps(dest + 16 * r);
     sum[kLast] = LoadPieces(dest + 16 * kLast, rest);
-    __mmask16 differ = 0;
+    // The bits where the two steps differ, gathered over the rows.
+    __m512i differ[Registers];
+    for (uint32_t r = 0; r < Registers; ++r) differ[r] = _mm512_setzero_si512();
     for (uint32_t k = 0; k < rows; ++k, w += stride) {
         const __m512 x = _mm512_set1_ps(source[k]);
         const __m512d xWide = _mm512_set1_pd(source[k]);
@@ -50,12 +52,13 @@ KORU_FUSED_INLINE bool AddColumns(float* dest, const float* source, const float*
             const __m256 low = DefinedStep(LowHalf(sum[r]), xWide, LowHalf(weight));
             const __m256 high = r < kLast || LastTwoHalves ? DefinedStep(HighHalf(sum[r]), xWide, HighHalf(weight))
                                                            : _mm256_setzero_ps();
-            differ |= _mm512_mask_cmpneq_epi32_mask(r < kLast ? __mmask16{0xFFFF} : lanes, BitsOf(low, high),
-                                                    _mm512_castps_si512(next));
+            differ[r] = _mm512_or_si512(differ[r], _mm512_xor_si512(BitsOf(low, high), _mm512_castps_si512(next)));
             sum[r] = next;
         }
     }
-    if (differ != 0) return false;
+    __mmask16 anyDiffer = _mm512_test_epi32_mask(differ[kLast], differ[kLast]) & lanes;
+    for (uint32_t r = 0; r < kLast; ++r) anyDiffer |= _mm512_test_epi32_mask(differ[r], differ[r]);
+    if (anyDiffer != 0) return false;
     for (uint32_t r = 0; r < kLast; ++r) _mm512_storeu_ps(dest + 16 * r, sum[r]);
     StorePieces(dest + 16 * kLast, sum[kLast], rest);
     return true;
