@@ -3,7 +3,7 @@
 // single once. Here e^-x takes the same reduction, -x = (32 m + j) ln2/32 + r
 // with |r| <= ln2/64, but with fused multiply-adds, the table's head alone,
 // a power of two added to its exponent and a Taylor polynomial of degree 5
-// (remainder below 2^-48.7): together within 2^-48.5 of the exact value,
+// (remainder below 2^-48.6): together within 2^-48.5 of the exact value,
 // relative. After the addition and the division, each rounded once, the
 // result is within 2^-48.4 of the exact logistic and the defined result
 // within 2^-51.4, so the two differ by less than 2^5 units in the last place
