@@ -102,11 +102,6 @@ KORU_CHECKED uint32_t Redo(float* v, __m256 inputs, unsigned left) {
 
 }  // namespace
 
-bool Supported() {
-    __builtin_cpu_init();  // may run before the runtime's own initialisation
-    return __builtin_cpu_supports("avx512f");
-}
-
 // Whole blocks of eight through 256-bit loads and stores, so that no store
 // covers the next block's load; the last few lanes loaded and stored in
 // whole pieces (core/lanes_avx512.h).

@@ -10,12 +10,10 @@
 
 namespace koru::bp::checked {
 
-// Whether the processor runs it; chosen once.
-bool Supported();
-
 // values[j] = TransferFloat<KORU32_TRANSFER_LOGISTIC>(values[j]) for j < n,
-// bit for bit; for Supported() processors only. Returns how many neurons
-// were left to the defined function.
+// bit for bit; only where the processor has 512-bit registers
+// (koru::wide::Supported). Returns how many neurons were left to the
+// defined function.
 uint32_t LogisticOfSlab(float* values, uint32_t n);
 
 }  // namespace koru::bp::checked

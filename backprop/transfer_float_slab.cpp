@@ -9,6 +9,7 @@
 #include "backprop/logistic_checked.h"
 #include "backprop/transfer_float.h"
 #include "core/exp_map.h"
+#include "core/row_sums_wide.h"
 #include "core/select_bits.h"
 
 namespace koru::bp {
@@ -59,7 +60,7 @@ struct GaussianComplement : ScalarTransfer<KORU32_TRANSFER_GAUSSIAN_COMPLEMENT> 
 KORU_VECTOR_CLONES void LogisticThroughExp(float* values, uint32_t n) { MapThroughExp(values, n, Logistic{}); }
 
 #if defined(KORU_WIDE_ROW_SUMS)
-const bool checkedLogistic = checked::Supported();
+const bool checkedLogistic = wide::Supported();
 #endif
 
 }  // namespace

@@ -43,26 +43,15 @@ KORU_LANES_INLINE void StorePieces(float* p, __m512 v, uint32_t count) {
         _mm_storeu_ps(p, quarter);
         p += 4, count -= 4, quarter = _mm256_extractf128_ps(half, 1);
     }
-    if (count >= 2) {
-        StoreTwoFloats(p, quarter);
-        p += 2, count -= 2, quarter = _mm_movehl_ps(quarter, quarter);
-    }
-    if (count == 1) _mm_store_ss(p, quarter);
+    StoreFewFloats(p, quarter, count);
 }
 
 // p[0 .. count - 1] in the first lanes, the others 0, count <= 16; nothing
 // past them is read.
-KORU_LANES_INLINE __m128 LoadQuarter(const float* p, uint32_t count) {
-    if (count >= 4) return _mm_loadu_ps(p);
-    if (count <= 1) return count == 1 ? _mm_load_ss(p) : _mm_setzero_ps();
-    const __m128 two = LoadTwoFloats(p);
-    return count == 2 ? two : _mm_movelh_ps(two, _mm_load_ss(p + 2));
-}
-
 KORU_LANES_INLINE __m256 LoadHalf(const float* p, uint32_t count) {
     if (count >= 8) return _mm256_loadu_ps(p);
-    if (count <= 4) return _mm256_zextps128_ps256(LoadQuarter(p, count));
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), LoadQuarter(p + 4, count - 4), 1);
+    if (count <= 4) return _mm256_zextps128_ps256(LoadFewFloats(p, count));
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), LoadFewFloats(p + 4, count - 4), 1);
 }
 
 KORU_LANES_INLINE __m512 LoadPieces(const float* p, uint32_t count) {

@@ -12,34 +12,15 @@ namespace koru::unit_weights {
 
 namespace {
 
-// Lanes 0 .. Lanes - 1 from p, the others 0 (nothing read or written past
-// the last lane).
-template <uint32_t Lanes>
-__m128 Load(const float* p) {
-    if constexpr (Lanes == 4) return _mm_loadu_ps(p);
-    if constexpr (Lanes == 1) return _mm_load_ss(p);
-    const __m128 two = LoadTwoFloats(p);
-    if constexpr (Lanes == 2) return two;
-    return _mm_movelh_ps(two, _mm_load_ss(p + 2));
-}
-
-template <uint32_t Lanes>
-void Store(float* p, __m128 v) {
-    if constexpr (Lanes == 4) return _mm_storeu_ps(p, v);
-    if constexpr (Lanes == 1) return _mm_store_ss(p, v);
-    StoreTwoFloats(p, v);
-    if constexpr (Lanes == 3) _mm_store_ss(p + 2, _mm_movehl_ps(v, v));
-}
-
 // Columns 0 .. 4 Quads - 1 four to a register, then Rest in one more.
 template <uint32_t Quads, uint32_t Rest>
 bool AddColumns(float* dest, const float* source, const float* w, uint32_t rows, uint32_t stride) {
     constexpr uint32_t kRegisters = Quads + (Rest > 0 ? 1 : 0);
     const auto load = [](const float* p, uint32_t r) {
         if constexpr (Rest == 0) {
-            return Load<4>(p + 4 * r);
+            return LoadFewFloats(p + 4 * r, 4);
         } else {
-            return r < Quads ? Load<4>(p + 4 * r) : Load<Rest>(p + 4 * r);
+            return r < Quads ? LoadFewFloats(p + 4 * r, 4) : LoadFewFloats(p + 4 * r, Rest);
         }
     };
     __m128 sum[kRegisters];
@@ -59,8 +40,8 @@ bool AddColumns(float* dest, const float* source, const float* w, uint32_t rows,
         const __m128 x = _mm_set1_ps(source[k]);
         for (uint32_t r = 0; r < kRegisters; ++r) sum[r] = _mm_add_ps(sum[r], _mm_mul_ps(x, weight[r]));
     }
-    for (uint32_t r = 0; r < Quads; ++r) Store<4>(dest + 4 * r, sum[r]);
-    if constexpr (Rest > 0) Store<Rest>(dest + 4 * Quads, sum[Quads]);
+    for (uint32_t r = 0; r < Quads; ++r) StoreFewFloats(dest + 4 * r, sum[r], 4);
+    if constexpr (Rest > 0) StoreFewFloats(dest + 4 * Quads, sum[Quads], Rest);
     return true;
 }
 

@@ -19,6 +19,7 @@
 #include "backprop/transfer_tables.h"
 #include "common/float_bits.h"
 #include "core/portable_math.h"
+#include "core/row_sums_wide.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ TEST(TransferSlabReference, EdgeInputsAmongOrdinaryOnesAndRandomInputsOfEveryMag
 // lies within 2^9 units in the last place of one, every one is left to the
 // defined function, of those beyond 2^11 none; every result has the defined bits.
 TEST(TransferSlabReference, CheckedLogisticLeavesResultsNearAMidpointToTheDefinedFunction) {
-    if (!checked::Supported()) GTEST_SKIP() << "no 512-bit registers";
+    if (!koru::wide::Supported()) GTEST_SKIP() << "no 512-bit registers";
     std::vector<float> inputs;
     size_t near = 0;
     for (float x = -6.0f; near < 16 && x < 0.0f; x = std::nextafter(x, 0.0f)) {
